@@ -8,12 +8,29 @@ function(zc_set_warnings target)
   endif()
 endfunction()
 
+# zc_add_module(<name> SOURCES <files...> DEPENDS <modules...>)
+# One layer of the plugin: a static, position-independent library with hidden symbols.
+function(zc_add_module name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  if(NOT ARG_SOURCES)
+    # A layer that has no code yet still exists, so that its dependents link.
+    set(ARG_SOURCES ${PROJECT_SOURCE_DIR}/cmake/empty_module.cpp)
+  endif()
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_include_directories(${name} SYSTEM PUBLIC ${ZC_RAPIDJSON_INCLUDE} ${ZC_YAML_INCLUDE})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPENDS} Threads::Threads ${CMAKE_DL_LIBS})
+  zc_set_warnings(${name})
+  set(ZC_MODULES ${ZC_MODULES} ${name} CACHE INTERNAL "")
+endfunction()
+
 # zc_add_test(<name> SOURCES <files...> [LIBS <libs...>] [LABELS <labels...>])
-# A GoogleTest executable linked against zc_core; its tests are registered one by one.
+# A GoogleTest executable linked against the given modules (LIBS, for example zc_binding, or
+# zc_core for all of them); its tests are registered one by one.
 function(zc_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE zc_core GTest::gtest GTest::gmock GTest::gtest_main ${ARG_LIBS})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   zc_set_warnings(${name})
   set(props "")
   if(ARG_LABELS)

@@ -1,0 +1,1 @@
+extern "C" void load_zun_clubs(void*) {}
