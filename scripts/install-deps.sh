@@ -6,6 +6,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   rapidjson-dev libyaml-dev libyaml-0-2
   clang libclang-rt-14-dev g++-multilib
+  # The Windows cross build (Wine itself is installed by scripts/run-windows-tests.sh).
+  g++-mingw-w64-i686 googletest dpkg-dev
   binutils
   # Benchmark-only peers.
   nlohmann-json3-dev libmsgpack-cxx-dev libyaml-cpp-dev

@@ -1,0 +1,50 @@
+# Cross build for the plugin's real target, 32-bit Windows, with Debian's mingw-w64 compilers.
+# The posix-threads variant of the compiler provides std::mutex and friends; the C and C++
+# run-time support and winpthread are linked statically, so the DLL and the test programs need
+# nothing beyond the system DLLs (and yaml.dll, which the plugin loads at run time).
+# Test programs run under Wine when it is installed.
+
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+set(ZC_MINGW_TRIPLE i686-w64-mingw32)
+
+find_program(ZC_MINGW_CC NAMES ${ZC_MINGW_TRIPLE}-gcc-posix ${ZC_MINGW_TRIPLE}-gcc REQUIRED)
+find_program(ZC_MINGW_CXX NAMES ${ZC_MINGW_TRIPLE}-g++-posix ${ZC_MINGW_TRIPLE}-g++ REQUIRED)
+set(CMAKE_C_COMPILER ${ZC_MINGW_CC})
+set(CMAKE_CXX_COMPILER ${ZC_MINGW_CXX})
+set(CMAKE_RC_COMPILER ${ZC_MINGW_TRIPLE}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${ZC_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# -static makes the linker take libstdc++, libgcc and libwinpthread from their archives.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+# The header-only and header-for-types dependencies live in the host's /usr/include, which must
+# not be searched as a whole (its C library headers would shadow mingw's). A directory holding
+# only links to them stands in for it.
+if(NOT ZC_RAPIDJSON_INCLUDE OR NOT ZC_YAML_INCLUDE)
+  set(zc_stage "${CMAKE_BINARY_DIR}/mingw-include")
+  file(MAKE_DIRECTORY "${zc_stage}")
+  if(EXISTS /usr/include/rapidjson AND NOT EXISTS "${zc_stage}/rapidjson")
+    file(CREATE_LINK /usr/include/rapidjson "${zc_stage}/rapidjson" SYMBOLIC)
+  endif()
+  if(EXISTS /usr/include/yaml.h AND NOT EXISTS "${zc_stage}/yaml.h")
+    file(CREATE_LINK /usr/include/yaml.h "${zc_stage}/yaml.h" SYMBOLIC)
+  endif()
+  set(ZC_RAPIDJSON_INCLUDE "${zc_stage}" CACHE PATH "RapidJSON headers for the cross build")
+  set(ZC_YAML_INCLUDE "${zc_stage}" CACHE PATH "yaml.h for the cross build")
+endif()
+
+# GoogleTest is built from Debian's sources inside this build (tests/CMakeLists.txt).
+set(ZC_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources for the cross build")
+
+find_program(ZC_WINE wine)
+if(ZC_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${ZC_WINE})
+endif()
