@@ -295,6 +295,291 @@ ZC_BOUNDARY_ASSERT(sizeof(PluginMemoryStatsRecord) == 4 * PLUGIN_MEMORY_STATS_WO
                    "fourteen 32-bit words");
 #undef ZC_PTR
 
+/* ==== HTTP API: requests, responses and the API description ================================= */
+/* Filled in by the API layer; the records forward-declared above are completed here. */
+
+#pragma pack(push, 1)
+
+/* One header or other name/value pair of texts: 8 bytes on 32-bit targets. */
+typedef struct HostHeader {
+    const char* name;
+    const char* value;
+} HostHeader;
+
+/* One explicit argument of a request: 16 bytes on 32-bit targets. A null name addresses the
+ * argument by position (after the path arguments). */
+typedef struct HostArgument {
+    const char* name;
+    HostValue value;
+} HostArgument;
+
+/* Method codes, the same on both sides: 1 DELETE, 2 GET, 3 HEAD, 4 OPTIONS, 5 PATCH, 6 POST,
+ * 7 PUT, 8 another method whose name is in methodName. */
+enum HostMethod {
+    HOST_METHOD_DELETE = 1,
+    HOST_METHOD_GET = 2,
+    HOST_METHOD_HEAD = 3,
+    HOST_METHOD_OPTIONS = 4,
+    HOST_METHOD_PATCH = 5,
+    HOST_METHOD_POST = 6,
+    HOST_METHOD_PUT = 7,
+    HOST_METHOD_OTHER = 8
+};
+
+/* A REST request as an endpoint handler receives it, and as a plugin sends one to another plugin
+ * through SendRemotingRequest (48 bytes on 32-bit targets). Everything is owned by the caller and
+ * valid during the call only. */
+struct HostRequest {
+    uint32_t method;               /* an enum HostMethod */
+    const char* uri;               /* path, and "?" plus the query when there is one */
+    const HostArgument* arguments; /* explicit arguments, or null */
+    uint32_t argumentCount;
+    const void* dispatchRecord; /* the called function's, from its function entry */
+    const HostHeader* headers;  /* request headers, or null */
+    uint32_t headerCount;
+    const char* contentType; /* of the body; may be null */
+    const uint8_t* body;     /* null when there is no body */
+    uint32_t bodyLength;
+    uint32_t callToken;     /* handed to the handler unchanged */
+    const char* methodName; /* read only with HOST_METHOD_OTHER */
+};
+
+/* A body produced piecewise. `count` holds the buffer size going in and the bytes written coming
+ * out; `more` is 1 going in and 0 once the stream has nothing further. Returns 0 on a read error.
+ */
+typedef uint8_t(ZC_HOST_CALL* HostStreamReadFunction)(void* context,
+                                                      uint8_t* buffer,
+                                                      uint32_t* count,
+                                                      uint8_t* more);
+/* Destroys the stream `context`. */
+typedef void(ZC_HOST_CALL* HostStreamReleaseFunction)(void* context);
+/* Frees everything `response` owns (value, texts, headers, stream) and zeroes all of it, release
+ * callback included; a second call on the zeroed record does nothing. */
+typedef void(ZC_HOST_CALL* HostResponseReleaseFunction)(HostResponse* response);
+
+/* The answer to a REST request (62 bytes on 32-bit targets). Whoever fills it sets `release`,
+ * and whoever receives it calls `release` once it is done with it. An answer with hasError 0 is a
+ * success, also with status 0. */
+struct HostResponse {
+    HostValue value;       /* the result; kind 0 on failure */
+    const char* errorText; /* owned; valid when hasError is 1 */
+    uint8_t hasError;
+    uint8_t formatFlag;
+    uint32_t formatCode;    /* 0 none, 1 JSON, 2 YAML, 3 MessagePack */
+    uint32_t status;        /* HTTP status; 0 when the handler set none */
+    const char* statusText; /* owned, or the shared empty text */
+    HostHeader* headers;    /* owned array of owned texts, or null */
+    uint32_t headerCount;
+    HostStreamReadFunction streamRead; /* null without a stream */
+    HostStreamReleaseFunction streamRelease;
+    uint64_t streamSize; /* bytes */
+    void* streamContext; /* the stream object, owned */
+    HostResponseReleaseFunction release;
+};
+
+/* An HTTP request to an outside service, passed to SendHttpRequest (29 bytes on 32-bit targets).
+ * Owned by the plugin and valid during the call. */
+struct HostHttpRequest {
+    uint32_t method; /* an enum HostMethod */
+    const char* url;
+    const HostHeader* headers;
+    uint32_t headerCount;
+    const uint8_t* body;
+    uint32_t bodyLength;
+    uint32_t setting; /* handed on unchanged */
+    uint8_t flag;     /* handed on unchanged */
+};
+
+/* The answer to SendHttpRequest (24 bytes on 32-bit targets), filled by the host. Transport code
+ * 0 is success; -1 and 2 are read as they are and any other code as 1. With a code other than 0
+ * the body holds the transport's error text. */
+struct HostHttpResponse {
+    int32_t transportCode;
+    uint32_t status;
+    const HostHeader* headers;
+    uint32_t headerCount;
+    const uint8_t* body;
+    uint32_t bodyLength;
+};
+
+/* ---- The API description: what the host learns at load about the plugin's endpoints, types and
+ * events. Built once at load and owned by the plugin instance: every record and text stays valid
+ * until Shutdown returns. Lists are arrays whose entries are also chained through their first
+ * field (null in the last); absent texts are the empty text, never null. */
+
+/* A type: the native type code and element code (1 to 19, 0 for anything else), and the name of
+ * the referenced registered type for codes 15, 16, 17 and 19 (the empty text otherwise). 12 bytes
+ * on 32-bit targets. */
+typedef struct HostTypeIdentifier {
+    uint32_t code;
+    uint32_t elementCode;
+    const char* typeName;
+} HostTypeIdentifier;
+
+/* 25 bytes on 32-bit targets. */
+typedef struct HostArgumentHelp {
+    const struct HostArgumentHelp* next;
+    const char* name;
+    const char* description;
+    HostTypeIdentifier type;
+    uint8_t optional;
+} HostArgumentHelp;
+
+/* The help of one function: 61 bytes on 32-bit targets. */
+typedef struct HostFunctionHelp {
+    const struct HostFunctionHelp* next;
+    const void* reserved;       /* 0 */
+    const void* dispatchRecord; /* 0 here; set in the function entry */
+    const char* name;
+    const char* nameSpace;
+    const HostArgumentHelp* arguments;
+    uint32_t argumentCount;
+    HostTypeIdentifier returns;
+    const char* description;
+    const char* help;
+    uint8_t threadSafe;
+    const char* async;       /* the result's referenced type name for asynchronous functions */
+    const char* const* tags; /* array of texts */
+    uint32_t tagCount;
+} HostFunctionHelp;
+
+/* Where an argument may come from: 0 anywhere, 1 query, 2 path, 4 header, 5 body. 8 bytes. */
+typedef struct HostArgumentLocation {
+    const struct HostArgumentLocation* next;
+    uint32_t location;
+} HostArgumentLocation;
+
+/* The one function that serves every endpoint: fills `response` (setting its release callback
+ * first, whatever happens) for `request`, whose dispatchRecord names the endpoint. */
+typedef void(ZC_HOST_CALL* HostEndpointHandler)(HostResponse* response, const HostRequest* request);
+
+/* One endpoint (90 bytes on 32-bit targets): its function help (next..tagCount, with next naming
+ * the next function entry and dispatchRecord set) followed by how to call it. */
+typedef struct HostFunctionEntry {
+    const struct HostFunctionEntry* next;
+    const void* reserved;
+    const void* dispatchRecord; /* pass in HostRequest.dispatchRecord */
+    const char* name;
+    const char* nameSpace;
+    const HostArgumentHelp* arguments;
+    uint32_t argumentCount;
+    HostTypeIdentifier returns;
+    const char* description;
+    const char* help;
+    uint8_t threadSafe;
+    const char* async;
+    const char* const* tags;
+    uint32_t tagCount;
+    HostEndpointHandler handler;
+    const HostArgumentLocation* argumentLocations; /* one per argument, in argument order */
+    const char* pathTemplate;
+    uint32_t method;          /* an enum HostMethod, 0 outside 1 to 8 */
+    uint8_t flag;             /* carried for the host; 0 for every endpoint of this plugin */
+    const void* extraEntries; /* 12-byte entries carried for the host; null here */
+    uint32_t extraEntryCount;
+    const char* methodName; /* with HOST_METHOD_OTHER */
+} HostFunctionEntry;
+
+/* 29 bytes on 32-bit targets. */
+typedef struct HostFieldEntry {
+    const struct HostFieldEntry* next;
+    const char* name; /* the JSON name */
+    const char* description;
+    uint32_t offset; /* in the native record */
+    HostTypeIdentifier type;
+    uint8_t optional;
+} HostFieldEntry;
+
+/* 16 bytes on 32-bit targets. */
+typedef struct HostValueHelpEntry {
+    const struct HostValueHelpEntry* next;
+    const char* name;
+    const char* description;
+    int32_t value;
+} HostValueHelpEntry;
+
+/* A registered structure or enumeration: 40 bytes on 32-bit targets. A structure with fields
+ * lists them in `fields`; an enumeration (or a structure without fields) lists its values in
+ * `values`; entryCount counts whichever list is given. */
+typedef struct HostTypeEntry {
+    const struct HostTypeEntry* next;
+    const char* name;
+    const char* nameSpace;
+    uint32_t size;
+    const char* description;
+    const char* const* tags;
+    uint32_t tagCount;
+    const HostFieldEntry* fields;
+    const HostValueHelpEntry* values;
+    uint32_t entryCount;
+} HostTypeEntry;
+
+/* 28 bytes on 32-bit targets. */
+typedef struct HostEventEntry {
+    const struct HostEventEntry* next;
+    const char* name;
+    const char* nameSpace;
+    const char* typeName; /* the registered name of the event's data type */
+    const char* description;
+    const char* const* tags;
+    uint32_t tagCount;
+} HostEventEntry;
+
+/* Word 6 of the load record: six words, 24 bytes on 32-bit targets. */
+struct HostApiDescription {
+    const HostFunctionEntry* functions;
+    uint32_t functionCount;
+    const HostTypeEntry* types;
+    uint32_t typeCount;
+    const HostEventEntry* events;
+    uint32_t eventCount;
+};
+
+#pragma pack(pop)
+
+ZC_ASSERT_SIZE_32(HostHeader, 8);
+ZC_ASSERT_SIZE_32(HostArgument, 16);
+ZC_ASSERT_SIZE_32(HostRequest, 48);
+ZC_ASSERT_OFFSET_32(HostRequest, dispatchRecord, 16);
+ZC_ASSERT_OFFSET_32(HostRequest, callToken, 40);
+ZC_ASSERT_OFFSET_32(HostRequest, methodName, 44);
+ZC_ASSERT_SIZE_32(HostResponse, 62);
+ZC_ASSERT_OFFSET_32(HostResponse, errorText, 12);
+ZC_ASSERT_OFFSET_32(HostResponse, formatCode, 18);
+ZC_ASSERT_OFFSET_32(HostResponse, streamSize, 46);
+ZC_ASSERT_OFFSET_32(HostResponse, release, 58);
+ZC_ASSERT_SIZE_32(HostHttpRequest, 29);
+ZC_ASSERT_OFFSET_32(HostHttpRequest, flag, 28);
+ZC_ASSERT_SIZE_32(HostHttpResponse, 24);
+ZC_ASSERT_SIZE_32(HostTypeIdentifier, 12);
+ZC_ASSERT_SIZE_32(HostArgumentHelp, 25);
+ZC_ASSERT_SIZE_32(HostFunctionHelp, 61);
+ZC_ASSERT_OFFSET_32(HostFunctionHelp, returns, 28);
+ZC_ASSERT_OFFSET_32(HostFunctionHelp, async, 49);
+ZC_ASSERT_SIZE_32(HostArgumentLocation, 8);
+ZC_ASSERT_SIZE_32(HostFunctionEntry, 90);
+ZC_ASSERT_OFFSET_32(HostFunctionEntry, handler, 61);
+ZC_ASSERT_OFFSET_32(HostFunctionEntry, flag, 77);
+ZC_ASSERT_OFFSET_32(HostFunctionEntry, methodName, 86);
+ZC_ASSERT_SIZE_32(HostFieldEntry, 29);
+ZC_ASSERT_SIZE_32(HostValueHelpEntry, 16);
+ZC_ASSERT_SIZE_32(HostTypeEntry, 40);
+ZC_ASSERT_SIZE_32(HostEventEntry, 28);
+ZC_ASSERT_SIZE_32(HostApiDescription, 24);
+
+/* Pointer-width-independent rules of the API records, checked on every target. */
+#define ZC_PTR ((size_t)sizeof(void*))
+ZC_BOUNDARY_ASSERT(sizeof(HostRequest) == 7 * ZC_PTR + 5 * 4, "HostRequest is packed");
+ZC_BOUNDARY_ASSERT(sizeof(HostResponse) == sizeof(HostValue) + 7 * ZC_PTR + 2 + 3 * 4 + 8,
+                   "HostResponse is packed");
+ZC_BOUNDARY_ASSERT(sizeof(HostFunctionHelp) == 11 * ZC_PTR + 4 * 4 + 1,
+                   "HostFunctionHelp is packed");
+ZC_BOUNDARY_ASSERT(offsetof(HostFunctionEntry, handler) == sizeof(HostFunctionHelp),
+                   "a function entry starts with the function help's fields");
+ZC_BOUNDARY_ASSERT(sizeof(HostApiDescription) == 3 * ZC_PTR + 3 * 4,
+                   "HostApiDescription is three lists");
+#undef ZC_PTR
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif
