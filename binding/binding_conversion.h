@@ -15,6 +15,7 @@
 #include "binding/binding_property.h"
 #include "binding/binding_type_info.h"
 #include "binding/binding_type_registry.h"
+#include "binding/host_value_conversion.h"
 #include "binding/native_conversion.h"
 
 namespace Kolm {
@@ -71,6 +72,19 @@ BindingResult ConvertFromBinding(const BindingProperty& value,
         FieldTypeDetail::AssignTyped<T>(result, native, value, name, nullptr, registry);
     }
     return result;
+}
+
+// The same under the names ToBinding and FromBinding, for any supported native type.
+template <class T>
+BindingResult ToBinding(const T& native, const BindingTypeRegistry* registry) {
+    return ConvertToBinding<T>(native, registry);
+}
+template <class T>
+BindingResult FromBinding(const BindingProperty& value,
+                          T& native,
+                          std::string_view name,
+                          const BindingTypeRegistry* registry) {
+    return ConvertFromBinding<T>(value, native, name, registry);
 }
 
 }  // namespace Kolm

@@ -420,6 +420,13 @@ class TypedAccessor final : public BindingFieldAccessor {
 
 }  // namespace FieldTypeDetail
 
+// The BindingTypeId of native type T, as AddField records it; the referenced record is looked up
+// by the hash of T (or of its element type).
+template <class T>
+BindingTypeId BindingTypeIdOf(const BindingTypeRegistry& registry) {
+    return FieldTypeDetail::TypeIdOf<T>(nullptr, &registry);
+}
+
 // The accessor attached to every field of native type T (framework heap).
 template <class T>
 BindingAccessorPtr MakeFieldAccessor() {
