@@ -1,0 +1,145 @@
+// ParseJson: a handler for RapidJSON's SAX reader that builds the value as events arrive.
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include <rapidjson/error/en.h>
+#include <rapidjson/reader.h>
+
+#include "formats/json.h"
+#include "formats/value_builder.h"
+
+namespace Kolm {
+
+namespace {
+
+// A RapidJSON input stream over a text that need not be zero-terminated; its end reads as the
+// zero byte that ends a JSON text.
+class BoundedStream {
+  public:
+    using Ch = char;
+
+    explicit BoundedStream(std::string_view text)
+        : begin(text.data()), current(text.data()), end(text.data() + text.size()) {}
+
+    Ch Peek() const { return current != end ? *current : '\0'; }
+    Ch Take() { return current != end ? *current++ : '\0'; }
+    std::size_t Tell() const { return static_cast<std::size_t>(current - begin); }
+
+    // Writing is for in-place parsing, which is not used.
+    Ch* PutBegin() { return nullptr; }
+    void Put(Ch) {}
+    void Flush() {}
+    std::size_t PutEnd(Ch*) { return 0; }
+
+  private:
+    const char* begin;
+    const char* current;
+    const char* end;
+};
+
+// Strings end at the first zero character they decode to.
+std::string_view UpToZero(const char* text, rapidjson::SizeType length) {
+    const void* zero = std::memchr(text, 0, length);
+    return {text, zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - text)
+                                  : length};
+}
+
+class JsonHandler {
+  public:
+    explicit JsonHandler(BindingProperty& root) : builder(root) {}
+
+    bool TooDeep() const { return tooDeep; }
+
+    bool Null() {
+        builder.Target();  // an element or member that stays Empty
+        return true;
+    }
+    bool Bool(bool value) {
+        builder.Target() = value;
+        return true;
+    }
+    bool Int(int value) {
+        builder.Target() = static_cast<std::int64_t>(value);
+        return true;
+    }
+    bool Uint(unsigned value) {
+        builder.Target() = static_cast<std::uint64_t>(value);
+        return true;
+    }
+    bool Int64(std::int64_t value) {
+        builder.Target() = value;
+        return true;
+    }
+    bool Uint64(std::uint64_t value) {
+        builder.Target() = value;
+        return true;
+    }
+    bool Double(double value) {
+        builder.Target() = value;
+        return true;
+    }
+    bool RawNumber(const char*, rapidjson::SizeType, bool) { return false; }  // flag not used
+    bool String(const char* text, rapidjson::SizeType length, bool) {
+        builder.Target() = UpToZero(text, length);
+        return true;
+    }
+    bool StartObject() { return Opened(builder.OpenStructure(builder.Target())); }
+    bool Key(const char* text, rapidjson::SizeType length, bool) {
+        builder.SetKey(BindingHashedKey(UpToZero(text, length)));
+        return true;
+    }
+    bool EndObject(rapidjson::SizeType) {
+        builder.Close();
+        return true;
+    }
+    bool StartArray() { return Opened(builder.OpenCollection(builder.Target())); }
+    bool EndArray(rapidjson::SizeType) {
+        builder.Close();
+        return true;
+    }
+
+  private:
+    // Stopping here, before the reader recurses further, keeps its call stack bounded too.
+    bool Opened(bool opened) {
+        tooDeep = !opened;
+        return opened;
+    }
+
+    ValueBuilder builder;
+    bool tooDeep = false;
+};
+
+template <class Stream>
+BindingResult Parse(Stream& stream) {
+    BindingResult result;
+    JsonHandler handler(result.value);
+    rapidjson::Reader reader;
+    const rapidjson::ParseResult parsed = reader.Parse(stream, handler);
+    if (parsed || parsed.Code() == rapidjson::kParseErrorDocumentEmpty) {
+        return result;
+    }
+    char message[256];
+    std::snprintf(message, sizeof message, "Error: %s at offset %u.",
+                  handler.TooDeep() ? "Nesting is deeper than 512 levels."
+                                    : rapidjson::GetParseError_En(parsed.Code()),
+                  static_cast<unsigned>(parsed.Offset()));
+    result.Fail(message);
+    return result;
+}
+
+static_assert(ValueBuilder::kMaxNestingDepth == 512, "the nesting message names the limit");
+
+}  // namespace
+
+BindingResult ParseJson(const char* text) {
+    rapidjson::StringStream stream(text != nullptr ? text : "");
+    return Parse(stream);
+}
+
+BindingResult ParseJson(std::string_view text) {
+    BoundedStream stream(text);
+    return Parse(stream);
+}
+
+}  // namespace Kolm

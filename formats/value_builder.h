@@ -1,0 +1,93 @@
+// ValueBuilder: the target-and-stack logic shared by the JSON, MessagePack and YAML readers.
+//
+// A reader reports what it sees (a scalar, the start of a collection or structure, a key, the
+// end of a container) and the builder decides where each value goes: into a new element of the
+// innermost open Collection, into the entry of the pending key of the innermost open Structure,
+// or into the root. Nesting is bounded: opening a container beyond kMaxNestingDepth fails, so
+// the trees the readers produce can be walked recursively without exhausting the stack.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "binding/binding_property.h"
+
+namespace Kolm {
+
+class ValueBuilder {
+  public:
+    // The most containers open at once; the container that would be one more is refused.
+    static constexpr std::size_t kMaxNestingDepth = 512;
+    // The reason every reader gives, in its own message form, for refusing deeper nesting.
+    static constexpr const char* kNestingTooDeepText = "Nesting is deeper than 512 levels";
+
+    // Builds into `root`, which must outlive the builder.
+    explicit ValueBuilder(BindingProperty& root);
+
+    // The value the next scalar or container is written into: a new element of the innermost
+    // Collection, the pending entry of the innermost Structure (which is then no longer pending)
+    // or, with nothing open, the root.
+    BindingProperty& Target() {
+        if (frames.empty()) {
+            return root;
+        }
+        Frame& frame = frames.back();
+        if (frame.pendingEntry != nullptr) {
+            BindingProperty* entry = frame.pendingEntry;
+            frame.pendingEntry = nullptr;
+            return *entry;
+        }
+        return frame.container->Append();
+    }
+
+    // Makes `target` (just returned by Target()) an empty Collection or Structure and opens it.
+    // False, leaving nothing opened, when kMaxNestingDepth containers are already open.
+    bool OpenCollection(BindingProperty& target) { return Open(target.MakeCollection()); }
+    bool OpenStructure(BindingProperty& target) { return Open(target.MakeStructure()); }
+
+    // Selects the entry of `key` in the innermost container, which must be a Structure: the
+    // entry is created Empty when new and reused when the key repeats.
+    void SetKey(const BindingHashedKey& key) {
+        Frame& frame = frames.back();
+        frame.pendingEntry = &(*frame.container)[key];
+    }
+
+    // Closes the innermost container; returns it.
+    BindingProperty& Close() {
+        BindingProperty& container = *frames.back().container;
+        frames.pop_back();
+        return container;
+    }
+
+    std::size_t Depth() const { return frames.size(); }
+    // The innermost open container, or null at the top level.
+    BindingProperty* Innermost() const {
+        return frames.empty() ? nullptr : frames.back().container;
+    }
+    // True when the innermost container is a Structure whose next token is a key.
+    bool ExpectsKey() const {
+        return !frames.empty() && frames.back().container->IsStructure() &&
+               frames.back().pendingEntry == nullptr;
+    }
+
+  private:
+    // An open container. Pointers stay valid because only the innermost container ever grows:
+    // an open container's parent is not changed until the container is closed.
+    struct Frame {
+        BindingProperty* container;
+        BindingProperty* pendingEntry;
+    };
+
+    bool Open(BindingProperty& container) {
+        if (frames.size() >= kMaxNestingDepth) {
+            return false;
+        }
+        frames.push_back({&container, nullptr});
+        return true;
+    }
+
+    BindingProperty& root;
+    std::vector<Frame> frames;
+};
+
+}  // namespace Kolm

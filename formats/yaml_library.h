@@ -1,0 +1,51 @@
+// libyaml's parser functions, bound at run time from libyaml's own shared library.
+//
+// The plugin does not link libyaml: the library is opened on the first YAML parse and its six
+// parser functions are looked up by name. A missing library or function leaves the binding
+// unloaded with a message naming what is missing, and YAML parsing then fails with that message.
+#pragma once
+
+#include <yaml.h>
+
+#include <cstddef>
+#include <string>
+
+namespace Kolm {
+
+class YamlLibrary {
+  public:
+    // File name of libyaml's shared library on this platform.
+    static const char* DefaultFileName();
+
+    // The process-wide binding of DefaultFileName(), made on the first call (thread-safe) and
+    // kept until the plugin is unloaded.
+    static const YamlLibrary& Instance();
+
+    // Opens `fileName` and binds its functions; check IsLoaded() afterwards.
+    explicit YamlLibrary(const char* fileName);
+    ~YamlLibrary();
+    YamlLibrary(const YamlLibrary&) = delete;
+    YamlLibrary& operator=(const YamlLibrary&) = delete;
+
+    bool IsLoaded() const { return loaded; }
+    // Why the library is not usable; empty when IsLoaded().
+    const std::string& LoadError() const { return loadError; }
+
+    int (*parserInitialize)(yaml_parser_t* parser) = nullptr;
+    void (*parserSetEncoding)(yaml_parser_t* parser, yaml_encoding_t encoding) = nullptr;
+    void (*parserSetInputString)(yaml_parser_t* parser,
+                                 const unsigned char* input,
+                                 std::size_t size) = nullptr;
+    int (*parserParse)(yaml_parser_t* parser, yaml_event_t* event) = nullptr;
+    void (*eventDelete)(yaml_event_t* event) = nullptr;
+    void (*parserDelete)(yaml_parser_t* parser) = nullptr;
+
+  private:
+    bool BindAll(const char* fileName);
+
+    void* handle = nullptr;
+    bool loaded = false;
+    std::string loadError;
+};
+
+}  // namespace Kolm
