@@ -253,7 +253,7 @@ bool Formatter::StarValue(const char*& p, std::string& spec, bool isPrecision) {
         if (isPrecision) {
             return true;
         }
-        spec.insert(0, "-");
+        spec = "-" + spec;
         value = value < -static_cast<std::int64_t>(kMessageBufferSize)
                     ? static_cast<std::int64_t>(kMessageBufferSize)
                     : -value;
