@@ -1,0 +1,136 @@
+// An in-memory clubs web service for tests and the runnable host: the sixteen operations of the
+// service under "/v1/membership" and "/v1/clubs", with roles and permissions, limits, invitations,
+// nominations and ownership, answered from plain (method, URL, headers, body) requests.
+//
+// Players are made known with `AddPlayer` and authenticate with the header
+// "Authorization: JwtBearer <token>"; `HandleAs` acts as any known player, so a scenario can let
+// another player create a club and invite ours. Refusals are JSON bodies with "errorCode"
+// (for example 404 "CLUB_NOT_FOUND"). Thread-safe: one mutex guards the state; observers are
+// called after it is released, so they may call the service again.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/clubs_web_service/service_state.h"
+#include "host/clubs_web_service/service_url.h"
+#include "host/clubs_web_service/web_exchange.h"
+
+namespace Kolm::Host {
+
+class ClubsWebService {
+  public:
+    // Told after every successful change: the topic is the changed thing's resource,
+    // "clubs/v1/clubs/<key>" or "clubs/v1/membership/<platformId>/<accountId>", and the payload
+    // the compact JSON of its new state (the club as `ClubDto` seen by no member, the
+    // membership as `PlayerMembershipDto`). A disbanded club's payload is empty.
+    using ChangeObserver =
+        std::function<void(const std::string& topic, const std::string& payload)>;
+
+    explicit ClubsWebService(ClubsServiceConfig config = {});
+
+    // Makes a player known. False (and nothing changes) when the account id, the summoner id or
+    // the token is already taken, or the token is empty.
+    bool AddPlayer(const ServicePlayer& player);
+
+    WebResponse Handle(const WebRequest& request);
+
+    // The request as the known player `accountId` sends it, with that player's token.
+    WebResponse HandleAs(uint64_t accountId,
+                         const std::string& method,
+                         const std::string& url,
+                         const std::string& body = "");
+
+    int AddObserver(ChangeObserver observer);
+    void RemoveObserver(int id);
+
+    // The key of the club of that exact name, for scenarios that let the service pick keys.
+    std::optional<std::string> FindClubKeyByName(const std::string& name) const;
+
+  private:
+    struct Call {
+        PlayerRecord& caller;
+        const std::vector<std::string>& captures;
+        const ServiceUrl& url;
+        const std::string& body;
+    };
+    using Handler = WebResponse (ClubsWebService::*)(Call&);
+    struct Route {
+        const char* method;
+        std::vector<std::string> pattern;  // "*" captures one segment
+        Handler handler;
+    };
+    struct Change {
+        std::string topic;
+        std::string payload;
+    };
+
+    static const std::vector<Route>& Routes();
+    WebResponse Dispatch(const WebRequest& request, const ServiceUrl& url);
+    PlayerRecord* Authenticate(const WebRequest& request);
+    int64_t Tick();
+    void ClubChanged(const std::string& key);
+    void MembershipChanged(uint64_t accountId);
+    std::vector<Change> TakeChanges();
+    void Notify(const std::vector<Change>& changes);
+
+    // Membership operations; the first two captures are the platform and the account id.
+    WebResponse GetMembership(Call& call);
+    WebResponse InitMembership(Call& call);
+    WebResponse UpdatePreferences(Call& call);
+    WebResponse LeaveClub(Call& call);
+    WebResponse AnswerInvite(Call& call);
+    std::optional<WebResponse> RefuseOtherMembership(const Call& call) const;
+
+    // Club operations; the first capture is the club key, the second a player id.
+    WebResponse CreateClub(Call& call);
+    WebResponse GetClub(Call& call);
+    WebResponse SetTag(Call& call);
+    WebResponse SetMotd(Call& call);
+    WebResponse Invite(Call& call);
+    WebResponse Nominate(Call& call);
+    WebResponse RejectNomination(Call& call);
+    WebResponse Promote(Call& call);
+    WebResponse Demote(Call& call);
+    WebResponse RemoveMember(Call& call);
+    WebResponse TransferOwnership(Call& call);
+
+    // The club of the first capture with the caller as an active member holding `permission`
+    // (none to require membership only), or the refusal.
+    std::optional<WebResponse> RefuseClubAction(const Call& call,
+                                                const char* permission,
+                                                ServiceClub*& club);
+    bool HasPermission(const std::string& role, const std::string& permission) const;
+    WebResponse ChangeRole(Call& call,
+                           const char* permission,
+                           const std::string& from,
+                           const std::string& to,
+                           const char* action,
+                           const char* refusal);
+    void AddNotice(uint64_t accountId,
+                   const ServiceClub& club,
+                   const std::string& role,
+                   const char* action);
+    void Disband(ServiceClub& club);
+    void ForgetPrimary(uint64_t accountId, const std::string& key);
+    WebResponse ClubAnswer(const ServiceClub& club, uint64_t viewer) const;
+    WebResponse ClubMembershipAnswer(const ServiceClub& club) const;
+    WebResponse MembershipAnswer(const PlayerRecord& player) const;
+
+    mutable std::mutex mutex_;
+    ServiceData data_;
+    int64_t clock_;
+    uint64_t nextClubNumber_ = 1;
+    std::set<std::string> changedClubs_;
+    std::set<uint64_t> changedMemberships_;
+    std::vector<std::pair<int, ChangeObserver>> observers_;
+    int nextObserverId_ = 1;
+};
+
+}  // namespace Kolm::Host

@@ -1,0 +1,88 @@
+#include "host/clubs_web_service/service_state.h"
+
+#include <algorithm>
+
+namespace Kolm::Host {
+
+PermissionMap DefaultPermissionMap() {
+    const std::vector<std::string> everything = {
+        "INVITE",   "PROMOTE",        "DEMOTE", "KICK_MEMBER", "KICK_OFFICER", "OWNERSHIP_TRANSFER",
+        "SET_MOTD", "SET_DESCRIPTION"};
+    return {
+        {"ADMIN", everything},
+        {"OWNER", everything},
+        {"OFFICER", {"INVITE", "PROMOTE", "KICK_MEMBER", "SET_MOTD"}},
+        {"MEMBER", {"NOMINATE"}},
+        {"INVITEE", {}},
+        {"UNKNOWN", {}},
+    };
+}
+
+PlayerRecord* ServiceData::FindPlayer(uint64_t accountId) {
+    const auto found = players.find(accountId);
+    return found == players.end() ? nullptr : &found->second;
+}
+
+const PlayerRecord* ServiceData::FindPlayer(uint64_t accountId) const {
+    const auto found = players.find(accountId);
+    return found == players.end() ? nullptr : &found->second;
+}
+
+PlayerRecord* ServiceData::FindPlayerBySummoner(uint64_t summonerId) {
+    for (auto& [accountId, record] : players) {
+        if (record.player.summonerId == summonerId)
+            return &record;
+    }
+    return nullptr;
+}
+
+ServiceClub* ServiceData::FindClub(const std::string& key) {
+    const auto found = clubs.find(key);
+    return found == clubs.end() ? nullptr : &found->second;
+}
+
+int ServiceData::ActiveClubCount(uint64_t accountId) const {
+    int count = 0;
+    for (const auto& [key, club] : clubs) {
+        if (FindEntry(club.active, accountId))
+            ++count;
+    }
+    return count;
+}
+
+ClubEntry* FindEntry(std::vector<ClubEntry>& entries, uint64_t accountId) {
+    for (ClubEntry& entry : entries) {
+        if (entry.accountId == accountId)
+            return &entry;
+    }
+    return nullptr;
+}
+
+const ClubEntry* FindEntry(const std::vector<ClubEntry>& entries, uint64_t accountId) {
+    for (const ClubEntry& entry : entries) {
+        if (entry.accountId == accountId)
+            return &entry;
+    }
+    return nullptr;
+}
+
+bool RemoveEntry(std::vector<ClubEntry>& entries, uint64_t accountId) {
+    const auto end = std::remove_if(entries.begin(), entries.end(), [&](const ClubEntry& entry) {
+        return entry.accountId == accountId;
+    });
+    const bool removed = end != entries.end();
+    entries.erase(end, entries.end());
+    return removed;
+}
+
+std::string RoleIn(const ServiceClub& club, uint64_t accountId) {
+    if (const ClubEntry* active = FindEntry(club.active, accountId))
+        return active->role;
+    if (FindEntry(club.invited, accountId))
+        return "INVITEE";
+    if (FindEntry(club.nominated, accountId))
+        return "NOMINEE";
+    return "UNKNOWN";
+}
+
+}  // namespace Kolm::Host
