@@ -276,6 +276,10 @@ class BindingProperty {
         }
     }
 
+    static void InitChild(BindingProperty* slot, BindingArena* arena);
+    const BindingEntry* FindEntry(const BindingHashedKey& key) const;
+    // Makes room for `count` items in this Collection or Structure's block.
+    void GrowItems(std::size_t count, std::size_t itemBytes);
     BindingArena& EnsureArena();
     BindingProperty& Element(std::size_t index);
     void SetText(std::string_view text);

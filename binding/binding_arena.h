@@ -1,0 +1,85 @@
+// BindingArena: the storage shared by all values of one BindingProperty tree. It holds the
+// tree's interned texts (a hash set keyed by FNV-1a, entries reference-counted) and hands out
+// blocks for the out-of-line parts of values: small blocks from fixed-size pools over 4096-byte
+// pages of the process-wide page source, larger ones from the framework heap. Destroying the
+// arena gives back everything at once. An arena belongs to one thread at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "binding/binding_property.h"
+
+namespace Kolm {
+
+class BindingArena {
+  public:
+    // Blocks up to this size come from the pools; larger ones from the heap.
+    static constexpr std::size_t kLargestPooledBlock = 1024;
+
+    // Null when the system is out of memory.
+    static BindingArena* Create();
+    static void Destroy(BindingArena* arena);
+
+    BindingArena(const BindingArena&) = delete;
+    BindingArena& operator=(const BindingArena&) = delete;
+
+    // A block of at least `bytes` bytes, 8-byte aligned; throws std::bad_alloc when the system
+    // refuses. `bytes` is passed again to Free.
+    void* Allocate(std::size_t bytes);
+    void Free(void* block, std::size_t bytes);
+    // Grows or shrinks a block, keeping the first min(oldBytes, newBytes) bytes.
+    void* Reallocate(void* block, std::size_t oldBytes, std::size_t newBytes);
+
+    // The entry of `text` with one more reference; the empty text is the shared entry.
+    BindingText* Intern(std::string_view text, std::uint32_t hash);
+    BindingText* Intern(std::string_view text) { return Intern(text, Fnv1a(text)); }
+    // The same for an entry of this or another arena (the stored hash is reused).
+    BindingText* Intern(const BindingText* text);
+    // Drops one reference; the entry is erased at zero.
+    void Release(BindingText* text);
+    // The entry of `text` when interned here, without a reference; null otherwise.
+    const BindingText* Lookup(std::string_view text, std::uint32_t hash) const;
+
+    static BindingText* SharedEmptyText();
+
+    std::size_t InternedTextCount() const { return textCount_; }
+
+  private:
+    struct PoolPage;
+    struct Pool {
+        PoolPage* available;  // pages with at least one free block
+        PoolPage* full;
+        std::uint32_t blockSize;
+        std::uint32_t spare;  // empty pages kept for reuse (at most one)
+    };
+    struct LargeBlock {
+        LargeBlock* next;
+        LargeBlock* previous;
+        std::size_t bytes;
+        std::size_t padding;
+    };
+
+    static constexpr int kPoolCount = 12;
+
+    BindingArena();
+    ~BindingArena();
+
+    static int PoolIndex(std::size_t bytes);
+    void* AllocatePooled(Pool& pool);
+    void FreePooled(Pool& pool, void* block);
+    PoolPage* NewPage(Pool& pool);
+    void ReleasePage(Pool& pool, PoolPage* page);
+    void* AllocateLarge(std::size_t bytes);
+    void FreeLarge(void* block);
+    void GrowBuckets();
+
+    Pool pools_[kPoolCount];
+    LargeBlock* large_ = nullptr;
+    BindingText** buckets_ = nullptr;
+    std::uint32_t bucketCount_ = 0;
+    std::uint32_t textCount_ = 0;
+};
+
+}  // namespace Kolm
