@@ -1,0 +1,216 @@
+#include "clubs/service/clubs_service_client.h"
+
+#include <initializer_list>
+#include <string_view>
+#include <utility>
+
+#include "binding/binding_conversion.h"
+#include "clubs/service/service_path_encoding.h"
+#include "formats/json.h"
+
+namespace Kolm::Client::Clubs {
+namespace {
+
+using HttpBaseTransport::Request;
+using HttpBaseTransport::Response;
+
+constexpr const char* kUnknownError = "UNKNOWN_ERROR";
+constexpr const char* kSerializingFailed = "Error serializing server request";
+constexpr const char* kDeserializingFailed = "Error deserializing server response";
+constexpr const char* kLineSeparator = "\r\n";
+
+// Fills "%1".."%9" of a path template. Unlike the message formatter it has no length limit, so
+// a long key cannot cut a path short, and the texts put in are never expanded again.
+std::string FillPath(std::string_view pathTemplate, std::initializer_list<std::string> texts) {
+    const std::string* arguments = texts.begin();
+    std::string path;
+    for (size_t i = 0; i < pathTemplate.size(); ++i) {
+        const char next = i + 1 < pathTemplate.size() ? pathTemplate[i + 1] : '\0';
+        const size_t index = static_cast<size_t>(next - '1');
+        if (pathTemplate[i] == '%' && next >= '1' && next <= '9' && index < texts.size()) {
+            path += arguments[index];
+            ++i;
+        } else {
+            path += pathTemplate[i];
+        }
+    }
+    return path;
+}
+
+bool IsSuccessStatus(uint32_t status) {
+    return status >= 200 && status <= 299;
+}
+
+// What went wrong with the exchange itself: the transport's message when it failed, the
+// conversion message when the host's answer could not be taken over.
+template <class HostAnswer>
+bool ExchangeFailed(const HostAnswer& response, std::string& errorText) {
+    bool conversionFailed = false;
+    if constexpr (requires {
+                      response.conversionFailed;
+                      response.errorText;
+                  }) {
+        conversionFailed = response.conversionFailed;
+        errorText = response.errorText;
+    }
+    if (response.transportCode != 0 && errorText.empty())
+        errorText = response.body;
+    return response.transportCode != 0 || conversionFailed || !errorText.empty() ||
+           !IsSuccessStatus(response.status);
+}
+
+// A refusal: the text is the body's "errorCode", or the JSON reader's message when the body is
+// not JSON. An empty body reads as an empty value and so has no "errorCode".
+template <class Answer>
+ApiResponse<Answer> Refusal(const Response& response) {
+    const BindingResult parsed = ParseJson(response.body);
+    if (!parsed.Succeeded()) {
+        return ApiResponse<Answer>::Failure(response.status, parsed.ErrorText());
+    }
+    const BindingHashedKey errorCode("errorCode");
+    if (!parsed.value.Contains(errorCode)) {
+        return ApiResponse<Answer>::Failure(response.status, kUnknownError);
+    }
+    return ApiResponse<Answer>::Failure(response.status, parsed.value.Find(errorCode).ToString());
+}
+
+}  // namespace
+
+ClubsServiceClient::ClubsServiceClient(const BindingTypeRegistry& registry,
+                                       SendFunction send,
+                                       PlayerFunction player)
+    : registry_(registry), send_(std::move(send)), player_(std::move(player)) {}
+
+void ClubsServiceClient::Configure(bool enabled, std::string baseUrl, const Headers& headers) {
+    enabled_ = enabled;
+    baseUrl_ = std::move(baseUrl);
+    defaultHeaders_.clear();
+    defaultHeaders_.insert(headers.begin(), headers.end());
+}
+
+template <class Answer>
+ApiResponse<Answer> ClubsServiceClient::Call(HttpMethod method,
+                                             const std::string& path,
+                                             std::string body) {
+    Request request;
+    request.method = static_cast<uint32_t>(method);
+    request.url = baseUrl_ + path;
+    request.headers.insert(defaultHeaders_.begin(), defaultHeaders_.end());
+    request.body = std::move(body);
+    request.setting = requestSetting_;
+    request.flag = kRequestFlag;
+
+    Response response;
+    if (send_)
+        send_(response, request);
+
+    if (response.transportCode == 0 && !IsSuccessStatus(response.status)) {
+        return Refusal<Answer>(response);
+    }
+    std::string errorText;
+    if (ExchangeFailed(response, errorText)) {
+        return ApiResponse<Answer>::Failure(
+            500, "Failed to get response from url: " + request.url + " : '" + errorText + "'");
+    }
+    ApiResponse<Answer> result;
+    if (!FromJsonText(result.value, response.body, &registry_)) {
+        return ApiResponse<Answer>::Failure(500, kDeserializingFailed);
+    }
+    result.status = response.status;
+    return result;
+}
+
+template <class Answer, class Record>
+ApiResponse<Answer> ClubsServiceClient::CallWithRecord(HttpMethod method,
+                                                       const std::string& path,
+                                                       const Record& record) {
+    JsonText body = ToJsonText(record, &registry_, kLineSeparator);
+    if (!body.success) {
+        return ApiResponse<Answer>::Failure(500, kSerializingFailed);
+    }
+    return Call<Answer>(method, path, std::move(body.text));
+}
+
+std::string ClubsServiceClient::MembershipPath(const std::string& rest) const {
+    const ClubsServicePlayer player = player_ ? player_() : ClubsServicePlayer{};
+    return FillPath("/v1/membership/%1/%2",
+                    {EncodePathSegment(player.platformId), std::to_string(player.accountId)}) +
+           rest;
+}
+
+ApiResponse<Api::PlayerMembershipDto> ClubsServiceClient::GetMembership() {
+    return Call<Api::PlayerMembershipDto>(HttpMethod::Get, MembershipPath(""), {});
+}
+
+ApiResponse<Api::PlayerMembershipWithNotificationsDto> ClubsServiceClient::InitMembership() {
+    return Call<Api::PlayerMembershipWithNotificationsDto>(HttpMethod::Get, MembershipPath("/init"),
+                                                           {});
+}
+
+ApiResponse<Api::PlayerMembershipDto> ClubsServiceClient::UpdatePreferences(
+    const Api::PlayerMembershipPreferencesDto& preferences) {
+    return CallWithRecord<Api::PlayerMembershipDto>(HttpMethod::Put, MembershipPath(""),
+                                                    preferences);
+}
+
+ApiResponse<Api::PlayerMembershipDto> ClubsServiceClient::LeaveClub(const std::string& clubKey) {
+    return Call<Api::PlayerMembershipDto>(
+        HttpMethod::Post, MembershipPath("/leave/" + EncodePathSegment(clubKey)), {});
+}
+
+ApiResponse<Api::PlayerMembershipDto> ClubsServiceClient::AnswerInvite(
+    const Api::MembershipInviteDto& invite) {
+    const bool answered = invite.status == static_cast<int32_t>(Api::ClubInviteStatus::ACCEPTED) ||
+                          invite.status == static_cast<int32_t>(Api::ClubInviteStatus::REJECTED);
+    const std::string path =
+        answered ? MembershipPath("/invites/" + EncodePathSegment(invite.clubKey)) : "";
+    return CallWithRecord<Api::PlayerMembershipDto>(HttpMethod::Post, path, invite);
+}
+
+ApiResponse<Api::ClubDto> ClubsServiceClient::CreateClub(const std::string& name) {
+    return Call<Api::ClubDto>(HttpMethod::Post,
+                              FillPath("/v1/clubs?clubName=%1", {EncodeQueryValue(name)}), {});
+}
+
+ApiResponse<Api::ClubDto> ClubsServiceClient::GetClub(const std::string& clubKey) {
+    return Call<Api::ClubDto>(HttpMethod::Get,
+                              FillPath("/v1/clubs/%1", {EncodePathSegment(clubKey)}), {});
+}
+
+ApiResponse<Api::ClubDto> ClubsServiceClient::SetTag(const std::string& clubKey,
+                                                     const std::string& tag) {
+    return Call<Api::ClubDto>(HttpMethod::Put,
+                              FillPath("/v1/clubs/%1/tag", {EncodePathSegment(clubKey)}), tag);
+}
+
+ApiResponse<Api::ClubDto> ClubsServiceClient::SetMotd(const std::string& clubKey,
+                                                      const std::string& motd) {
+    return Call<Api::ClubDto>(HttpMethod::Put,
+                              FillPath("/v1/clubs/%1/motd", {EncodePathSegment(clubKey)}), motd);
+}
+
+ApiResponse<Api::ClubMembershipDto> ClubsServiceClient::Invite(
+    const std::string& clubKey,
+    const Api::BaseMembershipInviteDto& invite) {
+    return CallWithRecord<Api::ClubMembershipDto>(
+        HttpMethod::Post, FillPath("/v1/clubs/%1/invites", {EncodePathSegment(clubKey)}), invite);
+}
+
+#define ZC_CLUB_MEMBER_OPERATION(Operation, pathTemplate)                                         \
+    ApiResponse<Api::ClubMembershipDto> ClubsServiceClient::Operation(const std::string& clubKey, \
+                                                                      uint64_t id) {              \
+        return Call<Api::ClubMembershipDto>(                                                      \
+            HttpMethod::Post,                                                                     \
+            FillPath(pathTemplate, {EncodePathSegment(clubKey), std::to_string(id)}), {});        \
+    }
+
+ZC_CLUB_MEMBER_OPERATION(Nominate, "/v1/clubs/%1/nominate/%2")
+ZC_CLUB_MEMBER_OPERATION(RejectNomination, "/v1/clubs/%1/nominate/%2/reject")
+ZC_CLUB_MEMBER_OPERATION(Promote, "/v1/clubs/%1/promote/%2")
+ZC_CLUB_MEMBER_OPERATION(Demote, "/v1/clubs/%1/demote/%2")
+ZC_CLUB_MEMBER_OPERATION(RemoveMember, "/v1/clubs/%1/remove/%2")
+ZC_CLUB_MEMBER_OPERATION(TransferOwnership, "/v1/clubs/%1/ownership/%2")
+
+#undef ZC_CLUB_MEMBER_OPERATION
+
+}  // namespace Kolm::Client::Clubs
