@@ -1,0 +1,247 @@
+#include "formats/json.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "binding/binding_type_registry.h"
+#include "tests/formats/describe_value.h"
+
+namespace Kolm {
+namespace {
+
+using Testing::Describe;
+
+// --- Reading ---
+
+TEST(JsonRead, NumbersKeepTheirJsonShape) {
+    EXPECT_EQ(Describe(ParseJson("[1, -1, 1.5, 1e2, null]")), "[u1, s-1, f1.5, f100, null]");
+    EXPECT_EQ(Describe(ParseJson("[-0, 0, 0.0]")), "[s0, u0, f0]");
+}
+
+TEST(JsonRead, IntegersBeyondSixtyFourBitsBecomeFloats) {
+    EXPECT_EQ(Describe(ParseJson("[18446744073709551615, 18446744073709551616]")),
+              "[u18446744073709551615, f1.8446744073709552e+19]");
+    EXPECT_EQ(Describe(ParseJson("[-9223372036854775808, -9223372036854775809]")),
+              "[s-9223372036854775808, f-9.2233720368547758e+18]");
+}
+
+TEST(JsonRead, ObjectsBecomeStructuresInKeyOrderWithLastMemberWinning) {
+    EXPECT_EQ(Describe(ParseJson(R"({"b": true, "a": [false, {}], "B": "x", "b": 2})")),
+              R"({B: "x", a: [false, {}], b: u2})");
+}
+
+TEST(JsonRead, NullMemberExistsAsEmpty) {
+    BindingResult result = ParseJson(R"({"a": null})");
+    ASSERT_TRUE(result.Succeeded());
+    EXPECT_TRUE(result.value.Contains("a"));
+    EXPECT_EQ(Describe(result), "{a: null}");
+}
+
+TEST(JsonRead, StringsStopAtTheirFirstZeroCharacter) {
+    EXPECT_EQ(Describe(ParseJson(R"(["ab\u0000cd", "\u00e9\n"])")), "[\"ab\", \"\xC3\xA9\n\"]");
+}
+
+TEST(JsonRead, WhiteSpaceOnlyIsAnEmptyValueWithoutError) {
+    for (const char* text : {"", "   ", " \t\r\n"}) {
+        BindingResult result = ParseJson(text);
+        EXPECT_TRUE(result.Succeeded()) << text;
+        EXPECT_TRUE(result.value.IsEmpty()) << text;
+    }
+}
+
+TEST(JsonRead, TextEndsAtTheFirstZeroByteOrTheViewsEnd) {
+    EXPECT_EQ(Describe(ParseJson(std::string_view("[1]\0[2]", 7))), "[u1]");
+    EXPECT_EQ(Describe(ParseJson("[1]\0[2]")), "[u1]");
+    EXPECT_EQ(Describe(ParseJson(std::string_view("[1, 2]", 3))),
+              "error: Error: Invalid value. at offset 3.");
+    EXPECT_EQ(Describe(ParseJson(std::string_view("{\"k\": 7}garbage", 8))), "{k: u7}");
+}
+
+TEST(JsonRead, ErrorsCarryRapidJsonTextAndOffset) {
+    EXPECT_EQ(Describe(ParseJson("nul")), "error: Error: Invalid value. at offset 3.");
+    EXPECT_EQ(Describe(ParseJson("[1] 2")),
+              "error: Error: The document root must not be followed by other values. at offset 4.");
+    EXPECT_EQ(Describe(ParseJson(R"({"a" 1})")),
+              "error: Error: Missing a colon after a name of object member. at offset 5.");
+    EXPECT_EQ(Describe(ParseJson(R"(["abc)")),
+              "error: Error: Missing a closing quotation mark in string. at offset 5.");
+}
+
+TEST(JsonRead, FailureDiscardsPartialContent) {
+    BindingResult result = ParseJson(R"({"a": [1, 2, )");
+    EXPECT_FALSE(result.Succeeded());
+    EXPECT_EQ(result.value.Size(), 1u);  // only the "error" entry
+    EXPECT_TRUE(result.value.Find("error").IsString());
+}
+
+std::string NestedArrays(std::size_t depth) {
+    return std::string(depth, '[') + std::string(depth, ']');
+}
+
+TEST(JsonRead, AcceptsNestingUpToTheLimit) {
+    BindingResult result = ParseJson(NestedArrays(512));
+    ASSERT_TRUE(result.Succeeded()) << result.ErrorText();
+    const BindingProperty* level = &result.value;
+    std::size_t depth = 0;
+    while (level->IsCollection()) {
+        ++depth;
+        level = &level->At(0);
+    }
+    EXPECT_EQ(depth, 512u);
+}
+
+TEST(JsonRead, RefusesNestingPastTheLimit) {
+    EXPECT_EQ(Describe(ParseJson(NestedArrays(513))),
+              "error: Error: Nesting is deeper than 512 levels. at offset 513.");
+    std::string objects;
+    for (int i = 0; i < 513; ++i) {
+        objects += "{\"a\":";
+    }
+    EXPECT_EQ(Describe(ParseJson(objects)),
+              "error: Error: Nesting is deeper than 512 levels. at offset 2561.");
+}
+
+TEST(JsonRead, RefusesAMillionLevelsWithoutExhaustingTheStack) {
+    EXPECT_EQ(Describe(ParseJson(std::string(1000000, '['))),
+              "error: Error: Nesting is deeper than 512 levels. at offset 513.");
+}
+
+// --- Writing ---
+
+TEST(JsonWrite, CompactFormHasNoBlanksAndKeysInByteOrder) {
+    BindingResult parsed = ParseJson(R"({"b": 1, "a": 2, "ab": [true, null], "B": {}})");
+    ASSERT_TRUE(parsed.Succeeded());
+    EXPECT_EQ(WriteJson(parsed.value), R"({"B":{},"a":2,"ab":[true,null],"b":1})");
+}
+
+TEST(JsonWrite, NumbersKeepTheirKind) {
+    BindingProperty value;
+    value.Append() = 3.0;
+    value.Append() = std::int64_t{3};
+    value.Append() = std::int64_t{-3};
+    value.Append() = std::numeric_limits<std::uint64_t>::max();
+    value.Append() = 0.1;
+    value.Append() = -2.5e-300;
+    EXPECT_EQ(WriteJson(value), "[3.0,3,-3,18446744073709551615,0.1,-2.5e-300]");
+}
+
+TEST(JsonWrite, NonFiniteFloatsWriteAsNull) {
+    BindingProperty value;
+    value.Append() = std::nan("");
+    value.Append() = std::numeric_limits<double>::infinity();
+    value.Append() = -std::numeric_limits<double>::infinity();
+    value.Append() = 1.5;
+    EXPECT_EQ(WriteJson(value), "[null,null,null,1.5]");
+    BindingProperty member;
+    member["x"] = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(WriteJson(member), R"({"x":null})");
+}
+
+TEST(JsonWrite, EmptyRootIsTheEmptyTextButEmptyMembersAreNull) {
+    EXPECT_EQ(WriteJson(BindingProperty()), "");
+    BindingProperty value;
+    value["a"];
+    EXPECT_EQ(WriteJson(value), R"({"a":null})");
+}
+
+TEST(JsonWrite, StringsAreEscapedAndBlobsAreBase64) {
+    BindingProperty value;
+    value.Append() = std::string_view("q\"b\\s/\b\t\n\f\r\x01\x1F\xC3\xA9");
+    value.Append() = BindingBlob{'h', 'i'};
+    value.Append() = BindingBlob{};
+    EXPECT_EQ(WriteJson(value),
+              "[\"q\\\"b\\\\s/\\b\\t\\n\\f\\r\\u0001\\u001F\xC3\xA9\",\"aGk=\",\"\"]");
+}
+
+TEST(JsonWrite, PrettyFormIndentsFourSpacesWithTheGivenLineEnds) {
+    BindingResult parsed = ParseJson(R"({"b": {}, "a": [1, "x"]})");
+    ASSERT_TRUE(parsed.Succeeded());
+    EXPECT_EQ(WriteJson(parsed.value, nullptr, "\n"),
+              "{\n    \"a\": [\n        1,\n        \"x\"\n    ],\n    \"b\": {}\n}");
+    EXPECT_EQ(WriteJson(parsed.value, nullptr, "\r\n"),
+              "{\r\n    \"a\": [\r\n        1,\r\n        \"x\"\r\n    ],\r\n    \"b\": {}\r\n}");
+}
+
+enum class Tint : std::int32_t { Red = 1, Green = 2, AlsoGreen = 2, Blue = 3 };
+
+TEST(JsonWrite, EnumsWriteByNameWhenTheRegistryKnowsThem) {
+    BindingTypeRegistry registry;
+    registry.RegisterEnum<Tint>("Tint")
+        .AddValue("RED", Tint::Red)
+        .AddValue("GREEN", Tint::Green)
+        .AddValue("ALSO_GREEN", Tint::AlsoGreen);
+    BindingProperty value;
+    value.Append() = BindingEnumRecord{1, &StaticType::Info<Tint>()};
+    value.Append() = BindingEnumRecord{2, &StaticType::Info<Tint>()};
+    value.Append() = BindingEnumRecord{3, &StaticType::Info<Tint>()};
+    value.Append() = BindingEnumRecord{-4, nullptr};
+    EXPECT_EQ(WriteJson(value, &registry), R"(["RED","ALSO_GREEN",3,-4])");
+    EXPECT_EQ(WriteJson(value), "[1,2,3,-4]");
+}
+
+// --- Native records ---
+
+struct Badge {
+    std::string title;
+    std::uint8_t level = 0;
+    std::vector<std::int32_t> points;
+};
+
+struct Unregistered {
+    int x = 0;
+};
+
+class JsonTextTest : public ::testing::Test {
+  protected:
+    JsonTextTest() {
+        registry.RegisterStruct<Badge>("Badge")
+            .AddField("title", &Badge::title)
+            .AddField("level", &Badge::level)
+            .AddField("points", &Badge::points);
+    }
+    BindingTypeRegistry registry;
+};
+
+TEST_F(JsonTextTest, ToJsonTextWritesTheConvertedRecord) {
+    Badge badge{"gold", 3, {1, -2}};
+    JsonText text = ToJsonText(badge, &registry);
+    EXPECT_TRUE(text.success);
+    EXPECT_EQ(text.text, R"({"level":3,"points":[1,-2],"title":"gold"})");
+    EXPECT_EQ(text.error, "");
+}
+
+TEST_F(JsonTextTest, ToJsonTextNamesTheTypeItCannotConvert) {
+    JsonText text = ToJsonText(Unregistered{}, &registry);
+    EXPECT_FALSE(text.success);
+    EXPECT_EQ(text.error, std::string("Failed to convert type \"") +
+                              StaticType::Name<Unregistered>() +
+                              "\" to BindingProperty for serialization");
+}
+
+TEST_F(JsonTextTest, FromJsonTextAssignsTheParsedRecord) {
+    Badge badge;
+    EXPECT_TRUE(
+        FromJsonText(badge, R"({"title": "silver", "level": 2, "points": [7]})", &registry));
+    EXPECT_EQ(badge.title, "silver");
+    EXPECT_EQ(badge.level, 2);
+    EXPECT_EQ(badge.points, std::vector<std::int32_t>{7});
+}
+
+TEST_F(JsonTextTest, FromJsonTextReportsTheStepThatFailed) {
+    Badge badge;
+    BindingResult outcome;
+    EXPECT_FALSE(FromJsonText(badge, "{", &registry, &outcome));
+    EXPECT_EQ(outcome.ErrorText(), "Error: Missing a name for object member. at offset 1.");
+    EXPECT_FALSE(FromJsonText(badge, R"({"level": 300})", &registry, &outcome));
+    EXPECT_EQ(outcome.ErrorText(), "Value 300 for 'level' of type uint8 is out of range");
+    EXPECT_FALSE(FromJsonText(badge, "[]", &registry, &outcome));
+    EXPECT_EQ(
+        outcome.ErrorText(),
+        "Couldn't assign value to '<value>' of type Badge because the input not a structure.");
+}
+
+}  // namespace
+}  // namespace Kolm

@@ -1,0 +1,242 @@
+#include "formats/yaml.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "formats/yaml_library.h"
+#include "tests/formats/describe_value.h"
+
+namespace Kolm {
+namespace {
+
+std::string Describe(std::string_view text) {
+    return Testing::Describe(ParseYaml(text));
+}
+
+// --- Scalars ---
+
+TEST(YamlRead, PlainScalarsResolveByWordListsAndNumbers) {
+    EXPECT_EQ(Describe("a: yes\nb: 'yes'\nc: 007\nd: ~\ne: Off\nf: \"\"\ng:\nh: NULL\n"),
+              R"({a: true, b: "yes", c: u7, d: null, e: false, f: "", g: null, h: null})");
+    EXPECT_EQ(Describe("[1.5, -2, 3.0, 0x1A, inf, nan, YES, yEs, 1e3, -0.5, 12abc]"),
+              R"([f1.5, s-2, u3, u26, "inf", "nan", true, "yEs", u1000, f-0.5, "12abc"])");
+}
+
+TEST(YamlRead, IntegralNumbersBeyondSixtyFourBitsStayFloats) {
+    EXPECT_EQ(Describe("[18446744073709551615.0, 1e20, -1e19, -9223372036854775808]"),
+              "[f1.8446744073709552e+19, f1e+20, f-1e+19, s-9223372036854775808]");
+}
+
+TEST(YamlRead, KeysAreTextsAsWritten) {
+    EXPECT_EQ(Describe("1: a\ntrue: b\n~: c\n\"q\": d\n"),
+              R"({1: "a", q: "d", true: "b", ~: "c"})");
+}
+
+TEST(YamlRead, BlockScalarsKeepTheirText) {
+    EXPECT_EQ(Describe("text: |\n  line one\n  line two\n"), "{text: \"line one\nline two\n\"}");
+}
+
+TEST(YamlRead, TagsSelectTheConversion) {
+    EXPECT_EQ(Describe("[!!str 12, !!int 0x10, !!int -8, !!float 2, !!bool on, !!bool maybe]"),
+              R"(["12", u16, s-8, f2, true, null])");
+}
+
+TEST(YamlRead, TaggedScalarsReportConversionFailures) {
+    EXPECT_EQ(Describe("!!int abc"),
+              "error: Value abc for 'yaml' of type uint64_t is in an incorrect format");
+    EXPECT_EQ(Describe("!!int -1x"),
+              "error: Value -1x for 'yaml' of type int64_t is in an incorrect format");
+    EXPECT_EQ(Describe("!!int 18446744073709551616"),
+              "error: Value 18446744073709551616 for 'yaml' of type uint64_t is out of range");
+    EXPECT_EQ(Describe("!!int -9223372036854775809"),
+              "error: Value -9223372036854775809 for 'yaml' of type int64_t is out of range");
+    EXPECT_EQ(Describe("!!float 1e999"),
+              "error: Value 1e999 for 'yaml' of type double is out of range");
+    EXPECT_EQ(Describe("!!float 1.5kg"),
+              "error: Value 1.5kg for 'yaml' of type double is in an incorrect format");
+    EXPECT_EQ(Describe("!!timestamp 2001-12-14"),
+              "error: Unsupported YAML tag 'tag:yaml.org,2002:timestamp'.");
+}
+
+// --- Documents and structure ---
+
+TEST(YamlRead, EmptyTextIsAnEmptyValue) {
+    BindingResult result = ParseYaml("");
+    EXPECT_TRUE(result.Succeeded());
+    EXPECT_TRUE(result.value.IsEmpty());
+}
+
+TEST(YamlRead, NestedBlockAndFlowCollections) {
+    EXPECT_EQ(
+        Describe("club:\n  tags: [a, b]\n  members:\n    - {id: 1, owner: true}\n    - id: 2\n"),
+        R"({club: {members: [{id: u1, owner: true}, {id: u2}], tags: ["a", "b"]}})");
+}
+
+TEST(YamlRead, RepeatedKeyKeepsTheLastValue) {
+    EXPECT_EQ(Describe("{a: 1, b: 2, a: 3}"), "{a: u3, b: u2}");
+}
+
+TEST(YamlRead, SecondDocumentIsRefused) {
+    EXPECT_EQ(Describe("a: 1\n---\nb: 2\n"), "error: Multi-document YAML is not supported.");
+}
+
+TEST(YamlRead, ContainersAndTaggedScalarsAreNoKeys) {
+    EXPECT_EQ(Describe("? [a]\n: 1\n"), "error: Unexpected start of sequence. At line: 1 col: 3");
+    EXPECT_EQ(Describe("? {a: 1}\n: 1\n"), "error: Unexpected start of mapping. At line: 1 col: 3");
+    EXPECT_EQ(Describe("x: 1\n!!int 2: b\n"),
+              "error: Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 1");
+    EXPECT_EQ(Describe("!!str 2: b"), R"({2: "b"})");
+}
+
+TEST(YamlRead, ParserErrorsCarryLibyamlsProblemAndPosition) {
+    EXPECT_EQ(Describe("a: [1, 2\nb: 3\n"),
+              "error: YAML parser error: did not find expected ',' or ']'. At line: 1 col: 1");
+    EXPECT_EQ(
+        Describe("a: b: c"),
+        "error: YAML parser error: mapping values are not allowed in this context. At line: 0 "
+        "col: 4");
+}
+
+// --- Anchors and aliases ---
+
+TEST(YamlRead, AliasesCopyTheAnchoredValue) {
+    BindingResult result = ParseYaml("base: &m {x: 1, y: [a]}\ncopy: *m\nn: &n 5\nm: *n\n");
+    ASSERT_TRUE(result.Succeeded()) << result.ErrorText();
+    EXPECT_EQ(Testing::Describe(result),
+              R"({base: {x: u1, y: ["a"]}, copy: {x: u1, y: ["a"]}, m: u5, n: u5})");
+    EXPECT_TRUE(result.value.Find("base") == result.value.Find("copy"));
+}
+
+TEST(YamlRead, AnchoredKeyIsUsableAsAStringValue) {
+    EXPECT_EQ(Describe("&k 12: a\nb: *k\n"), R"({12: "a", b: "12"})");
+}
+
+TEST(YamlRead, AliasOfAnOpenContainerIsCyclic) {
+    EXPECT_EQ(Describe("a: &m\n  b: *m\n"),
+              "error: Cannot deserialize cyclic aliases. Alias \"m\". At line: 2 col: 6");
+    EXPECT_EQ(Describe("&top [1, [2, {k: [*top]}]]"),
+              "error: Cannot deserialize cyclic aliases. Alias \"top\". At line: 1 col: 19");
+    EXPECT_EQ(Describe("&s [&inner [*s]]"),
+              "error: Cannot deserialize cyclic aliases. Alias \"s\". At line: 1 col: 13");
+    // Once closed, the same anchor may be used inside a sibling.
+    EXPECT_EQ(Describe("[&a [1], [*a]]"), "[[u1], [[u1]]]");
+}
+
+TEST(YamlRead, UndefinedAndDuplicateAnchorsAreRefused) {
+    EXPECT_EQ(Describe("a: *nope\n"),
+              "error: Undefined alias encountered: \"nope\". At line: 1 col: 4");
+    EXPECT_EQ(Describe("a: &x 1\nb: &x 2\n"),
+              "error: Duplicate occurrence of anchor \"x\". At line: 2 col: 4");
+}
+
+TEST(YamlRead, AliasInKeyPositionIsRefused) {
+    EXPECT_EQ(Describe("a: &k x\n*k : 1\n"),
+              "error: Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 1");
+}
+
+// A list of `count` - 1 integers under the anchor a: `count` values each time it is aliased.
+std::string AnchoredList(std::size_t count) {
+    std::string text = "a: &a [";
+    for (std::size_t i = 1; i < count; ++i) {
+        text += i > 1 ? ",0" : "0";
+    }
+    return text + "]\n";
+}
+
+TEST(YamlRead, AliasExpansionUpToTheLimitIsAccepted) {
+    std::string text = AnchoredList(10000) + "b: [";
+    for (int i = 0; i < 100; ++i) {
+        text += i > 0 ? ",*a" : "*a";
+    }
+    text += "]\n";
+    BindingResult result = ParseYaml(text);
+    ASSERT_TRUE(result.Succeeded()) << result.ErrorText();
+    EXPECT_EQ(result.value.Find("b").Size(), 100u);
+    EXPECT_EQ(result.value.Find("b").At(99).Size(), 9999u);
+}
+
+TEST(YamlRead, AliasExpansionPastTheLimitIsRefused) {
+    std::string text = AnchoredList(10000) + "s: &s 1\nb: [";
+    for (int i = 0; i < 100; ++i) {
+        text += i > 0 ? ",*a" : "*a";
+    }
+    text += "]\nc: *s\n";
+    EXPECT_EQ(Describe(text),
+              "error: Aliases expand to more than 1000000 values. Alias \"s\". At line: 4 col: 4");
+}
+
+TEST(YamlRead, ExponentialAliasesAreStoppedEarly) {
+    std::string text = "l0: &l0 [x, x, x, x, x, x, x, x, x, x]\n";
+    for (int level = 1; level < 12; ++level) {
+        const std::string previous = "*l" + std::to_string(level - 1);
+        text += "l" + std::to_string(level) + ": &l" + std::to_string(level) + " [";
+        for (int i = 0; i < 10; ++i) {
+            text += (i > 0 ? ", " : "") + previous;
+        }
+        text += "]\n";
+    }
+    const std::string result = Describe(text);
+    EXPECT_EQ(result.rfind("error: Aliases expand to more than 1000000 values. Alias \"l", 0), 0u)
+        << result;
+}
+
+// --- Nesting ---
+
+std::string NestedFlow(std::size_t depth) {
+    return std::string(depth, '[') + std::string(depth, ']');
+}
+
+TEST(YamlRead, AcceptsNestingUpToTheLimit) {
+    BindingResult result = ParseYaml(NestedFlow(512));
+    ASSERT_TRUE(result.Succeeded()) << result.ErrorText();
+    EXPECT_TRUE(result.value.IsCollection());
+}
+
+TEST(YamlRead, RefusesNestingPastTheLimit) {
+    EXPECT_EQ(Describe(NestedFlow(513)),
+              "error: Nesting is deeper than 512 levels. At line: 1 col: 513");
+    EXPECT_EQ(Describe(std::string(1000000, '[')),
+              "error: Nesting is deeper than 512 levels. At line: 1 col: 513");
+    std::string block;
+    for (int i = 0; i < 1000000; ++i) {
+        block += "- ";
+    }
+    EXPECT_EQ(Describe(block), "error: Nesting is deeper than 512 levels. At line: 1 col: 1025");
+}
+
+TEST(YamlRead, AliasCannotCarryNestingPastTheLimit) {
+    const std::string anchored = "a: &a " + NestedFlow(300) + "\n";
+    EXPECT_TRUE(
+        ParseYaml(anchored + "b: " + std::string(211, '[') + "*a" + std::string(211, ']') + "\n")
+            .Succeeded());
+    EXPECT_EQ(
+        Describe(anchored + "b: " + std::string(212, '[') + "*a" + std::string(212, ']') + "\n"),
+        "error: Nesting is deeper than 512 levels. At line: 2 col: 216");
+}
+
+// --- The library ---
+
+TEST(YamlLibraryLoading, MissingLibraryFailsWithItsName) {
+    YamlLibrary missing("libyaml-that-does-not-exist.so.0");
+    EXPECT_FALSE(missing.IsLoaded());
+    EXPECT_EQ(Testing::Describe(ParseYaml("a: 1", missing)),
+              "error: YAML is not available: the library \"libyaml-that-does-not-exist.so.0\" "
+              "could not be loaded.");
+}
+
+TEST(YamlLibraryLoading, LibraryWithoutTheParserFunctionsIsRefused) {
+    YamlLibrary notYaml("libm.so.6");
+    EXPECT_FALSE(notYaml.IsLoaded());
+    EXPECT_EQ(Testing::Describe(ParseYaml("a: 1", notYaml)),
+              "error: YAML is not available: the library \"libm.so.6\" has no function "
+              "\"yaml_parser_initialize\".");
+}
+
+TEST(YamlLibraryLoading, ProcessWideLibraryIsLoadedOnce) {
+    EXPECT_TRUE(YamlLibrary::Instance().IsLoaded()) << YamlLibrary::Instance().LoadError();
+    EXPECT_EQ(&YamlLibrary::Instance(), &YamlLibrary::Instance());
+}
+
+}  // namespace
+}  // namespace Kolm
