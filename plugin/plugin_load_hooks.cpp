@@ -1,0 +1,22 @@
+// The steps of loading and starting that belong to other layers of the plugin frame: the host's
+// shared types (load step 7), the API description (load step 9) and the service-proxy
+// subscriptions (Init step 4). Each runs at its place in PluginBase::Load and PluginBase::Init.
+#include "plugin/plugin_base.h"
+
+namespace Kolm::Client {
+
+void PluginBase::RegisterSharedHostTypes() {
+    // Filled by the resource-event layer: registers the host's records and events ("kclient").
+}
+
+const HostApiDescription* PluginBase::BuildApiDescription() {
+    // Filled by the API layer: the description built from the registry and the route table.
+    return nullptr;
+}
+
+void PluginBase::SubscribeServiceProxyEvents() {
+    // Filled by the service-proxy layer: "OnServiceProxyUuidEvent", "OnServiceProxyMethodEvent"
+    // and "OnServiceProxyAsyncEvent" through SubscribeHostEventCounted with kind 1.
+}
+
+}  // namespace Kolm::Client
