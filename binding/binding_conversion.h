@@ -49,10 +49,10 @@ BindingResult ConvertToBinding(const T& native, const BindingTypeRegistry* regis
     BindingResult result;
     if constexpr (BindingFieldType<T>::kCode == BindingTypeCode::Struct &&
                   !BindingFieldType<T>::kNeedsAccessor) {
-        NativeConversion::StructureToValue(result, &native,
+        NativeConversion::StructureToValue(result, result.value, &native,
                                            FieldTypeDetail::TypeIdOf<T>(nullptr, registry).type);
     } else {
-        FieldTypeDetail::ToValueTyped<T>(result, native, nullptr, registry);
+        FieldTypeDetail::ToValueTyped<T>(result, result.value, native, nullptr, registry);
     }
     return result;
 }

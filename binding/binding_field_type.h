@@ -218,7 +218,8 @@ void AssignTyped(BindingResult& result,
                  const BindingTypeInfo* given,
                  const BindingTypeRegistry* registry);
 template <class T>
-void ToValueTyped(BindingResult& result,
+void ToValueTyped(BindingResult& status,
+                  BindingProperty& out,
                   const T& native,
                   const BindingTypeInfo* given,
                   const BindingTypeRegistry* registry);
@@ -234,11 +235,12 @@ struct ContainerOps {
         NativeConversion::Assign(result, &native, TypeIdOf<T>(given, registry), input, name,
                                  registry);
     }
-    static void ToValue(BindingResult& result,
+    static void ToValue(BindingResult& status,
+                        BindingProperty& out,
                         const T& native,
                         const BindingTypeInfo* given,
                         const BindingTypeRegistry* registry) {
-        NativeConversion::ToValue(result, &native, TypeIdOf<T>(given, registry), registry);
+        NativeConversion::ToValue(status, out, &native, TypeIdOf<T>(given, registry), registry);
     }
 };
 
@@ -254,11 +256,12 @@ struct ContainerOps<BindingCallback> {
         NativeConversion::Assign(result, &native.id, BindingTypeId{BindingTypeCode::UInt32}, input,
                                  name, registry);
     }
-    static void ToValue(BindingResult& result,
+    static void ToValue(BindingResult&,
+                        BindingProperty& out,
                         const BindingCallback& native,
                         const BindingTypeInfo*,
                         const BindingTypeRegistry*) {
-        result.value = native.id;
+        out = native.id;
     }
 };
 
@@ -285,20 +288,17 @@ struct ContainerOps<std::vector<E, A>> {
             }
         }
     }
-    static void ToValue(BindingResult& result,
+    static void ToValue(BindingResult& status,
+                        BindingProperty& out,
                         const Vector& native,
                         const BindingTypeInfo* given,
                         const BindingTypeRegistry* registry) {
-        BindingProperty& list = result.value.MakeCollection();
-        list.Reserve(native.size());
+        out.MakeCollection().Reserve(native.size());
         for (const E& element : native) {
-            BindingResult converted;
-            ToValueTyped<E>(converted, element, given, registry);
-            if (!converted.success) {
-                result.Fail(converted.ErrorText());
+            ToValueTyped<E>(status, out.Append(), element, given, registry);
+            if (!status.success) {
                 return;
             }
-            list.Append() = std::move(converted.value);
         }
     }
 };
@@ -326,19 +326,17 @@ struct ContainerOps<std::unordered_map<std::string, E>> {
             }
         }
     }
-    static void ToValue(BindingResult& result,
+    static void ToValue(BindingResult& status,
+                        BindingProperty& out,
                         const Map& native,
                         const BindingTypeInfo* given,
                         const BindingTypeRegistry* registry) {
-        BindingProperty& structure = result.value.MakeStructure();
+        out.MakeStructure();
         for (const auto& [key, element] : native) {
-            BindingResult converted;
-            ToValueTyped<E>(converted, element, given, registry);
-            if (!converted.success) {
-                result.Fail(converted.ErrorText());
+            ToValueTyped<E>(status, out[key], element, given, registry);
+            if (!status.success) {
                 return;
             }
-            structure[key] = std::move(converted.value);
         }
     }
 };
@@ -360,12 +358,13 @@ struct ContainerOps<std::optional<T>> {
         }
         AssignTyped<T>(result, *native, input, name, given, registry);
     }
-    static void ToValue(BindingResult& result,
+    static void ToValue(BindingResult& status,
+                        BindingProperty& out,
                         const std::optional<T>& native,
                         const BindingTypeInfo* given,
                         const BindingTypeRegistry* registry) {
         if (native.has_value()) {
-            ToValueTyped<T>(result, *native, given, registry);
+            ToValueTyped<T>(status, out, *native, given, registry);
         }
     }
 };
@@ -386,14 +385,15 @@ void AssignTyped(BindingResult& result,
 }
 
 template <class T>
-void ToValueTyped(BindingResult& result,
+void ToValueTyped(BindingResult& status,
+                  BindingProperty& out,
                   const T& native,
                   const BindingTypeInfo* given,
                   const BindingTypeRegistry* registry) {
     if constexpr (!BindingFieldType<T>::kNeedsAccessor) {
-        NativeConversion::ToValue(result, &native, TypeIdOf<T>(given, registry), registry);
+        NativeConversion::ToValue(status, out, &native, TypeIdOf<T>(given, registry), registry);
     } else {
-        ContainerOps<T>::ToValue(result, native, given, registry);
+        ContainerOps<T>::ToValue(status, out, native, given, registry);
     }
 }
 
@@ -410,11 +410,12 @@ class TypedAccessor final : public BindingFieldAccessor {
                          const BindingTypeRegistry* registry) const override {
         ContainerOps<T>::Assign(result, *static_cast<T*>(field), input, name, type, registry);
     }
-    void ConvertToValue(BindingResult& result,
+    void ConvertToValue(BindingResult& status,
+                        BindingProperty& out,
                         const void* field,
                         const BindingTypeInfo* type,
                         const BindingTypeRegistry* registry) const override {
-        ContainerOps<T>::ToValue(result, *static_cast<const T*>(field), type, registry);
+        ContainerOps<T>::ToValue(status, out, *static_cast<const T*>(field), type, registry);
     }
 };
 

@@ -80,8 +80,10 @@ class BindingFieldAccessor {
                                  std::string_view name,
                                  const BindingTypeInfo* type,
                                  const BindingTypeRegistry* registry) const = 0;
-    // Converts the native field at `field` into result.value.
-    virtual void ConvertToValue(BindingResult& result,
+    // Converts the native field at `field` into `out`, an Empty value of status.value's tree; a
+    // failure goes into `status` (and clears that tree).
+    virtual void ConvertToValue(BindingResult& status,
+                                BindingProperty& out,
                                 const void* field,
                                 const BindingTypeInfo* type,
                                 const BindingTypeRegistry* registry) const = 0;

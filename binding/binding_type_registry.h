@@ -65,8 +65,9 @@ class BindingTypeBuilder {
         if constexpr (!std::is_void_v<typename Traits::Referenced>) {
             field.type.type = FindReferenced(StaticType::Info<typename Traits::Referenced>());
         }
-        if constexpr (Traits::kNeedsAccessor || Traits::kCode == BindingTypeCode::Vector ||
-                      Traits::kCode == BindingTypeCode::Map) {
+        // Only fields the direct conversion does not cover carry an accessor; its presence is
+        // what routes a field through it.
+        if constexpr (Traits::kNeedsAccessor) {
             field.accessor = MakeFieldAccessor<F>();
         }
         field.optional = IsOptionalField<F>();

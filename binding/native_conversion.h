@@ -25,8 +25,11 @@ void Assign(BindingResult& result,
             std::string_view name,
             const BindingTypeRegistry* registry);
 
-// Converts the native object at `native` into result.value (a fresh Empty value).
-void ToValue(BindingResult& result,
+// Converts the native object at `native` into `out`, an Empty value inside (or being)
+// status.value. A failure is written into `status`, which clears the tree `out` belongs to:
+// callers stop touching `out` once status.success is false.
+void ToValue(BindingResult& status,
+             BindingProperty& out,
              const void* native,
              const BindingTypeId& type,
              const BindingTypeRegistry* registry);
@@ -37,14 +40,20 @@ void AssignStructure(BindingResult& result,
                      const BindingTypeInfo* type,
                      const BindingProperty& input,
                      std::string_view name);
-void StructureToValue(BindingResult& result, const void* record, const BindingTypeInfo* type);
+void StructureToValue(BindingResult& status,
+                      BindingProperty& out,
+                      const void* record,
+                      const BindingTypeInfo* type);
 
 // One field of a registered structure: through its accessor when it has to, else directly.
 void AssignField(BindingResult& result,
                  void* record,
                  const BindingFieldInfo& field,
                  const BindingProperty& input);
-void FieldToValue(BindingResult& result, const void* record, const BindingFieldInfo& field);
+void FieldToValue(BindingResult& status,
+                  BindingProperty& out,
+                  const void* record,
+                  const BindingFieldInfo& field);
 
 // The container checks shared by every vector and map, built-in or not. Each fails `result`
 // and returns false when `input` is not a Collection (or a Structure for maps).
