@@ -87,8 +87,7 @@ void PluginConnection::Shutdown() {
             serviceProxy->Clear();
         }
     }
-    exactObservers.clear();
-    wildcardObservers.clear();
+    resourceObservers.Clear();
 }
 
 std::shared_ptr<HostEventHandler> PluginConnection::HandlerFor(const char* eventName) const {

@@ -13,6 +13,11 @@
 #include <vector>
 
 #include "plugin/host_boundary.h"
+#include "plugin/resource_observers.h"
+
+namespace Kolm {
+class BindingTypeRegistry;
+}
 
 namespace Kolm::Client {
 
@@ -21,8 +26,6 @@ struct PluginResourceEvent;
 // Handles one event the host delivers for a subscribed name. Shared: a delivery in progress
 // keeps its handler alive even if the subscription is dropped meanwhile.
 using HostEventHandler = std::function<void(const HostEventDelivery& event)>;
-// Receives the resource events of one observed URI or pattern.
-using ResourceObserver = std::function<void(const PluginResourceEvent& event)>;
 
 // The service-proxy layer's tables (pending requests, async-event handlers, response queues);
 // created by that layer, guarded by PluginConnection::serviceProxyMutex.
@@ -35,8 +38,7 @@ class ServiceProxyTables {
 // Thread rules: the subscription tables are guarded by one mutex, which is never held while the
 // host is called; Subscribe and Unsubscribe may come from several host threads, but calls for
 // the same name reach the host in the order in which the counts changed only when they come
-// from one thread. The observer tables carry no lock: they are changed during Start and from the
-// plugin's own handlers, which do not overlap.
+// from one thread. The observer tables have a lock of their own (ResourceObservers).
 class PluginConnection {
   public:
     PluginConnection();
@@ -96,9 +98,12 @@ class PluginConnection {
     // The callback given to the host for every subscription: `userData` is the connection.
     static void ZC_HOST_CALL OnHostEvent(const HostEventDelivery* event);
 
-    // Exact URI -> observer, and pattern (with "*") -> observer.
-    std::map<std::string, ResourceObserver> exactObservers;
-    std::map<std::string, ResourceObserver> wildcardObservers;
+    // The plugin's registry of shared types, through which events and remote calls convert;
+    // null while the plugin has none.
+    virtual Kolm::BindingTypeRegistry* TypeRegistry() const { return nullptr; }
+
+    // Observers by exact URI and by pattern (with "*"), guarded by their own lock.
+    ResourceObservers resourceObservers;
 
   protected:
     // The host's client word and the user-agent text, set by Init.

@@ -3,10 +3,14 @@
 // subscriptions (Init step 4). Each runs at its place in PluginBase::Load and PluginBase::Init.
 #include "plugin/plugin_base.h"
 
+#include "plugin/host_events_setup.h"
+
 namespace Kolm::Client {
 
 void PluginBase::RegisterSharedHostTypes() {
-    // Filled by the resource-event layer: registers the host's records and events ("kclient").
+    if (BindingTypeRegistry* registry = TypeRegistry()) {
+        InstallHostEvents(*this, *registry);
+    }
 }
 
 const HostApiDescription* PluginBase::BuildApiDescription() {
@@ -15,8 +19,7 @@ const HostApiDescription* PluginBase::BuildApiDescription() {
 }
 
 void PluginBase::SubscribeServiceProxyEvents() {
-    // Filled by the service-proxy layer: "OnServiceProxyUuidEvent", "OnServiceProxyMethodEvent"
-    // and "OnServiceProxyAsyncEvent" through SubscribeHostEventCounted with kind 1.
+    Kolm::Client::SubscribeServiceProxyEvents(*this);
 }
 
 }  // namespace Kolm::Client
