@@ -12,7 +12,6 @@ namespace Kolm::Client::Clubs {
 namespace {
 
 using HttpBaseTransport::Request;
-using HttpBaseTransport::Response;
 
 constexpr const char* kUnknownError = "UNKNOWN_ERROR";
 constexpr const char* kSerializingFailed = "Error serializing server request";
@@ -43,26 +42,15 @@ bool IsSuccessStatus(uint32_t status) {
 
 // What went wrong with the exchange itself: the transport's message when it failed, the
 // conversion message when the host's answer could not be taken over.
-template <class HostAnswer>
-bool ExchangeFailed(const HostAnswer& response, std::string& errorText) {
-    bool conversionFailed = false;
-    if constexpr (requires {
-                      response.conversionFailed;
-                      response.errorText;
-                  }) {
-        conversionFailed = response.conversionFailed;
-        errorText = response.errorText;
-    }
-    if (response.transportCode != 0 && errorText.empty())
-        errorText = response.body;
-    return response.transportCode != 0 || conversionFailed || !errorText.empty() ||
-           !IsSuccessStatus(response.status);
+bool ExchangeFailed(const ServiceHttpAnswer& answer) {
+    return answer.transportCode != 0 || answer.conversionFailed || !answer.errorText.empty() ||
+           !IsSuccessStatus(answer.status);
 }
 
 // A refusal: the text is the body's "errorCode", or the JSON reader's message when the body is
 // not JSON. An empty body reads as an empty value and so has no "errorCode".
 template <class Answer>
-ApiResponse<Answer> Refusal(const Response& response) {
+ApiResponse<Answer> Refusal(const ServiceHttpAnswer& response) {
     const BindingResult parsed = ParseJson(response.body);
     if (!parsed.Succeeded()) {
         return ApiResponse<Answer>::Failure(response.status, parsed.ErrorText());
@@ -100,17 +88,14 @@ ApiResponse<Answer> ClubsServiceClient::Call(HttpMethod method,
     request.setting = requestSetting_;
     request.flag = kRequestFlag;
 
-    Response response;
-    if (send_)
-        send_(response, request);
+    const ServiceHttpAnswer response = send_ ? send_(request) : ServiceHttpAnswer{};
 
     if (response.transportCode == 0 && !IsSuccessStatus(response.status)) {
         return Refusal<Answer>(response);
     }
-    std::string errorText;
-    if (ExchangeFailed(response, errorText)) {
-        return ApiResponse<Answer>::Failure(
-            500, "Failed to get response from url: " + request.url + " : '" + errorText + "'");
+    if (ExchangeFailed(response)) {
+        return ApiResponse<Answer>::Failure(500, "Failed to get response from url: " + request.url +
+                                                     " : '" + response.errorText + "'");
     }
     ApiResponse<Answer> result;
     if (!FromJsonText(result.value, response.body, &registry_)) {

@@ -17,6 +17,7 @@
 #include "api/http_method.h"
 #include "api/http_transport.h"
 #include "clubs/model/clubs_service_types.h"
+#include "clubs/service/service_transport.h"
 
 namespace Kolm {
 class BindingTypeRegistry;
@@ -32,9 +33,9 @@ struct ClubsServicePlayer {
 
 class ClubsServiceClient {
   public:
-    // Carries one request to the host and fills the answer (the plugin's SendHttpRequest).
-    using SendFunction = std::function<void(HttpBaseTransport::Response& response,
-                                            const HttpBaseTransport::Request& request)>;
+    // Carries one request to the host and returns its answer (normally
+    // SendThroughConnection of the plugin).
+    using SendFunction = ServiceSendFunction;
     using PlayerFunction = std::function<ClubsServicePlayer()>;
     using Headers = std::unordered_map<std::string, std::string>;
 

@@ -230,12 +230,33 @@ TEST_F(ClubsServiceClientTest, FailuresBecomeStatusAndText) {
          "Error deserializing server response"},
     };
     for (const ErrorCase& error : cases) {
+        SCOPED_TRACE(error.description);
         transport.Answer(error.status, error.body, error.transportCode);
         const auto result = client.GetClub("k1");
         EXPECT_FALSE(result.Succeeded()) << error.description;
         EXPECT_EQ(result.status, error.expectedStatus) << error.description;
         EXPECT_EQ(result.ErrorText(), error.expectedText) << error.description;
     }
+}
+
+TEST_F(ClubsServiceClientTest, AnswersTheHostCouldNotHandOverFailTheExchange) {
+    ServiceHttpAnswer answer;
+    answer.status = 200;
+    answer.conversionFailed = true;
+    answer.errorText =
+        "Error converting response for GET https://clubs.test/v1/clubs/k1: body was null";
+    transport.Answer(answer);
+    const auto result = client.GetClub("k1");
+    EXPECT_EQ(result.status, 500u);
+    EXPECT_EQ(result.ErrorText(),
+              "Failed to get response from url: https://clubs.test/v1/clubs/k1 : 'Error converting "
+              "response for GET https://clubs.test/v1/clubs/k1: body was null'");
+
+    // A refusal is read from its body even when the host's headers were lost.
+    answer.status = 404;
+    answer.body = R"({"errorCode":"CLUB_NOT_FOUND"})";
+    transport.Answer(answer);
+    EXPECT_EQ(client.GetClub("k1").ErrorText(), "CLUB_NOT_FOUND");
 }
 
 }  // namespace

@@ -12,27 +12,34 @@ namespace Kolm::Client::Clubs {
 
 struct RecordingTransport {
     std::vector<HttpBaseTransport::Request> requests;
-    std::deque<HttpBaseTransport::Response> answers;
+    std::deque<ServiceHttpAnswer> answers;
 
-    void Answer(uint32_t status, std::string body, int32_t transportCode = 0) {
-        HttpBaseTransport::Response response;
-        response.status = status;
-        response.body = std::move(body);
-        response.transportCode = transportCode;
-        answers.push_back(std::move(response));
+    // With a transport code other than 0 the text is the transport's message.
+    void Answer(uint32_t status, std::string text, int32_t transportCode = 0) {
+        ServiceHttpAnswer answer;
+        answer.transportCode = transportCode;
+        if (transportCode == 0) {
+            answer.status = status;
+            answer.body = std::move(text);
+        } else {
+            answer.errorText = std::move(text);
+        }
+        answers.push_back(std::move(answer));
     }
 
+    void Answer(ServiceHttpAnswer answer) { answers.push_back(std::move(answer)); }
+
     ClubsServiceClient::SendFunction Sender() {
-        return [this](HttpBaseTransport::Response& response,
-                      const HttpBaseTransport::Request& request) {
+        return [this](const HttpBaseTransport::Request& request) {
             requests.push_back(request);
-            if (answers.empty()) {
-                response.status = 200;
-                response.body = "{}";
-                return;
+            ServiceHttpAnswer answer;
+            answer.status = 200;
+            answer.body = "{}";
+            if (!answers.empty()) {
+                answer = std::move(answers.front());
+                answers.pop_front();
             }
-            response = std::move(answers.front());
-            answers.pop_front();
+            return answer;
         };
     }
 };

@@ -23,19 +23,21 @@ class ServiceRoundTripTest : public ::testing::Test {
     }
 
     // The host's transport, routed to the service.
-    void Send(HttpBaseTransport::Response& response, const HttpBaseTransport::Request& request) {
+    ServiceHttpAnswer Send(const HttpBaseTransport::Request& request) {
         const Host::WebResponse answer =
             service.Handle({std::string(HttpMethodName(request.method)), request.url,
                             request.headers, request.body});
-        response.status = static_cast<uint32_t>(answer.status);
-        response.headers = answer.headers;
-        response.body = answer.body;
+        ServiceHttpAnswer read;
+        read.status = static_cast<uint32_t>(answer.status);
+        read.headers = answer.headers;
+        read.body = answer.body;
+        return read;
     }
 
     BindingTypeRegistry registry;
     Host::ClubsWebService service;
     ClubsServiceClient client{
-        registry, [this](auto& response, const auto& request) { Send(response, request); },
+        registry, [this](const HttpBaseTransport::Request& request) { return Send(request); },
         [] {
             return ClubsServicePlayer{"NA1", 42};
         }};
