@@ -38,16 +38,16 @@ class BoundedStream {
     const char* end;
 };
 
-// Strings end at the first zero character they decode to.
-std::string_view UpToZero(const char* text, rapidjson::SizeType length) {
-    const void* zero = std::memchr(text, 0, length);
-    return {text, zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - text)
-                                  : length};
+// A decoded string can hold a zero character only through the escape \u0000 (a raw zero byte
+// ends the text), so texts without that escape skip the search for it.
+bool MayDecodeZero(std::string_view text) {
+    return text.find("\\u0000") != std::string_view::npos;
 }
 
 class JsonHandler {
   public:
-    explicit JsonHandler(BindingProperty& root) : builder(root) {}
+    JsonHandler(BindingProperty& root, bool mayDecodeZero)
+        : builder(root), mayDecodeZero(mayDecodeZero) {}
 
     bool TooDeep() const { return tooDeep; }
 
@@ -81,12 +81,12 @@ class JsonHandler {
     }
     bool RawNumber(const char*, rapidjson::SizeType, bool) { return false; }  // flag not used
     bool String(const char* text, rapidjson::SizeType length, bool) {
-        builder.Target() = UpToZero(text, length);
+        builder.Target() = Text(text, length);
         return true;
     }
     bool StartObject() { return Opened(builder.OpenStructure(builder.Target())); }
     bool Key(const char* text, rapidjson::SizeType length, bool) {
-        builder.SetKey(BindingHashedKey(UpToZero(text, length)));
+        builder.SetKey(Text(text, length));
         return true;
     }
     bool EndObject(rapidjson::SizeType) {
@@ -100,6 +100,16 @@ class JsonHandler {
     }
 
   private:
+    // Strings end at the first zero character they decode to.
+    std::string_view Text(const char* text, rapidjson::SizeType length) const {
+        if (mayDecodeZero) {
+            if (const void* zero = std::memchr(text, 0, length)) {
+                return {text, static_cast<std::size_t>(static_cast<const char*>(zero) - text)};
+            }
+        }
+        return {text, length};
+    }
+
     // Stopping here, before the reader recurses further, keeps its call stack bounded too.
     bool Opened(bool opened) {
         tooDeep = !opened;
@@ -107,13 +117,14 @@ class JsonHandler {
     }
 
     ValueBuilder builder;
+    bool mayDecodeZero;
     bool tooDeep = false;
 };
 
 template <class Stream>
-BindingResult Parse(Stream& stream) {
+BindingResult Parse(Stream& stream, std::string_view text) {
     BindingResult result;
-    JsonHandler handler(result.value);
+    JsonHandler handler(result.value, MayDecodeZero(text));
     rapidjson::Reader reader;
     const rapidjson::ParseResult parsed = reader.Parse(stream, handler);
     if (parsed || parsed.Code() == rapidjson::kParseErrorDocumentEmpty) {
@@ -133,13 +144,15 @@ static_assert(ValueBuilder::kMaxNestingDepth == 512, "the nesting message names 
 }  // namespace
 
 BindingResult ParseJson(const char* text) {
-    rapidjson::StringStream stream(text != nullptr ? text : "");
-    return Parse(stream);
+    const char* checked = text != nullptr ? text : "";
+    rapidjson::StringStream stream(checked);
+    return Parse(stream, checked);
 }
 
 BindingResult ParseJson(std::string_view text) {
     BoundedStream stream(text);
-    return Parse(stream);
+    const std::size_t zero = text.find('\0');
+    return Parse(stream, zero != std::string_view::npos ? text.substr(0, zero) : text);
 }
 
 }  // namespace Kolm

@@ -235,7 +235,7 @@ bool MessagePackReader::NextTarget(BindingProperty*& target) {
         return true;
     }
     if (frame.isMap) {
-        builder.SetKey(BindingHashedKey(frame.key));
+        builder.SetKey(frame.key);
     }
     target = &builder.Target();
     return true;

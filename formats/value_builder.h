@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 #include <vector>
 
 #include "binding/binding_property.h"
@@ -47,9 +48,9 @@ class ValueBuilder {
 
     // Selects the entry of `key` in the innermost container, which must be a Structure: the
     // entry is created Empty when new and reused when the key repeats.
-    void SetKey(const BindingHashedKey& key) {
+    void SetKey(std::string_view key) {
         Frame& frame = frames.back();
-        frame.pendingEntry = &(*frame.container)[key];
+        frame.pendingEntry = &(*frame.container)[BindingHashedKey(key)];
     }
 
     // Closes the innermost container; returns it.

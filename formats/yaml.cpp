@@ -53,13 +53,61 @@ bool TagIs(const yaml_char_t* tag, const char* name) {
     return std::string_view(reinterpret_cast<const char*>(tag)) == name;
 }
 
-// Resolves a plain scalar that strtod reads whole. Integral values become integers only when
-// they fit; NaN, infinities and integral values beyond 64 bits are not integers.
-bool StoreNumber(const char* text, BindingProperty& target) {
+enum class DecimalInteger { NotDecimal, Stored, TooLarge };
+
+// Reads a text of only decimal digits, with an optional "-", exactly when it fits 64 bits.
+// strtod would round integers beyond 2^53 (large ids) to a neighbouring value.
+DecimalInteger StoreExactInteger(std::string_view text, BindingProperty& target) {
+    const bool negative = !text.empty() && text[0] == '-';
+    const std::string_view digits = negative ? text.substr(1) : text;
+    if (digits.empty()) {
+        return DecimalInteger::NotDecimal;
+    }
+    std::uint64_t value = 0;
+    bool tooLarge = false;
+    for (char c : digits) {
+        if (c < '0' || c > '9') {
+            return DecimalInteger::NotDecimal;
+        }
+        const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
+        tooLarge = tooLarge || value > (UINT64_MAX - digit) / 10;
+        value = value * 10 + digit;
+    }
+    if (tooLarge || (negative && value > static_cast<std::uint64_t>(INT64_MAX) + 1)) {
+        return DecimalInteger::TooLarge;
+    }
+    if (!negative || value == 0) {
+        target = value;  // "-0" too, as strtod's -0.0 would give
+    } else {
+        target = static_cast<std::int64_t>(0 - value);
+    }
+    return DecimalInteger::Stored;
+}
+
+// Resolves a plain scalar as a number when strtod reads all of it. Integral values become
+// integers only when they fit; NaN, infinities and integral values beyond 64 bits are not
+// integers.
+bool StoreNumber(std::string_view view, BindingProperty& target) {
+    const char first = view.empty() ? '\0' : view[0];
+    const bool mayBeNumber = (first >= '0' && first <= '9') || first == '-' || first == '+' ||
+                             first == '.' || first == 'i' || first == 'I' || first == 'n' ||
+                             first == 'N';
+    if (!mayBeNumber) {
+        return false;  // strtod reads nothing else
+    }
+    const DecimalInteger integer = StoreExactInteger(view, target);
+    if (integer == DecimalInteger::Stored) {
+        return true;
+    }
+    const char* text = view.data();  // libyaml's scalars are zero-terminated
     char* end = nullptr;
     const double value = std::strtod(text, &end);
-    if (end == text || *end != '\0' || std::isinf(value) || std::isnan(value)) {
+    if (end == text || end != text + view.size() || std::isinf(value) || std::isnan(value)) {
         return false;
+    }
+    if (integer == DecimalInteger::TooLarge) {
+        target = value;
+        return true;
     }
     if (value != std::trunc(value)) {
         target = value;
@@ -223,7 +271,7 @@ void YamlConverter::ScalarKey(const yaml_event_t& event) {
         return;
     }
     const std::string_view key(reinterpret_cast<const char*>(scalar.value), scalar.length);
-    builder.SetKey(BindingHashedKey(key));
+    builder.SetKey(key);
     if (scalar.anchor != nullptr) {
         Anchor* anchor = nullptr;
         if (AddAnchor(scalar.anchor, event.start_mark, &anchor)) {
@@ -257,7 +305,7 @@ void YamlConverter::ScalarValue(const yaml_event_t& event, BindingProperty& targ
         case PlainWord::Other:
             break;
     }
-    if (!StoreNumber(text, target)) {
+    if (!StoreNumber(view, target)) {
         target = view;
     }
 }

@@ -28,6 +28,13 @@ TEST(YamlRead, IntegralNumbersBeyondSixtyFourBitsStayFloats) {
               "[f1.8446744073709552e+19, f1e+20, f-1e+19, s-9223372036854775808]");
 }
 
+TEST(YamlRead, DecimalIntegersAreReadExactly) {
+    EXPECT_EQ(Describe("[9007199254740993, -9007199254740993, 18446744073709551615, -0, "
+                       "-9223372036854775808, -9223372036854775809]"),
+              "[u9007199254740993, s-9007199254740993, u18446744073709551615, u0, "
+              "s-9223372036854775808, f-9.2233720368547758e+18]");
+}
+
 TEST(YamlRead, KeysAreTextsAsWritten) {
     EXPECT_EQ(Describe("1: a\ntrue: b\n~: c\n\"q\": d\n"),
               R"({1: "a", q: "d", true: "b", ~: "c"})");
@@ -226,11 +233,17 @@ TEST(YamlLibraryLoading, MissingLibraryFailsWithItsName) {
 }
 
 TEST(YamlLibraryLoading, LibraryWithoutTheParserFunctionsIsRefused) {
-    YamlLibrary notYaml("libm.so.6");
+    // A system library that is always there and has no YAML functions.
+#if defined(_WIN32)
+#define ZC_NOT_YAML_LIBRARY "kernel32.dll"
+#else
+#define ZC_NOT_YAML_LIBRARY "libm.so.6"
+#endif
+    YamlLibrary notYaml(ZC_NOT_YAML_LIBRARY);
     EXPECT_FALSE(notYaml.IsLoaded());
     EXPECT_EQ(Testing::Describe(ParseYaml("a: 1", notYaml)),
-              "error: YAML is not available: the library \"libm.so.6\" has no function "
-              "\"yaml_parser_initialize\".");
+              "error: YAML is not available: the library \"" ZC_NOT_YAML_LIBRARY
+              "\" has no function \"yaml_parser_initialize\".");
 }
 
 TEST(YamlLibraryLoading, ProcessWideLibraryIsLoadedOnce) {
