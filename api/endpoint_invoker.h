@@ -15,7 +15,7 @@
 #include "api/host_response.h"
 #include "api/http_transport.h"
 #include "api/remoting_request.h"
-#include "binding/binding_field_type.h"
+#include "binding/binding_conversion.h"
 
 namespace Kolm {
 
@@ -59,8 +59,11 @@ void ConvertParameter(P& native,
         if (!result.success || index >= values.size()) {
             return;
         }
-        FieldTypeDetail::AssignTyped<P>(result, native, values[index], arguments[index].name,
-                                        nullptr, &registry);
+        BindingResult converted =
+            ConvertFromBinding<P>(values[index], native, arguments[index].name, &registry);
+        if (!converted.success) {
+            result.Fail(converted.ErrorText());
+        }
     }
 }
 
@@ -94,7 +97,7 @@ class TypedEndpointInvoker final : public EndpointInvoker {
         ApiResponse<R> reply = std::apply(call_, std::move(natives));
         BindingResult value;
         if (reply.success) {
-            FieldTypeDetail::ToValueTyped<R>(value, reply.value, nullptr, &registry);
+            value = ConvertToBinding<R>(reply.value, &registry);
         }
         WriteApiResponse(response, reply, value, &registry);
     }

@@ -14,6 +14,7 @@ namespace {
 class DispatchTest : public ::testing::Test {
   protected:
     DispatchTest() {
+        api_.Types().RegisterBuiltins();
         RegisterTestApi(api_, &handlers_);
         caller_ = std::make_unique<EndpointCaller>(api_.BuildDescription());
     }
@@ -24,8 +25,19 @@ class DispatchTest : public ::testing::Test {
         return caller_->Invoke(function, call);
     }
 
+    // The search endpoint's query rides on its placeholder, which captures it along.
     Answer Search(const std::string& query) {
-        return Get("GetTestV1Search", "/test/v1/search?" + query);
+        return Get("GetTestV1SearchByScope", "/test/v1/search/s?" + query);
+    }
+    static std::string Reply(const std::string& filter,
+                             const std::string& flag,
+                             const std::string& ids,
+                             const std::string& limit,
+                             const std::string& text,
+                             const std::string& scope) {
+        // `scope` is written as it stands inside the JSON text.
+        return R"({"filter":)" + filter + R"(,"flag":)" + flag + R"(,"ids":)" + ids +
+               R"(,"limit":)" + limit + R"(,"scope":")" + scope + R"(","text":)" + text + "}";
     }
 
     Answer Patch(const std::string& contentType, const std::string& body) {
@@ -77,27 +89,32 @@ TEST_F(DispatchTest, WrongMethodPathOrRecordIsAnInvalidFunction) {
 }
 
 TEST_F(DispatchTest, QueryFlagsDefaultToFalseAndBareKeysAreTrue) {
-    EXPECT_EQ(Search("limit=1").valueJson,
-              R"({"filter":{"limit":0,"name":""},"flag":false,"ids":[],"limit":1,"text":""})");
-    EXPECT_EQ(Search("flag&limit=1").valueJson,
-              R"({"filter":{"limit":0,"name":""},"flag":true,"ids":[],"limit":1,"text":""})");
+    const std::string base = "ids&filter&text=t&limit=1";
+    EXPECT_EQ(Search(base).valueJson,
+              Reply(R"({"limit":0,"name":""})", "false", "[]", "1", R"("t")", "s?" + base));
+    EXPECT_EQ(Search(base + "&flag").valueJson, Reply(R"({"limit":0,"name":""})", "true", "[]", "1",
+                                                      R"("t")", "s?" + base + "&flag"));
 }
 
 TEST_F(DispatchTest, QueryPathsFillVectorsAndStructures) {
-    EXPECT_EQ(Search("ids.0=5&ids.1=0x10&filter.name=n&filter.limit=-2&limit=3&ids").valueJson,
-              R"({"filter":{"limit":-2,"name":"n"},"flag":false,"ids":[5,16],"limit":3,)"
-              R"("text":""})");
-    EXPECT_EQ(Search("ids&limit=1&ids.2=9").valueJson,
-              R"({"filter":{"limit":0,"name":""},"flag":false,"ids":[0,0,9],"limit":1,)"
-              R"("text":""})");
+    const std::string query = "ids.0=5&ids.1=0x10&filter.name=n&filter.limit=-2&limit=3&text=t";
+    EXPECT_EQ(Search(query).valueJson,
+              Reply(R"({"limit":-2,"name":"n"})", "false", "[5,16]", "3", R"("t")", "s?" + query));
+    const std::string sparse = "ids.2=9&filter&limit=1&text=t";
+    EXPECT_EQ(Search(sparse).valueJson,
+              Reply(R"({"limit":0,"name":""})", "false", "[0,0,9]", "1", R"("t")", "s?" + sparse));
 }
 
 TEST_F(DispatchTest, StructuredQueryValuesAreSniffedButTextsStayTexts) {
-    EXPECT_EQ(Search("filter=%7B%22name%22%3A%22x%22%7D&text=%7B%22a%22%3A1%7D&limit=1").valueJson,
-              R"({"filter":{"limit":0,"name":"x"},"flag":false,"ids":[],"limit":1,)"
-              R"("text":"{\"a\":1}"})");
-    EXPECT_EQ(Search("ids=---%0A- 4%0A- 5&limit=1").valueJson,
-              R"({"filter":{"limit":0,"name":""},"flag":false,"ids":[4,5],"limit":1,"text":""})");
+    const std::string query =
+        "filter=%7B%22name%22%3A%22x%22%7D&text=%7B%22a%22%3A1%7D&ids&limit=1";
+    EXPECT_EQ(Search(query).valueJson,
+              Reply(R"({"limit":0,"name":"x"})", "false", "[]", "1", R"("{\"a\":1}")",
+                    R"(s?filter={\"name\":\"x\"}&text={\"a\":1}&ids&limit=1)"));
+    const std::string yaml = "ids=---%0A- 4%0A- 5&filter&text=t&limit=1";
+    EXPECT_EQ(Search(yaml).valueJson,
+              Reply(R"({"limit":0,"name":""})", "false", "[4,5]", "1", R"("t")",
+                    R"(s?ids=---\n- 4\n- 5&filter&text=t&limit=1)"));
 }
 
 TEST_F(DispatchTest, BadIndicesFailWithTheirSegment) {
@@ -113,15 +130,21 @@ TEST_F(DispatchTest, BadIndicesFailWithTheirSegment) {
 
 TEST_F(DispatchTest, BadQueryValuesFailWithTheirMessages) {
     ExpectFailure(Search("limit"), "Expected value for argument 'limit'.");
-    ExpectFailure(Search("limit=abc"),
+    ExpectFailure(Search("ids&filter&text=t&limit=abc"),
                   "Value abc for 'limit' of type uint64 is in an incorrect format");
-    ExpectFailure(Search("nope=1"), "Unknown argument 'nope' for 'GetTestV1Search'.");
-    ExpectFailure(Search("filter=%7Bbad&limit=1"),
-                  "Couldn't deserialize JSON value for parameter 'filter' of 'GetTestV1Search': "
-                  "Error: Missing a name for object member. at offset 1.");
-    ExpectFailure(Search(""), "A value for 'limit' is required.");
-    EXPECT_EQ(Search("limit=%zz1&&limit=%4").valueJson,
-              R"({"filter":{"limit":0,"name":""},"flag":false,"ids":[],"limit":4,"text":""})");
+    ExpectFailure(Search("nope=1"), "Unknown argument 'nope' for 'GetTestV1SearchByScope'.");
+    ExpectFailure(
+        Search("filter=%7Bbad&limit=1"),
+        "Couldn't deserialize JSON value for parameter 'filter' of 'GetTestV1SearchByScope': "
+        "Error: Missing a name for object member. at offset 1.");
+    ExpectFailure(Search(""), "A value for 'ids' is required.");
+    ExpectFailure(Search("ids&filter&text=t"), "A value for 'limit' is required.");
+    // Malformed escapes stay as they are ("%zz1" fails as a number), a short one is dropped.
+    ExpectFailure(Search("ids&filter&text=t&limit=%zz1"),
+                  "Value %zz1 for 'limit' of type uint64 is in an incorrect format");
+    const std::string query = "ids&filter&text=t&&limit=%zz1&limit=%4";
+    EXPECT_EQ(Search(query).valueJson, Reply(R"({"limit":0,"name":""})", "false", "[]", "4",
+                                             R"("t")", "s?ids&filter&text=t&&limit=%zz1&limit=4"));
 }
 
 TEST_F(DispatchTest, ArgumentsOutsideTheirLocationAreRefused) {
@@ -162,7 +185,8 @@ TEST_F(DispatchTest, BodiesAreDecodedByContentType) {
               R"({"count":1,"id":"a:n"})");
     EXPECT_EQ(Patch("application/vnd.api+json", R"({"name":"v"})").valueJson,
               R"({"count":1,"id":"a:v"})");
-    EXPECT_EQ(Patch("application/x-yaml", "name: y\n").valueJson, R"({"count":1,"id":"a:y"})");
+    Answer yaml = Patch("application/x-yaml", "name: y\n");
+    EXPECT_EQ(yaml.valueJson, R"({"count":1,"id":"a:y"})") << yaml.errorText;
     EXPECT_EQ(Patch("application/x-msgpack", "\x81\xA4name\xA1m").valueJson,
               R"({"count":1,"id":"a:m"})");
 }
@@ -242,7 +266,9 @@ TEST_F(DispatchTest, ExplicitArgumentsOfEveryHostValueKind) {
         call.uri = "/test/v1/explicit/e";
         call.arguments = {{"number", kinds[2]}, {"any", kinds[kind]}};
         Answer answer = caller_->Invoke("PostTestV1ExplicitById", call);
-        if (kind < expected.size()) {
+        if (kind == 0) {
+            ExpectFailure(answer, "A value for 'any' is required.");
+        } else if (kind < expected.size()) {
             EXPECT_EQ(answer.valueJson, R"({"any":)" + expected[kind] + R"(,"id":"e","number":-3})")
                 << "kind " << kind;
         } else {
@@ -250,7 +276,7 @@ TEST_F(DispatchTest, ExplicitArgumentsOfEveryHostValueKind) {
                           "Couldn't assign value to 'any' of type object because the input is "
                           "of an incompatible type ''.");
         }
-        call.arguments = {{"number", kinds[kind]}};
+        call.arguments = {{"number", kinds[kind]}, {"any", kinds[2]}};
         answer = caller_->Invoke("PostTestV1ExplicitById", call);
         EXPECT_EQ(answer.hasError, kind != 2 && kind != 3 && kind != 4) << "kind " << kind;
     }
@@ -259,14 +285,17 @@ TEST_F(DispatchTest, ExplicitArgumentsOfEveryHostValueKind) {
 TEST_F(DispatchTest, RequestContextCarriesTheCall) {
     Call call;
     call.method = HOST_METHOD_POST;
-    call.uri = "/test/v1/context/c?x";
+    call.uri = "/test/v1/context/c";
     call.callToken = 77;
     call.headers = {{"Accept", "json"}};
     Answer answer = caller_->Invoke("PostTestV1ContextById", call);
     EXPECT_FALSE(answer.hasError) << answer.errorText;
     EXPECT_EQ(answer.valueJson,
-              R"({"headers":{"Accept":"json"},"id":"c?x","method":6,"methodName":"",)"
-              R"("owned":true,"timed":true,"token":77,"uri":"/test/v1/context/c?x"})");
+              R"({"headers":{"Accept":"json"},"id":"c","method":6,"methodName":"",)"
+              R"("owned":true,"timed":true,"token":77,"uri":"/test/v1/context/c"})");
+    call.uri = "/test/v1/context/c?x";
+    ExpectFailure(caller_->Invoke("PostTestV1ContextById", call),
+                  "Unknown argument 'x' for 'PostTestV1ContextById'.");
 }
 
 TEST_F(DispatchTest, HandlerFailuresKeepTheirStatus) {

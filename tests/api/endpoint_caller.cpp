@@ -41,11 +41,12 @@ Answer EndpointCaller::Invoke(const std::string& functionName, const Call& call)
     }
     request.callToken = call.callToken;
     request.methodName = call.methodName.c_str();
-    return InvokeRaw(entry, request);
+    // Every entry has the same handler; a request for a function that is not there goes to it
+    // without a dispatch record.
+    return InvokeRaw(entry ? entry : description_->functions, request);
 }
 
 Answer EndpointCaller::InvokeRaw(const HostFunctionEntry* entry, const HostRequest& request) {
-    // Every entry has the same handler; a host that lost the entry still calls it.
     HostEndpointHandler handler = entry ? entry->handler : nullptr;
     HostResponse response;
     std::memset(&response, 0xAB, sizeof(response));

@@ -40,13 +40,15 @@ ApiResponse<Item> TestHandlers::PatchItemName(std::string id, NameBody body) {
     return Item{id + ":" + body.name, 1};
 }
 
-ApiResponse<BindingProperty> TestHandlers::Search(bool flag,
+ApiResponse<BindingProperty> TestHandlers::Search(std::string scope,
+                                                  bool flag,
                                                   std::vector<int32_t> ids,
                                                   Filter filter,
                                                   std::string text,
                                                   uint64_t limit) {
     ++calls;
     BindingProperty reply;
+    reply["scope"] = scope;
     reply["flag"] = flag;
     BindingProperty& list = reply["ids"].MakeCollection();
     for (int32_t id : ids) {
@@ -114,7 +116,6 @@ ApiResponse<BindingProperty> TestHandlers::Everything(std::string rest) {
 
 void RegisterTestApi(ApiRegistry& api, TestHandlers* handlers) {
     BindingTypeRegistry& types = api.Types();
-    types.RegisterBuiltins();
     types.RegisterStruct<Item>("ApiTestItem", "An item.")
         .AddField("id", &Item::id)
         .AddField("count", &Item::count);
@@ -129,7 +130,10 @@ void RegisterTestApi(ApiRegistry& api, TestHandlers* handlers) {
                          &TestHandlers::PatchItemName)
         .PathArgument("id")
         .BodyArgument("body");
-    api.RegisterEndpoint(HttpMethod::Get, "/test/v1/search", handlers, &TestHandlers::Search)
+    // A literal path never matches a URI with a query, so the query rides on the placeholder.
+    api.RegisterEndpoint(HttpMethod::Get, "/test/v1/search/{scope}", handlers,
+                         &TestHandlers::Search)
+        .PathArgument("scope")
         .Argument("flag")
         .Argument("ids")
         .Argument("filter")

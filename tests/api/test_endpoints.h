@@ -31,7 +31,8 @@ class TestHandlers {
   public:
     ApiResponse<Item> GetItem(std::string id);
     ApiResponse<Item> PatchItemName(std::string id, NameBody body);
-    ApiResponse<BindingProperty> Search(bool flag,
+    ApiResponse<BindingProperty> Search(std::string scope,
+                                        bool flag,
                                         std::vector<int32_t> ids,
                                         Filter filter,
                                         std::string text,
@@ -46,7 +47,7 @@ class TestHandlers {
     uint32_t calls = 0;
 };
 
-// Registers the records and the endpoints (built-ins first).
+// Registers the records and the endpoints; the caller has registered the built-ins.
 void RegisterTestApi(ApiRegistry& api, TestHandlers* handlers);
 
 }  // namespace Kolm::ApiTest
