@@ -12,10 +12,11 @@ namespace {
 
 // Guards the process's logger pointer and its reference count. Log holds it while it writes, so
 // the last ReleaseReference cannot destroy the logger under a line in flight. Recursive: a
-// target may log while it writes.
+// target may log while it writes. A static object rather than a leaked one: the library may be
+// unloaded, and whatever it leaked would be lost to the process.
 std::recursive_mutex& InstanceLock() {
-    static std::recursive_mutex* lock = new std::recursive_mutex();  // outlives static dtors
-    return *lock;
+    static std::recursive_mutex lock;
+    return lock;
 }
 
 Logger* gLogger = nullptr;

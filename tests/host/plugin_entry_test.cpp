@@ -33,9 +33,10 @@ TEST_F(PluginEntryTest, LoadsAsZunClubsAndStartsAndStops) {
     TestHost host(library_->Entry());
     ASSERT_TRUE(host.Load(18, 3, 0));
     EXPECT_EQ(host.ShortName(), "zun-clubs");
-    EXPECT_EQ(host.LoadRecord().versionMajor, 18u);
-    EXPECT_EQ(host.LoadRecord().versionMinor, 0u);
-    EXPECT_EQ(host.LoadRecord().versionPatch, 0u);
+    const PluginLoadRecord record = host.LoadRecord();  // packed: compare copies
+    EXPECT_EQ(std::uint32_t{record.versionMajor}, 18u);
+    EXPECT_EQ(std::uint32_t{record.versionMinor}, 0u);
+    EXPECT_EQ(std::uint32_t{record.versionPatch}, 0u);
     EXPECT_TRUE(host.Init());
     host.Shutdown();
     EXPECT_TRUE(host.Host().ActiveSubscriptions().empty());
@@ -51,9 +52,10 @@ TEST_F(PluginEntryTest, RefusesAnIncompatibleHostAndLeavesTheRecordAlone) {
                           "core's plugin API 19.0.0\n"),
               std::string::npos)
         << errors;
-    EXPECT_EQ(host.LoadRecord().callbacks, nullptr);
-    EXPECT_EQ(host.LoadRecord().instance, nullptr);
-    EXPECT_EQ(host.LoadRecord().shortName, nullptr);
+    const PluginLoadRecord record = host.LoadRecord();
+    EXPECT_TRUE(record.callbacks == nullptr);
+    EXPECT_TRUE(record.instance == nullptr);
+    EXPECT_TRUE(record.shortName == nullptr);
 }
 
 TEST_F(PluginEntryTest, SurvivesTheCallOrdersOfAPluginValidator) {
@@ -70,9 +72,9 @@ TEST_F(PluginEntryTest, SurvivesTheCallOrdersOfAPluginValidator) {
     const PluginLoadRecord& record = twice.LoadRecord();
     record.callbacks->GetMemoryStats(record.instance, nullptr);
     const PluginMemoryStatsRecord stats = twice.MemoryStats();
-    EXPECT_GT(stats.words[6], 0u);  // allocations: at least the plugin itself
-    EXPECT_EQ(stats.words[12], 0u);
-    EXPECT_EQ(stats.words[13], 0u);
+    EXPECT_GT(std::uint32_t{stats.words[6]}, 0u);  // allocations: at least the plugin itself
+    EXPECT_EQ(std::uint32_t{stats.words[12]}, 0u);
+    EXPECT_EQ(std::uint32_t{stats.words[13]}, 0u);
     twice.Shutdown();
 
     for (int round = 0; round < 3; ++round) {

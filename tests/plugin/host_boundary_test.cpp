@@ -34,7 +34,8 @@ TEST(HostBoundaryTest, BoolSitsInTheFirstPayloadByteOfTheNumber) {
     std::memset(&value, 0, sizeof(value));
     value.kind = HOST_VALUE_KIND_BOOL;
     value.payload.boolean = 1;
-    EXPECT_EQ(value.payload.unsignedNumber, 1u);  // little-endian targets only, as the host
+    EXPECT_EQ(std::uint64_t{value.payload.unsignedNumber},
+              1u);  // little-endian targets only, as the host
 }
 
 }  // namespace

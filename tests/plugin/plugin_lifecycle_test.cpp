@@ -63,14 +63,16 @@ TEST_F(PluginLifecycleTest, AcceptsHostsOfPluginApi18AndAnswersWithItsOwnVersion
     for (const auto& version : versions) {
         ASSERT_TRUE(host_.Load(version[0], version[1], version[2]))
             << version[0] << "." << version[1] << "." << version[2];
-        const PluginLoadRecord& record = host_.LoadRecord();
-        EXPECT_EQ(record.versionMajor, 18u);
-        EXPECT_EQ(record.versionMinor, 0u);
-        EXPECT_EQ(record.versionPatch, 0u);
-        EXPECT_STREQ(record.shortName, "zun-clubs");
-        EXPECT_NE(record.callbacks->Init, nullptr);
-        EXPECT_NE(record.callbacks->Shutdown, nullptr);
-        EXPECT_NE(record.callbacks->GetMemoryStats, nullptr);
+        // Copies: the record is packed, and its fields may not be bound to references.
+        const PluginLoadRecord record = host_.LoadRecord();
+        EXPECT_EQ(std::uint32_t{record.versionMajor}, 18u);
+        EXPECT_EQ(std::uint32_t{record.versionMinor}, 0u);
+        EXPECT_EQ(std::uint32_t{record.versionPatch}, 0u);
+        EXPECT_STREQ(static_cast<const char*>(record.shortName), "zun-clubs");
+        const PluginCallbacks callbacks = *record.callbacks;
+        EXPECT_TRUE(callbacks.Init != nullptr);
+        EXPECT_TRUE(callbacks.Shutdown != nullptr);
+        EXPECT_TRUE(callbacks.GetMemoryStats != nullptr);
         host_.Shutdown();
     }
     EXPECT_EQ(gScript.destroyed, 3);
@@ -98,11 +100,11 @@ TEST_F(PluginLifecycleTest, RefusesOtherMajorVersionsWithTheAssertionReport) {
         initial.shortName = "left alone";
         initial.apiDescription = reinterpret_cast<const HostApiDescription*>(0x4444);
         EXPECT_FALSE(host_.Load(initial));
-        const PluginLoadRecord& record = host_.LoadRecord();
-        EXPECT_EQ(record.callbacks, initial.callbacks);
-        EXPECT_EQ(record.instance, initial.instance);
-        EXPECT_STREQ(record.shortName, "left alone");
-        EXPECT_EQ(record.apiDescription, initial.apiDescription);
+        const PluginLoadRecord record = host_.LoadRecord();
+        EXPECT_TRUE(record.callbacks == initial.callbacks);
+        EXPECT_TRUE(record.instance == initial.instance);
+        EXPECT_STREQ(static_cast<const char*>(record.shortName), "left alone");
+        EXPECT_TRUE(record.apiDescription == initial.apiDescription);
     }
     EXPECT_EQ(lines,
               (std::vector<std::string>{
@@ -169,7 +171,7 @@ TEST_F(PluginLifecycleTest, ShutdownAfterThreeSubscribesUnsubscribesOnce) {
     EXPECT_EQ(subscriptions[0].name, "OnJsonApiEvent_zun-clubs_v1_clubs");
     EXPECT_EQ(subscriptions[0].clientWord, host_.Host().ClientWord());
     EXPECT_EQ(subscriptions[0].kind, static_cast<std::uint32_t>(HOST_EVENT_KIND_RESOURCE));
-    EXPECT_EQ(subscriptions[0].userData, host_.LoadRecord().instance);
+    EXPECT_TRUE(subscriptions[0].userData == host_.LoadRecord().instance);
 
     host_.Shutdown();
     EXPECT_EQ(host_.Host().Unsubscriptions(),
@@ -259,8 +261,8 @@ TEST_F(PluginLifecycleTest, MemoryStatsAreConsistentAndNeverDecrease) {
     FrameworkFree(block);
     const PluginMemoryStatsRecord third = host_.MemoryStats();
     for (const PluginMemoryStatsRecord* stats : {&first, &second, &third}) {
-        EXPECT_EQ(stats->words[12], 0u);
-        EXPECT_EQ(stats->words[13], 0u);
+        EXPECT_EQ(std::uint32_t{stats->words[12]}, 0u);
+        EXPECT_EQ(std::uint32_t{stats->words[13]}, 0u);
         EXPECT_GE(Counter(*stats, 0), Counter(*stats, 2) - Counter(*stats, 4));
         EXPECT_GT(Counter(*stats, 3), 0u);  // the plugin itself lives on the framework heap
     }
