@@ -181,21 +181,43 @@ ApiResponse<Api::ClubMembershipDto> ClubsServiceClient::Invite(
         HttpMethod::Post, FillPath("/v1/clubs/%1/invites", {EncodePathSegment(clubKey)}), invite);
 }
 
-#define ZC_CLUB_MEMBER_OPERATION(Operation, pathTemplate)                                         \
-    ApiResponse<Api::ClubMembershipDto> ClubsServiceClient::Operation(const std::string& clubKey, \
-                                                                      uint64_t id) {              \
-        return Call<Api::ClubMembershipDto>(                                                      \
-            HttpMethod::Post,                                                                     \
-            FillPath(pathTemplate, {EncodePathSegment(clubKey), std::to_string(id)}), {});        \
-    }
+ApiResponse<Api::ClubMembershipDto> ClubsServiceClient::MemberCall(const char* pathTemplate,
+                                                                   const std::string& clubKey,
+                                                                   uint64_t id) {
+    return Call<Api::ClubMembershipDto>(
+        HttpMethod::Post, FillPath(pathTemplate, {EncodePathSegment(clubKey), std::to_string(id)}),
+        {});
+}
 
-ZC_CLUB_MEMBER_OPERATION(Nominate, "/v1/clubs/%1/nominate/%2")
-ZC_CLUB_MEMBER_OPERATION(RejectNomination, "/v1/clubs/%1/nominate/%2/reject")
-ZC_CLUB_MEMBER_OPERATION(Promote, "/v1/clubs/%1/promote/%2")
-ZC_CLUB_MEMBER_OPERATION(Demote, "/v1/clubs/%1/demote/%2")
-ZC_CLUB_MEMBER_OPERATION(RemoveMember, "/v1/clubs/%1/remove/%2")
-ZC_CLUB_MEMBER_OPERATION(TransferOwnership, "/v1/clubs/%1/ownership/%2")
+ApiResponse<Api::ClubMembershipDto> ClubsServiceClient::Nominate(const std::string& clubKey,
+                                                                 uint64_t id) {
+    return MemberCall("/v1/clubs/%1/nominate/%2", clubKey, id);
+}
 
-#undef ZC_CLUB_MEMBER_OPERATION
+ApiResponse<Api::ClubMembershipDto> ClubsServiceClient::RejectNomination(const std::string& clubKey,
+                                                                         uint64_t id) {
+    return MemberCall("/v1/clubs/%1/nominate/%2/reject", clubKey, id);
+}
+
+ApiResponse<Api::ClubMembershipDto> ClubsServiceClient::Promote(const std::string& clubKey,
+                                                                uint64_t id) {
+    return MemberCall("/v1/clubs/%1/promote/%2", clubKey, id);
+}
+
+ApiResponse<Api::ClubMembershipDto> ClubsServiceClient::Demote(const std::string& clubKey,
+                                                               uint64_t id) {
+    return MemberCall("/v1/clubs/%1/demote/%2", clubKey, id);
+}
+
+ApiResponse<Api::ClubMembershipDto> ClubsServiceClient::RemoveMember(const std::string& clubKey,
+                                                                     uint64_t id) {
+    return MemberCall("/v1/clubs/%1/remove/%2", clubKey, id);
+}
+
+ApiResponse<Api::ClubMembershipDto> ClubsServiceClient::TransferOwnership(
+    const std::string& clubKey,
+    uint64_t id) {
+    return MemberCall("/v1/clubs/%1/ownership/%2", clubKey, id);
+}
 
 }  // namespace Kolm::Client::Clubs

@@ -89,6 +89,10 @@ class ClubsServiceClient {
     ApiResponse<Answer> CallWithRecord(HttpMethod method,
                                        const std::string& path,
                                        const Record& record);
+    // A bodiless POST on a club member's path: the key and the id fill "%1" and "%2".
+    ApiResponse<Api::ClubMembershipDto> MemberCall(const char* pathTemplate,
+                                                   const std::string& clubKey,
+                                                   uint64_t id);
     // "/v1/membership/<platformId>/<accountId>" followed by `rest`.
     std::string MembershipPath(const std::string& rest) const;
 
