@@ -17,7 +17,9 @@ PluginBase::LoggerReference::~LoggerReference() {
     Logger::ReleaseReference();
 }
 
-PluginBase::PluginBase() {
+PluginBase::PluginBase() : apiRegistry_(std::make_unique<ApiRegistry>()) {
+    // The built-in records come before any type of the host or the plugin.
+    apiRegistry_->Types().RegisterBuiltins();
     callbacks_.Init = &PluginBase::InitCallback;
     callbacks_.Shutdown = &PluginBase::ShutdownCallback;
     callbacks_.GetMemoryStats = &PluginBase::GetMemoryStatsCallback;
@@ -113,6 +115,7 @@ bool PluginBase::Load(PluginLoadRecord& record, std::string_view shortName, std:
     hostVersion_ = std::move(host);
     identity_ = MakePluginIdentity(shortName, type);
     apiTags_ = {"Plugins", "Plugin " + identity_.shortName};
+    apiRegistry_->SetApiTags(apiTags_);
     RegisterSharedHostTypes();
     RegisterApi();
     apiDescription_ = BuildApiDescription();

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "api/api_registry.h"
 #include "logging/plugin_log_target.h"
 #include "plugin/host_boundary.h"
 #include "plugin/plugin_connection.h"
@@ -67,6 +68,11 @@ class PluginBase : public PluginConnection {
     const PluginCallbacks& Callbacks() const { return callbacks_; }
     const HostApiDescription* ApiDescription() const { return apiDescription_; }
 
+    // The plugin's types, endpoints and API description; lives as long as the plugin.
+    ApiRegistry& GetApiRegistry() { return *apiRegistry_; }
+    const ApiRegistry& GetApiRegistry() const { return *apiRegistry_; }
+    BindingTypeRegistry* TypeRegistry() const override { return &apiRegistry_->Types(); }
+
     // The three callbacks the host receives, as plain functions.
     static std::uint8_t ZC_HOST_CALL InitCallback(void* instance, const HostContext* context);
     static void ZC_HOST_CALL ShutdownCallback(void* instance);
@@ -94,6 +100,7 @@ class PluginBase : public PluginConnection {
     std::unique_ptr<PluginLogTarget> logTarget_;
     PluginIdentity identity_;
     std::vector<std::string> apiTags_;
+    std::unique_ptr<ApiRegistry> apiRegistry_;
     const HostContext* hostContext_ = nullptr;
     PluginCallbacks callbacks_{};
     const HostApiDescription* apiDescription_ = nullptr;

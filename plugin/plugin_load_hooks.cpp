@@ -14,8 +14,7 @@ void PluginBase::RegisterSharedHostTypes() {
 }
 
 const HostApiDescription* PluginBase::BuildApiDescription() {
-    // Filled by the API layer: the description built from the registry and the route table.
-    return nullptr;
+    return apiRegistry_->BuildDescription();
 }
 
 void PluginBase::SubscribeServiceProxyEvents() {
