@@ -1,0 +1,161 @@
+// ClubsManager: the one held model of the player's clubs (`membership`), the procedures that
+// load, change and publish it, and the REST handlers of the clubs API.
+//
+// Thread rule: every handler takes the manager's `ClubsLock` for its whole run (REST handlers
+// through a RequestScope, event and push handlers through RunEvent), so the procedures below
+// assume they are alone on the model and take no lock of their own.
+//
+// The operations are spread over one source file per concern:
+//   clubs_manager.cpp        construction, look-ups, club order, publishing helpers
+//   membership_state.cpp     LoadMembership, ApplyMembership
+//   active_clubs.cpp         ApplyActiveClubs (reconciling the held clubs)
+//   pending_invites.cpp      ApplyPendingInvites
+//   push_messages.cpp        handlers of the messaging service's topics
+//   club_presence.cpp        publishing the presence text
+//   clubs_endpoints.cpp      the endpoint table and the read, preferences and view handlers
+//   club_actions.cpp         create, leave, tag and message of the day
+//   member_actions.cpp       invite, remove, promote, demote, ownership, nominations
+//   invitations.cpp          answering an invitation
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "api/api_response.h"
+#include "clubs/clubs_lock.h"
+#include "clubs/model/clubs_api_types.h"
+#include "clubs/model/clubs_external_records.h"
+#include "clubs/model/clubs_service_types.h"
+#include "plugin/host_types.h"
+
+namespace Kolm {
+class ApiRegistry;
+}
+
+namespace Kolm::Client::Clubs {
+
+class ClubsPlugin;
+class ClubsServiceClient;
+
+// Paths of the plugin's own resources.
+inline constexpr const char* kClubsPath = "/zun-clubs/v1/clubs";
+inline constexpr const char* kMembershipPath = "/zun-clubs/v1/clubs/membership";
+inline constexpr const char* kMembershipConfigPath = "/zun-clubs/v1/clubs/membership/config";
+inline constexpr const char* kMembershipPresencePath = "/zun-clubs/v1/clubs/membership/presence";
+inline constexpr const char* kMembershipPreferencesPath =
+    "/zun-clubs/v1/clubs/membership/preferences";
+inline constexpr const char* kInvitationsPath = "/zun-clubs/v1/clubs/invitations";
+inline constexpr const char* kClubViewPath = "/zun-clubs/v1/clubs/view";
+
+// Error texts of the clubs API's own 404 replies.
+inline constexpr const char* kClubNotFound = "CLUB_NOT_FOUND";
+inline constexpr const char* kClubPlayerNotFound = "CLUB_PLAYER_NOT_FOUND";
+inline constexpr const char* kClubNominationNotFound = "CLUB_NOMINATION_NOT_FOUND";
+inline constexpr const char* kClubInviteNotFound = "CLUB_INVITE_NOT_FOUND";
+// A request refused because its thread is already inside a clubs handler (status 503).
+inline constexpr const char* kClubsBusy = "CLUBS_BUSY";
+// Any handler that needs the web-service client before Start has run (status 500).
+inline constexpr const char* kClubsNotStarted = "zun-clubs: Clubs is not started";
+
+class ClubsManager {
+  public:
+    template <class T>
+    using Response = Kolm::ApiResponse<T>;
+
+    ClubsManager();
+    ClubsManager(const ClubsManager&) = delete;
+    ClubsManager& operator=(const ClubsManager&) = delete;
+
+    // Start step 2: the shared web-service client and the owning plugin.
+    void Attach(std::shared_ptr<ClubsServiceClient> client, ClubsPlugin* owner);
+
+    ClubsLock& Lock() { return lock_; }
+
+    // --- Membership (loading, applying, look-ups) ---
+
+    // Reads the membership (the init read until one answer was applied, then the plain read),
+    // applies it and returns a copy of the model; a failed read changes nothing.
+    Response<Api::PlayerClubMembership> LoadMembership();
+
+    // Copies a membership answer of the service into the model and publishes it.
+    void ApplyMembership(const Api::PlayerMembershipDto& answer);
+
+    // Reconciles the held clubs with a fresh membership's clubs and publishes the list.
+    void ApplyActiveClubs(const std::vector<Api::ClubDto>& freshClubs);
+
+    // Rebuilds the pending invitations from a fresh membership and publishes them.
+    void ApplyPendingInvites(const std::vector<Api::MembershipInviteDto>& invites);
+
+    // Turns the notices of the first membership read into toasts.
+    void ProcessMembershipNotifications(
+        const std::vector<Api::MembershipNoficationsDto>& notifications);
+
+    // The held club with exactly this key (byte-wise, case-sensitive), or null. The pointer
+    // is valid until `membership.activeClubs` next changes.
+    Api::PlayerClub* FindClub(const std::string& clubKey);
+    const Api::PlayerClub* FindClub(const std::string& clubKey) const;
+
+    // In the held club of that key: the first entry with the summoner id among the active,
+    // then the invited, then the nominated members; removed members are not searched.
+    const Api::ClubMember* FindMember(const std::string& clubKey, uint64_t summonerId) const;
+
+    // The first pending invitation of the same club and inviter, or null.
+    const Api::ClubInvite* FindInvite(const Api::ClubInvite& invite) const;
+
+    // Orders `membership.activeClubs`: the primary club first, the others by case-folded name.
+    void SortActiveClubs();
+
+    // --- Push messages of the messaging service ---
+
+    // Follows the player's membership topic, with OnMembershipMessage as its handler.
+    void ObserveMembershipTopic();
+    void OnMembershipMessage(const ResourceEvent<Api::KolmMessagingServiceMessage>& event);
+
+    // --- Presence ---
+    void PublishPresence();
+
+    // --- REST handlers, in the order of the endpoint table ---
+    void RegisterEndpoints(Kolm::ApiRegistry& registry);
+
+    Response<Api::PlayerClubMembership> ReadMembership();
+    Response<Api::ClubPreferences> ReadPreferences();
+    Response<Api::ClubPreferences> ChangePreferences(Api::ClubPreferences preferences);
+    Response<Api::PlayerClub> CreateClub(Api::ClubName name);
+    Response<std::vector<Api::ClubInvite>> ReadPendingInvites();
+    Response<Api::PlayerClubMembership> AnswerInvitation(Api::ClubInvite invitation);
+    Response<std::vector<Api::PlayerClub>> ReadActiveClubs();
+    Response<Api::PlayerClub> ReadClub(std::string clubKey);
+    Response<Api::PlayerClub> SetClubTag(std::string clubKey, Api::ClubTag tag);
+    Response<Api::PlayerClubMembership> LeaveClub(std::string clubKey);
+    Response<Kolm::BindingProperty> NoticeClubView(std::string clubKey);
+    Response<std::string> ReadClubMotd(std::string clubKey);
+    Response<Api::PlayerClub> SetClubMotd(std::string clubKey, Api::ClubMOTD motd);
+    Response<std::vector<Api::ClubMember>> ReadActiveMembers(std::string clubKey);
+    Response<Api::ClubMemberLists> RemoveMember(std::string clubKey, uint64_t summonerId);
+    Response<Api::PlayerClub> TransferOwnership(std::string clubKey, uint64_t summonerId);
+    Response<std::vector<Api::ClubMember>> ReadNominatedMembers(std::string clubKey);
+    Response<Api::ClubMemberLists> NominateMember(std::string clubKey, uint64_t summonerId);
+    Response<Api::ClubMemberLists> RejectNomination(std::string clubKey, uint64_t summonerId);
+    Response<std::vector<Api::ClubMember>> ReadInvitedMembers(std::string clubKey);
+    Response<Api::ClubMemberLists> InviteMember(std::string clubKey, uint64_t summonerId);
+    Response<Api::ClubMemberLists> PromoteMember(std::string clubKey, uint64_t summonerId);
+    Response<Api::ClubMemberLists> DemoteMember(std::string clubKey, uint64_t summonerId);
+
+    // --- Publishing ---
+
+    // Publishes an Update event for one of the plugin's paths; does nothing before Start.
+    template <class T>
+    void PublishUpdate(const std::string& path, const T& value);
+
+    std::shared_ptr<ClubsServiceClient> serviceClient;
+    ClubsPlugin* plugin = nullptr;
+    bool leaving = false;
+    Api::PlayerClubMembership membership;
+
+  private:
+    ClubsLock lock_;
+};
+
+}  // namespace Kolm::Client::Clubs
