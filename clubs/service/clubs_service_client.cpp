@@ -40,8 +40,8 @@ bool IsSuccessStatus(uint32_t status) {
     return status >= 200 && status <= 299;
 }
 
-// What went wrong with the exchange itself: the transport's message when it failed, the
-// conversion message when the host's answer could not be taken over.
+// True when the exchange itself failed; the answer's error text then says why (the transport's
+// message, or the conversion message when the host's answer could not be taken over).
 bool ExchangeFailed(const ServiceHttpAnswer& answer) {
     return answer.transportCode != 0 || answer.conversionFailed || !answer.errorText.empty() ||
            !IsSuccessStatus(answer.status);
