@@ -42,9 +42,10 @@ bool ReadAnswerStream(PluginConnection& connection,
                       std::string& text,
                       std::string& error) {
     // A host may announce any size; only what actually arrives is kept.
-    if (answer.streamSize > 15) {
+    const uint64_t announced = answer.streamSize;  // packed: copied, never bound to a reference
+    if (announced > 15) {
         text.reserve(
-            static_cast<std::size_t>(std::min<uint64_t>(answer.streamSize, kStreamMaxReservation)));
+            static_cast<std::size_t>(std::min<uint64_t>(announced, kStreamMaxReservation)));
     }
     bool read = answer.streamRead != nullptr && ReadChunks(connection, answer, text);
     if (!read) {

@@ -112,8 +112,11 @@ TEST(OwnedHostValue, RoundTripsJsonAndCopiesBorrowedTexts) {
     borrowed.kind = HOST_VALUE_KIND_BORROWED_STRING;
     borrowed.payload.string.text = "lent";
     OwnedHostValue owned = OwnedHostValue::Adopt(CopyHostValue(borrowed));
-    EXPECT_EQ(owned.Get().kind, static_cast<uint32_t>(HOST_VALUE_KIND_STRING));
-    EXPECT_NE(owned.Get().payload.string.text, borrowed.payload.string.text);
+    const HostValue copied = owned.Get();
+    const char* copiedText = copied.payload.string.text;
+    const char* lentText = borrowed.payload.string.text;
+    EXPECT_EQ(copied.kind, static_cast<uint32_t>(HOST_VALUE_KIND_STRING));
+    EXPECT_NE(copiedText, lentText);
     EXPECT_EQ(OwnedHostValue::Blob({'h', 'i'}).ToJson(), R"("aGk=")");
 }
 
