@@ -271,7 +271,7 @@ const BindingText* BindingArena::Lookup(std::string_view text, std::uint32_t has
     for (const BindingText* entry = buckets_[hash & (bucketCount_ - 1)]; entry != nullptr;
          entry = entry->next) {
         if (entry->hash == hash && entry->length == text.size() &&
-            std::memcmp(entry->Chars(), text.data(), text.size()) == 0) {
+            BytesEqual(entry->Chars(), text.data(), text.size())) {
             return entry;
         }
     }
@@ -290,7 +290,7 @@ BindingText* BindingArena::Intern(std::string_view text, std::uint32_t hash) {
     BindingText*& bucket = buckets_[hash & (bucketCount_ - 1)];
     for (BindingText* entry = bucket; entry != nullptr; entry = entry->next) {
         if (entry->hash == hash && entry->length == text.size() &&
-            std::memcmp(entry->Chars(), text.data(), text.size()) == 0) {
+            BytesEqual(entry->Chars(), text.data(), text.size())) {
             ++entry->references;
             return entry;
         }

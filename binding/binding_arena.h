@@ -37,6 +37,13 @@ class BindingArena {
     BindingText* Intern(std::string_view text) { return Intern(text, Fnv1a(text)); }
     // The same for an entry of this or another arena (the stored hash is reused).
     BindingText* Intern(const BindingText* text);
+    // One more reference to an entry of this arena (or the shared empty entry).
+    static BindingText* AddReference(BindingText* text) {
+        if (text->length != 0) {
+            ++text->references;
+        }
+        return text;
+    }
     // Drops one reference; the entry is erased at zero.
     void Release(BindingText* text);
     // The entry of `text` when interned here, without a reference; null otherwise.

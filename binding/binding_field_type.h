@@ -210,6 +210,21 @@ BindingTypeId TypeIdOf(const BindingTypeInfo* given, const BindingTypeRegistry* 
     return id;
 }
 
+// A registered structure converted by the built-in structure rule (not through an accessor).
+template <class E>
+constexpr bool IsPlainStructure() {
+    return BindingFieldType<E>::kCode == BindingTypeCode::Struct &&
+           !BindingFieldType<E>::kNeedsAccessor;
+}
+
+// The record the elements of a container refer to: `given` when the caller has it, else looked
+// up once for the whole container.
+template <class E>
+const BindingTypeInfo* ElementRecord(const BindingTypeInfo* given,
+                                     const BindingTypeRegistry* registry) {
+    return given != nullptr ? given : TypeIdOf<E>(nullptr, registry).type;
+}
+
 template <class T>
 void AssignTyped(BindingResult& result,
                  T& native,
@@ -280,10 +295,18 @@ struct ContainerOps<std::vector<E, A>> {
         }
         auto elements = input.Elements();
         native.resize(elements.size());
+        const BindingTypeInfo* record = ElementRecord<E>(given, registry);
+        NativeConversion::FieldKeyCache cache;
         for (std::size_t i = 0; i < elements.size() && result.success; ++i) {
-            if (!elements[i].IsEmpty()) {
+            if (elements[i].IsEmpty()) {
+                continue;
+            }
+            if constexpr (IsPlainStructure<E>()) {
+                NativeConversion::AssignStructure(result, &native[i], record, elements[i], name,
+                                                  &cache);
+            } else {
                 E element{};
-                AssignTyped<E>(result, element, elements[i], name, given, registry);
+                AssignTyped<E>(result, element, elements[i], name, record, registry);
                 native[i] = std::move(element);
             }
         }
@@ -294,8 +317,16 @@ struct ContainerOps<std::vector<E, A>> {
                         const BindingTypeInfo* given,
                         const BindingTypeRegistry* registry) {
         out.MakeCollection().Reserve(native.size());
-        for (const E& element : native) {
-            ToValueTyped<E>(status, out.Append(), element, given, registry);
+        const BindingTypeInfo* record = ElementRecord<E>(given, registry);
+        for (std::size_t i = 0; i < native.size(); ++i) {
+            BindingProperty& slot = out.Append();
+            if constexpr (IsPlainStructure<E>()) {
+                // Each element takes its keys over from the one before.
+                const BindingProperty* layout = i > 0 ? &out.Elements()[i - 1] : nullptr;
+                NativeConversion::StructureToValue(status, slot, &native[i], record, layout);
+            } else {
+                ToValueTyped<E>(status, slot, native[i], record, registry);
+            }
             if (!status.success) {
                 return;
             }
@@ -316,13 +347,14 @@ struct ContainerOps<std::unordered_map<std::string, E>> {
         if (!NativeConversion::CheckMapInput(result, input, name)) {
             return;
         }
+        const BindingTypeInfo* record = ElementRecord<E>(given, registry);
         for (const BindingEntry& entry : input.Entries()) {
             if (!result.success) {
                 return;
             }
             if (!entry.Value().IsEmpty()) {
                 E& element = native[std::string(entry.Key())];
-                AssignTyped<E>(result, element, entry.Value(), name, given, registry);
+                AssignTyped<E>(result, element, entry.Value(), name, record, registry);
             }
         }
     }
@@ -332,8 +364,9 @@ struct ContainerOps<std::unordered_map<std::string, E>> {
                         const BindingTypeInfo* given,
                         const BindingTypeRegistry* registry) {
         out.MakeStructure();
+        const BindingTypeInfo* record = ElementRecord<E>(given, registry);
         for (const auto& [key, element] : native) {
-            ToValueTyped<E>(status, out[key], element, given, registry);
+            ToValueTyped<E>(status, out[key], element, record, registry);
             if (!status.success) {
                 return;
             }

@@ -60,20 +60,34 @@ Item* Items(void* storage) {
     return reinterpret_cast<Item*>(static_cast<char*>(storage) + kArrayHeaderBytes);
 }
 
-// Byte-wise order of unsigned bytes, a prefix before its extensions.
-int CompareKeys(std::string_view a, std::string_view b) {
+// Byte-wise order of unsigned bytes, a prefix before its extensions. Keys are mostly short, so
+// they are compared in place rather than through a library call.
+inline int CompareKeys(std::string_view a, std::string_view b) {
     const std::size_t common = a.size() < b.size() ? a.size() : b.size();
-    const int bytes = common == 0 ? 0 : std::memcmp(a.data(), b.data(), common);
-    if (bytes != 0) {
-        return bytes;
+    if (common > 16) {
+        const int bytes = std::memcmp(a.data(), b.data(), common);
+        if (bytes != 0) {
+            return bytes;
+        }
+    } else {
+        for (std::size_t i = 0; i < common; ++i) {
+            const auto x = static_cast<unsigned char>(a[i]);
+            const auto y = static_cast<unsigned char>(b[i]);
+            if (x != y) {
+                return x < y ? -1 : 1;
+            }
+        }
     }
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
-bool SameKey(const BindingText* text, const BindingHashedKey& key) {
+inline bool SameKey(const BindingText* text, const BindingHashedKey& key) {
     return text->hash == key.Hash() && text->length == key.Text().size() &&
-           std::memcmp(text->Chars(), key.Text().data(), text->length) == 0;
+           BytesEqual(text->Chars(), key.Text().data(), text->length);
 }
+
+// Structures up to this size are searched by comparing hashes, larger ones by bisection.
+constexpr std::uint32_t kLinearSearchLimit = 16;
 
 std::span<const std::uint8_t> BlobBytes(void* storage) {
     auto* header = static_cast<BlobHeader*>(storage);
@@ -145,10 +159,8 @@ BindingHashedKey& BindingHashedKey::operator=(BindingHashedKey&& other) noexcept
     return *this;
 }
 
-BindingHashedKey::~BindingHashedKey() {
-    if (owned_) {
-        FrameworkFree(const_cast<char*>(text_));
-    }
+void BindingHashedKey::FreeText(const char* text) {
+    FrameworkFree(const_cast<char*>(text));
 }
 
 // ---- construction and assignment ---------------------------------------------------------------
@@ -431,10 +443,13 @@ void BindingProperty::CopyFrom(const BindingProperty& other) {
             payload_ = other.payload_;
             kind_ = other.kind_;
             return;
-        case BindingKind::String:
-            payload_.storage =
-                EnsureArena().Intern(static_cast<BindingText*>(other.payload_.storage));
+        case BindingKind::String: {
+            auto* text = static_cast<BindingText*>(other.payload_.storage);
+            payload_.storage = other.arena_ == arena_ && arena_ != nullptr
+                                   ? BindingArena::AddReference(text)
+                                   : EnsureArena().Intern(text);
             kind_ = BindingKind::String;
+        }
             return;
         case BindingKind::Blob:
             SetBlob(BlobBytes(other.payload_.storage));
@@ -472,9 +487,11 @@ void BindingProperty::CopyFrom(const BindingProperty& other) {
             header->size = 0;
             header->capacity = capacity;
             BindingEntry* entries = Items<BindingEntry>(payload_.storage);
+            const bool sameArena = other.arena_ == arena_;
             for (const BindingEntry& entry : source) {
                 BindingEntry* slot = &entries[header->size];
-                slot->key_ = arena_->Intern(entry.key_);
+                slot->key_ =
+                    sameArena ? BindingArena::AddReference(entry.key_) : arena_->Intern(entry.key_);
                 InitChild(&slot->value_, arena_);
                 ++header->size;
                 slot->value_.CopyFrom(entry.value_);
@@ -587,7 +604,7 @@ const BindingEntry* BindingProperty::FindEntry(const BindingHashedKey& key) cons
     }
     const std::uint32_t size = Header(payload_.storage)->size;
     const BindingEntry* entries = Items<BindingEntry>(payload_.storage);
-    if (size <= 8) {
+    if (size <= kLinearSearchLimit) {
         for (std::uint32_t i = 0; i < size; ++i) {
             if (SameKey(entries[i].key_, key)) {
                 return &entries[i];
@@ -657,6 +674,44 @@ BindingProperty& BindingProperty::operator[](const BindingHashedKey& key) {
     return entries[position].value_;
 }
 
+BindingProperty& BindingProperty::AppendEntryInOrder(const BindingHashedKey& key) {
+    MakeStructure();
+    const std::uint32_t size = payload_.storage == nullptr ? 0 : Header(payload_.storage)->size;
+    if (size > 0 &&
+        CompareKeys(key.Text(), Items<BindingEntry>(payload_.storage)[size - 1].Key()) <= 0) {
+        return (*this)[key];
+    }
+    if (payload_.storage == nullptr || size == Header(payload_.storage)->capacity) {
+        GrowItems(size < kFirstCapacity ? kFirstCapacity : size + 1, sizeof(BindingEntry));
+    }
+    BindingEntry& entry = Items<BindingEntry>(payload_.storage)[size];
+    entry.key_ = arena_->Intern(key.Text(), key.Hash());
+    InitChild(&entry.value_, arena_);
+    Header(payload_.storage)->size = size + 1;
+    return entry.value_;
+}
+
+void BindingProperty::CopyKeysFrom(const BindingProperty& layout) {
+    if (&layout == this) {
+        return;
+    }
+    ReleaseContent();
+    MakeStructure();
+    const auto source = layout.Entries();
+    if (source.empty()) {
+        return;
+    }
+    GrowItems(source.size(), sizeof(BindingEntry));
+    BindingEntry* entries = Items<BindingEntry>(payload_.storage);
+    const bool sameArena = layout.arena_ == arena_;
+    for (std::size_t i = 0; i < source.size(); ++i) {
+        entries[i].key_ =
+            sameArena ? BindingArena::AddReference(source[i].key_) : arena_->Intern(source[i].key_);
+        InitChild(&entries[i].value_, arena_);
+    }
+    Header(payload_.storage)->size = static_cast<std::uint32_t>(source.size());
+}
+
 const BindingProperty& BindingProperty::Find(const BindingHashedKey& key) const {
     const BindingEntry* entry = FindEntry(key);
     return entry != nullptr ? entry->value_ : gEmptyValue;
@@ -684,6 +739,12 @@ bool BindingProperty::Remove(const BindingHashedKey& key) {
                  static_cast<std::size_t>(end - entry - 1) * sizeof(BindingEntry));
     --header->size;
     return true;
+}
+
+void BindingProperty::ReserveEntries(std::size_t count) {
+    if (kind_ == BindingKind::Structure && count > 0) {
+        GrowItems(count, sizeof(BindingEntry));
+    }
 }
 
 BindingProperty& BindingProperty::MakeStructure() {

@@ -75,6 +75,20 @@ constexpr std::uint32_t Fnv1a(std::string_view text) {
     return Fnv1a(text.data(), text.size());
 }
 
+// Equality of two byte ranges of `length` bytes; short ranges (keys, most texts) are compared in
+// place rather than through a library call.
+inline bool BytesEqual(const char* a, const char* b, std::size_t length) {
+    if (length > 16) {
+        return std::memcmp(a, b, length) == 0;
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+        if (a[i] != b[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // A look-up key: a text and its FNV-1a hash. The borrowing form (the constructors) points at the
 // caller's text, which must outlive the key; Owned() copies the text onto the framework heap.
 // Build a key once and reuse it to save the hashing in hot loops.
@@ -94,13 +108,19 @@ class BindingHashedKey {
     BindingHashedKey& operator=(const BindingHashedKey& other);
     BindingHashedKey(BindingHashedKey&& other) noexcept;
     BindingHashedKey& operator=(BindingHashedKey&& other) noexcept;
-    ~BindingHashedKey();
+    constexpr ~BindingHashedKey() {
+        if (owned_) {
+            FreeText(text_);
+        }
+    }
 
     constexpr std::string_view Text() const { return {text_, length_}; }
     constexpr std::uint32_t Hash() const { return hash_; }
     bool OwnsText() const { return owned_; }
 
   private:
+    static void FreeText(const char* text);
+
     const char* text_;
     std::size_t length_;
     std::uint32_t hash_;
@@ -220,6 +240,12 @@ class BindingProperty {
     BindingProperty* FindMutable(const BindingHashedKey& key);
     // True when this is a Structure holding `key` (an Empty entry counts).
     bool Contains(const BindingHashedKey& key) const;
+    // Appends an Empty entry for `key` to this Structure (made one first) when `key` sorts after
+    // every present key, which saves the search; otherwise behaves as the key subscript.
+    BindingProperty& AppendEntryInOrder(const BindingHashedKey& key);
+    // Makes this an empty Structure (dropping other content) holding the keys of the Structure
+    // `layout`, each with an Empty value. Within one arena the keys are shared, not looked up.
+    void CopyKeysFrom(const BindingProperty& layout);
     // Removes the entry of `key` from a Structure; false when there was none.
     bool Remove(const BindingHashedKey& key);
     // The element at `index`, or EmptyValue() when this is no Collection or it is too short.
@@ -229,6 +255,8 @@ class BindingProperty {
     BindingProperty& Append();
     // Reserves room for `count` elements; on a Collection only.
     void Reserve(std::size_t count);
+    // Reserves room for `count` entries; on a Structure only.
+    void ReserveEntries(std::size_t count);
 
     // Makes the value an empty Collection or Structure (clearing other content); keeps it when it
     // already is one.
@@ -310,6 +338,8 @@ class BindingEntry {
     std::string_view Key() const { return key_->View(); }
     const char* KeyCString() const { return key_->Chars(); }
     std::uint32_t KeyHash() const { return key_->hash; }
+    // The interned text of the key; within one arena equal keys share one text.
+    const BindingText* KeyText() const { return key_; }
 
     BindingProperty& Value() { return value_; }
     const BindingProperty& Value() const { return value_; }

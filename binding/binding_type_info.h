@@ -137,7 +137,12 @@ struct BindingTypeInfo {
     BindingString description;
     BindingTagList tags;
     BindingVector<BindingFieldInfo> fields;  // registration order, the order of conversion
-    BindingEnumValueMap values;              // by name; enumerations only
+    // Field indices in byte-wise order of their JSON names, and each field's place in that
+    // order; kept by the builder so that conversions visit a structure's entries in place.
+    BindingVector<std::uint16_t> fieldsInKeyOrder;
+    BindingVector<std::uint16_t> fieldKeyRanks;
+    bool fieldNamesUnique = true;
+    BindingEnumValueMap values;  // by name; enumerations only
     BindingTypeRegistry* registry = nullptr;
 
     // The first value (in name order) whose number is `value`, or null.

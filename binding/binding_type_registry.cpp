@@ -1,5 +1,6 @@
 #include "binding/binding_type_registry.h"
 
+#include <algorithm>
 #include <new>
 
 #include "binding/binding_async_types.h"
@@ -27,6 +28,29 @@ void AppendTag(BindingTagList& tags, std::string_view tag) {
     }
 }
 
+// Orders the fields by the byte-wise order of their names (as structure entries are kept).
+void IndexFieldKeys(BindingTypeInfo& type) {
+    const std::size_t count = type.fields.size();
+    type.fieldsInKeyOrder.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        type.fieldsInKeyOrder[i] = static_cast<std::uint16_t>(i);
+    }
+    std::stable_sort(type.fieldsInKeyOrder.begin(), type.fieldsInKeyOrder.end(),
+                     [&](std::uint16_t a, std::uint16_t b) {
+                         return std::string_view(type.fields[a].name) <
+                                std::string_view(type.fields[b].name);
+                     });
+    type.fieldKeyRanks.resize(count);
+    type.fieldNamesUnique = count <= 0xFFFF;
+    for (std::size_t rank = 0; rank < count; ++rank) {
+        type.fieldKeyRanks[type.fieldsInKeyOrder[rank]] = static_cast<std::uint16_t>(rank);
+        if (rank > 0 && type.fields[type.fieldsInKeyOrder[rank]].name ==
+                            type.fields[type.fieldsInKeyOrder[rank - 1]].name) {
+            type.fieldNamesUnique = false;
+        }
+    }
+}
+
 }  // namespace
 
 // ---- BindingTypeBuilder ------------------------------------------------------------------------
@@ -51,6 +75,7 @@ BindingTypeBuilder& BindingTypeBuilder::AppendField(BindingFieldInfo field,
     }
     field.owner = type_;
     type_->fields.push_back(std::move(field));
+    IndexFieldKeys(*type_);
     return *this;
 }
 

@@ -672,6 +672,23 @@ T Load(const void* native) {
     return value;
 }
 
+// The input entry for a field: where a structure holding exactly the type's fields keeps it,
+// else found by key.
+const BindingProperty& FieldEntry(const BindingProperty& input,
+                                  const BindingTypeInfo& type,
+                                  std::size_t fieldIndex) {
+    const BindingFieldInfo& field = type.fields[fieldIndex];
+    const auto entries = input.Entries();
+    if (type.fieldNamesUnique && entries.size() == type.fields.size()) {
+        const BindingEntry& candidate = entries[type.fieldKeyRanks[fieldIndex]];
+        if (candidate.KeyHash() == field.nameHash && candidate.Key().size() == field.name.size() &&
+            BytesEqual(candidate.KeyCString(), field.name.data(), field.name.size())) {
+            return candidate.Value();
+        }
+    }
+    return input.Find(field.Key());
+}
+
 }  // namespace
 
 void FailRequired(BindingResult& result, std::string_view name) {
@@ -849,11 +866,41 @@ void ToValue(BindingResult& status,
     }
 }
 
+const BindingProperty& FieldKeyCache::Find(const BindingProperty& input,
+                                           const BindingTypeInfo& type,
+                                           std::size_t index) {
+    if (arena_ != input.Arena() || slots_.size() != type.fields.size()) {
+        arena_ = input.Arena();
+        slots_.assign(type.fields.size(), Slot{});
+    }
+    Slot& slot = slots_[index];
+    const auto entries = input.Entries();
+    if (slot.key != nullptr && slot.position < entries.size() &&
+        entries[slot.position].KeyText() == slot.key) {
+        return entries[slot.position].Value();
+    }
+    const BindingProperty& found = FieldEntry(input, type, index);
+    if (!entries.empty()) {
+        // Entries are contiguous, so the found value's place follows from its address.
+        const auto* first = reinterpret_cast<const char*>(&entries.front().Value());
+        const auto* at = reinterpret_cast<const char*>(&found);
+        const auto* end = reinterpret_cast<const char*>(&entries.back().Value());
+        if (at >= first && at <= end) {
+            const auto position = static_cast<std::uint32_t>(static_cast<std::size_t>(at - first) /
+                                                             sizeof(BindingEntry));
+            slot.key = entries[position].KeyText();
+            slot.position = position;
+        }
+    }
+    return found;
+}
+
 void AssignStructure(BindingResult& result,
                      void* record,
                      const BindingTypeInfo* type,
                      const BindingProperty& input,
-                     std::string_view name) {
+                     std::string_view name,
+                     FieldKeyCache* cache) {
     if (input.IsEmpty()) {
         Fail(result, kRequired, name);
         return;
@@ -866,11 +913,10 @@ void AssignStructure(BindingResult& result,
         Fail(result, kNotStructure, name, type->name);
         return;
     }
-    for (const BindingFieldInfo& field : type->fields) {
-        if (!result.success) {
-            return;
-        }
-        const BindingProperty& entry = input.Find(field.Key());
+    for (std::size_t i = 0; i < type->fields.size() && result.success; ++i) {
+        const BindingFieldInfo& field = type->fields[i];
+        const BindingProperty& entry =
+            cache != nullptr ? cache->Find(input, *type, i) : FieldEntry(input, *type, i);
         if (!entry.IsEmpty()) {
             AssignField(result, record, field, entry);
         } else if ((field.flags & FieldRequired) != 0) {
@@ -882,21 +928,53 @@ void AssignStructure(BindingResult& result,
 void StructureToValue(BindingResult& status,
                       BindingProperty& out,
                       const void* record,
-                      const BindingTypeInfo* type) {
+                      const BindingTypeInfo* type,
+                      const BindingProperty* layout) {
     if (type == nullptr || type->isEnum) {
         Fail(status, kUnregisteredNative);
         return;
     }
-    out.MakeStructure();
-    for (const BindingFieldInfo& field : type->fields) {
-        const BindingHashedKey key = field.Key();
-        BindingProperty& slot = out[key];
+    out.Clear();
+    out.MakeStructure().ReserveEntries(type->fields.size());
+    if (!type->fieldNamesUnique) {
+        for (const BindingFieldInfo& field : type->fields) {
+            const BindingHashedKey key = field.Key();
+            BindingProperty& slot = out[key];
+            FieldToValue(status, slot, record, field);
+            if (!status.success) {
+                return;
+            }
+            if ((field.flags & FieldOmitEmpty) != 0 && slot.IsEmptyValue()) {
+                out.Remove(key);
+            }
+        }
+        return;
+    }
+    // All entries are laid out in key order first; the fields are then converted in
+    // registration order into their places.
+    if (layout != nullptr && layout->Arena() == out.Arena() && layout->IsStructure() &&
+        layout->Size() == type->fields.size()) {
+        out.CopyKeysFrom(*layout);
+    } else {
+        for (std::uint16_t index : type->fieldsInKeyOrder) {
+            out.AppendEntryInOrder(type->fields[index].Key());
+        }
+    }
+    bool omitted = false;
+    for (std::size_t i = 0; i < type->fields.size(); ++i) {
+        const BindingFieldInfo& field = type->fields[i];
+        BindingProperty& slot = out.Entries()[type->fieldKeyRanks[i]].Value();
         FieldToValue(status, slot, record, field);
         if (!status.success) {
             return;
         }
-        if ((field.flags & FieldOmitEmpty) != 0 && slot.IsEmptyValue()) {
-            out.Remove(key);
+        omitted |= (field.flags & FieldOmitEmpty) != 0 && slot.IsEmptyValue();
+    }
+    if (omitted) {
+        for (const BindingFieldInfo& field : type->fields) {
+            if ((field.flags & FieldOmitEmpty) != 0 && out.Find(field.Key()).IsEmptyValue()) {
+                out.Remove(field.Key());
+            }
         }
     }
 }

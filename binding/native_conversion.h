@@ -34,16 +34,38 @@ void ToValue(BindingResult& status,
              const BindingTypeId& type,
              const BindingTypeRegistry* registry);
 
+// Remembers, across the elements of one container, where each field's entry was found and under
+// which interned key, so that elements of the same shape are read without comparing key texts.
+class FieldKeyCache {
+  public:
+    // The entry of field `index` of `type` in `input`, or the shared Empty value.
+    const BindingProperty& Find(const BindingProperty& input,
+                                const BindingTypeInfo& type,
+                                std::size_t index);
+
+  private:
+    struct Slot {
+        const BindingText* key = nullptr;
+        std::uint32_t position = 0;
+    };
+    const BindingArena* arena_ = nullptr;
+    BindingVector<Slot> slots_;
+};
+
 // Structures, with the top-level checks: Empty input, unregistered type, input not a Structure.
 void AssignStructure(BindingResult& result,
                      void* record,
                      const BindingTypeInfo* type,
                      const BindingProperty& input,
-                     std::string_view name);
+                     std::string_view name,
+                     FieldKeyCache* cache = nullptr);
+// `layout`, when given, is an earlier value of the same type in the same tree whose keys are
+// taken over instead of being looked up.
 void StructureToValue(BindingResult& status,
                       BindingProperty& out,
                       const void* record,
-                      const BindingTypeInfo* type);
+                      const BindingTypeInfo* type,
+                      const BindingProperty* layout = nullptr);
 
 // One field of a registered structure: through its accessor when it has to, else directly.
 void AssignField(BindingResult& result,
