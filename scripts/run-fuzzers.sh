@@ -16,7 +16,14 @@ if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 cmake --preset fuzz "${launcher[@]}" >/dev/null
-cmake --build --preset fuzz -j "$jobs"
+# Only the fuzz targets (and the layers they link): the rest of the project is built and tested
+# by the other configurations.
+mapfile -t fuzz_targets < <(cmake --build --preset fuzz --target help | sed -n 's/^\(fuzz_[A-Za-z0-9_]*\):.*/\1/p')
+if [ ${#fuzz_targets[@]} -eq 0 ]; then
+  echo "no fuzz targets are defined" >&2
+  exit 1
+fi
+cmake --build --preset fuzz -j "$jobs" --target "${fuzz_targets[@]}"
 
 bin=$root/build/fuzz/fuzz
 findings=$root/build/fuzz/findings
