@@ -271,6 +271,31 @@ TEST(BindingStructureTest, RepeatedKeysAreInternedOncePerTree) {
     EXPECT_EQ(BindingKind::Empty, list.Kind());
 }
 
+TEST(BindingStructureTest, AppendEntryInOrderFallsBackToTheOrderedInsert) {
+    BindingProperty value;
+    value.AppendEntryInOrder("b") = 1;
+    value.AppendEntryInOrder("c") = 2;
+    value.AppendEntryInOrder("a") = 3;  // out of order: still placed by key
+    value.AppendEntryInOrder("c") = 4;  // present: the existing entry
+    EXPECT_EQ((std::vector<std::string>{"a", "b", "c"}), KeysOf(value));
+    EXPECT_EQ(4, value.Find("c").GetSigned());
+}
+
+TEST(BindingStructureTest, CopyKeysFromSharesKeysWithinATree) {
+    BindingProperty list;
+    list[0]["x"] = 1;
+    list[0]["y"] = 2;
+    list[1].CopyKeysFrom(list.At(0));
+    EXPECT_EQ((std::vector<std::string>{"x", "y"}), KeysOf(list.At(1)));
+    EXPECT_TRUE(list.At(1).Find("x").IsEmpty());
+    EXPECT_EQ(list.At(0).Entries()[0].KeyText(), list.At(1).Entries()[0].KeyText());
+    BindingProperty other;
+    other.CopyKeysFrom(list.At(0));
+    EXPECT_EQ((std::vector<std::string>{"x", "y"}), KeysOf(other));
+    list.Clear();
+    EXPECT_EQ(0u, list.Arena()->InternedTextCount());
+}
+
 // ---- collections ---------------------------------------------------------------------------
 
 TEST(BindingCollectionTest, IndexSubscriptOnEmptyGrowsWithEmptyElements) {

@@ -548,6 +548,76 @@ TEST(FieldFlagsTest, RequiredFieldsMustBePresent) {
     EXPECT_TRUE(FromBinding(body, record, "input", registry).success);
 }
 
+TEST_F(NativeConversionTest, ListsOfRecordsWithDifferingShapesAreReadPerElement) {
+    BindingProperty points;
+    points[0]["x"] = 1;
+    points[0]["y"] = 2;
+    points[1]["y"] = 3;  // x missing: the default stays
+    points[2]["a"] = 0;  // an extra key before x shifts every entry
+    points[2]["x"] = 4;
+    points[2]["y"] = 5;
+    points[3]["x"] = 6;
+    points[3]["y"] = 7;
+    EXPECT_EQ("", AssignField("points", points));
+    ASSERT_EQ(4u, sample.points.size());
+    EXPECT_EQ(1, sample.points[0].x);
+    EXPECT_EQ(0, sample.points[1].x);
+    EXPECT_EQ(3, sample.points[1].y);
+    EXPECT_EQ(4, sample.points[2].x);
+    EXPECT_EQ(5, sample.points[2].y);
+    EXPECT_EQ(7, sample.points[3].y);
+}
+
+TEST_F(NativeConversionTest, ListsFromAnotherTreeAreReadByKey) {
+    BindingProperty first;
+    first["x"] = 1;
+    first["y"] = 2;
+    BindingProperty points;
+    points.Append() = first;  // copied into this tree
+    BindingProperty other;
+    other["y"] = 9;
+    other["x"] = 8;
+    points.Append() = other;
+    EXPECT_EQ("", AssignField("points", points));
+    EXPECT_EQ(8, sample.points[1].x);
+    EXPECT_EQ(9, sample.points[1].y);
+}
+
+struct Repeated {
+    std::int32_t a = 0;
+    std::int32_t b = 0;
+};
+
+TEST(RepeatedFieldNameTest, TheLaterFieldOfOneNameWinsOnOutput) {
+    BindingTypeRegistry registry;
+    registry.RegisterStruct<Repeated>("Repeated")
+        .AddField("v", &Repeated::a)
+        .AddField("v", &Repeated::b);
+    EXPECT_FALSE(registry.FindTypeByName("Repeated")->fieldNamesUnique);
+    const BindingResult value = ToBinding(Repeated{1, 2}, registry);
+    ASSERT_TRUE(value.success);
+    EXPECT_EQ(1u, value.value.Size());
+    EXPECT_EQ(2, value.value.Find("v").GetSigned());
+    Repeated back;
+    ASSERT_TRUE(FromBinding(value.value, back, "r", registry).success);
+    EXPECT_EQ(2, back.a);
+    EXPECT_EQ(2, back.b);
+}
+
+TEST(OmittedFieldsInListsTest, ElementsAfterAnOmissionKeepAllTheirKeys) {
+    BindingTypeRegistry registry;
+    registry.RegisterStruct<Flagged>("Flagged")
+        .AddField("omitted", &Flagged::omitted, "", FieldOmitEmpty)
+        .AddField("kept", &Flagged::kept);
+    const std::vector<Flagged> records{{"", "a"}, {"x", "b"}, {"", "c"}};
+    const BindingResult value = ToBinding(records, &registry);
+    ASSERT_TRUE(value.success);
+    EXPECT_FALSE(value.value.At(0).Contains("omitted"));
+    EXPECT_EQ("x", value.value.At(1).Find("omitted").GetString());
+    EXPECT_FALSE(value.value.At(2).Contains("omitted"));
+    EXPECT_EQ("c", value.value.At(2).Find("kept").GetString());
+}
+
 // ---- single values -------------------------------------------------------------------------
 
 TEST_F(NativeConversionTest, SingleValuesFollowTheFieldRules) {
