@@ -17,7 +17,6 @@
 #include <string>
 
 #include "binding/binding_conversion.h"
-#include "binding/binding_type_registry.h"
 #include "plugin/host_events_setup.h"
 #include "plugin/host_types.h"
 #include "plugin/plugin_base.h"
@@ -34,8 +33,6 @@ constexpr const char* kObservedUri = "/zun-events-test/v1/observed";
 
 class EventsTestPlugin final : public PluginBase {
   public:
-    BindingTypeRegistry* TypeRegistry() const override { return &registry_; }
-
     bool Start() override {
         ObserveResource<BindingProperty>(
             *this, kCommandsUri,
@@ -133,8 +130,6 @@ class EventsTestPlugin final : public PluginBase {
     void Report(const BindingProperty& outcome) {
         PublishResourceEvent(*this, PluginResourceEventType::Update, kResultsUri, outcome);
     }
-
-    mutable BindingTypeRegistry registry_;
 };
 
 }  // namespace
