@@ -1,7 +1,9 @@
 // Requests dispatched in-process through the ApiDescription's handler, as a host calls them.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 #include "api/api_registry.h"
 #include "host/owned_host_value.h"
@@ -185,8 +187,8 @@ TEST_F(DispatchTest, BodiesAreDecodedByContentType) {
               R"({"count":1,"id":"a:n"})");
     EXPECT_EQ(Patch("application/vnd.api+json", R"({"name":"v"})").valueJson,
               R"({"count":1,"id":"a:v"})");
-    Answer yaml = Patch("application/x-yaml", "name: y\n");
-    EXPECT_EQ(yaml.valueJson, R"({"count":1,"id":"a:y"})") << yaml.errorText;
+    Answer yaml = Patch("application/x-yaml", "name: why\n");
+    EXPECT_EQ(yaml.valueJson, R"({"count":1,"id":"a:why"})") << yaml.errorText;
     EXPECT_EQ(Patch("application/x-msgpack", "\x81\xA4name\xA1m").valueJson,
               R"({"count":1,"id":"a:m"})");
 }
@@ -327,6 +329,44 @@ TEST_F(DispatchTest, NullResponseOrRequestNeverCrashes) {
     EXPECT_EQ(response.hasError, 1);
     EXPECT_STREQ(response.errorText, "Invalid function");
     response.release(&response);
+}
+
+}  // namespace
+}  // namespace Kolm::ApiTest
+
+namespace Kolm::ApiTest {
+namespace {
+
+// Host threads call handlers at once; each call builds its own values over the shared routes.
+TEST(ConcurrentDispatchTest, ParallelCallsGetTheirOwnAnswers) {
+    TestHandlers handlers;
+    ApiRegistry api;
+    api.Types().RegisterBuiltins();
+    RegisterTestApi(api, &handlers);
+    EndpointCaller caller(api.BuildDescription());
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&caller, &wrong, t] {
+            for (int i = 0; i < 200; ++i) {
+                std::string id = std::to_string(t) + "x" + std::to_string(i);
+                Call call;
+                call.method = HOST_METHOD_PATCH;
+                call.uri = "/test/v1/items/" + id + "/name";
+                call.contentType = "application/json";
+                call.body = R"({"name":"n"})";
+                call.hasBody = true;
+                Answer answer = caller.Invoke("PatchTestV1ItemsByIdName", call);
+                if (answer.valueJson != R"({"count":1,"id":")" + id + R"(:n"})") {
+                    ++wrong;
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 }  // namespace

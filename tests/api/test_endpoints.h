@@ -4,6 +4,7 @@
 // fuzz target and the benchmark.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -44,7 +45,7 @@ class TestHandlers {
     ApiResponse<BindingProperty> Decorated();
     ApiResponse<BindingProperty> Everything(std::string rest);
 
-    uint32_t calls = 0;
+    std::atomic<uint32_t> calls{0};
 };
 
 // Registers the records and the endpoints; the caller has registered the built-ins.
