@@ -580,6 +580,35 @@ ZC_BOUNDARY_ASSERT(sizeof(HostApiDescription) == 3 * ZC_PTR + 3 * 4,
                    "HostApiDescription is three lists");
 #undef ZC_PTR
 
+/* ==== Remote calls to other plugins ========================================================= */
+/* A plugin calls another plugin's endpoint with SendRemotingRequest, passing a request in exactly
+ * the layout the target's endpoint handler receives (48 bytes on 32-bit targets), so the host can
+ * hand it on as it stands. The caller fills method, uri and, when it sends a value, one argument
+ * without a name; callToken carries the caller's client word (HostContext.clientWord); every
+ * other field is 0. The answer is a HostResponse that the caller zeroes before the call and
+ * releases through its release callback when done. A streamed answer is read in chunks of
+ * HOST_STREAM_CHUNK_SIZE bytes; after a short chunk with more to come the caller yields to the
+ * host inside a wait bracket labelled HOST_STREAM_YIELD_LABEL, and once it has released the
+ * stream itself it clears streamRead, streamRelease and streamContext, so that the response's
+ * release callback does not release the stream a second time. */
+
+typedef HostRequest HostRemotingRequest;
+
+#define HOST_STREAM_CHUNK_SIZE 4096u
+#define HOST_STREAM_YIELD_LABEL "Wait: yield"
+
+ZC_ASSERT_SIZE_32(HostRemotingRequest, 48);
+ZC_ASSERT_OFFSET_32(HostRemotingRequest, uri, 4);
+ZC_ASSERT_OFFSET_32(HostRemotingRequest, arguments, 8);
+ZC_ASSERT_OFFSET_32(HostRemotingRequest, argumentCount, 12);
+ZC_ASSERT_OFFSET_32(HostRemotingRequest, callToken, 40); /* word 10 */
+ZC_ASSERT_OFFSET_32(HostResponse, streamRead, 38);
+ZC_ASSERT_OFFSET_32(HostResponse, streamRelease, 42);
+ZC_ASSERT_OFFSET_32(HostResponse, streamContext, 54);
+ZC_BOUNDARY_ASSERT(offsetof(HostRemotingRequest, callToken) ==
+                       offsetof(HostRemotingRequest, bodyLength) + 4,
+                   "the call token follows the body length on every target");
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

@@ -13,12 +13,12 @@ namespace Kolm::Client {
 class PluginConnection;
 
 // Bytes asked for per read call.
-inline constexpr std::uint32_t kStreamChunkSize = 4096;
+inline constexpr std::uint32_t kStreamChunkSize = HOST_STREAM_CHUNK_SIZE;
 // The most that an announced stream size makes the reader reserve up front; a larger stream
 // still reads whole, growing as its bytes arrive.
 inline constexpr std::size_t kStreamMaxReservation = 16u * 1024u * 1024u;
 // The label of the wait bracket around each yield.
-inline constexpr const char* kStreamYieldLabel = "Wait: yield";
+inline constexpr const char* kStreamYieldLabel = HOST_STREAM_YIELD_LABEL;
 
 // Reads the stream of `answer` whole into `text`. A short read with more to come is followed by
 // one yield ("Wait: yield" bracket, then HostYield). Returns false with `error` set to "Stream

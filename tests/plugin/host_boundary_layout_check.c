@@ -122,3 +122,15 @@ ZC_BOUNDARY_ASSERT(sizeof(HostRequest) == 76, "HostRequest on 64-bit targets");
 ZC_BOUNDARY_ASSERT(sizeof(HostResponse) == 94, "HostResponse on 64-bit targets");
 ZC_BOUNDARY_ASSERT(sizeof(HostFunctionEntry) == 154, "HostFunctionEntry on 64-bit targets");
 #endif
+
+/* Remote calls: the remoting request is the endpoint request record. */
+ZC_ASSERT_OFFSET_32(HostRemotingRequest, method, 0);
+ZC_ASSERT_OFFSET_32(HostRemotingRequest, methodName, 44);
+ZC_ASSERT_OFFSET_32(HostArgument, value, 4);
+ZC_ASSERT_OFFSET_32(HostResponse, hasError, 16);
+ZC_ASSERT_OFFSET_32(HostResponse, status, 22);
+#if !ZC_BOUNDARY_32BIT
+ZC_BOUNDARY_ASSERT(sizeof(HostRemotingRequest) == 76, "HostRemotingRequest on 64-bit targets");
+ZC_BOUNDARY_ASSERT(offsetof(HostRemotingRequest, callToken) == 64, "call token on 64-bit targets");
+ZC_BOUNDARY_ASSERT(offsetof(HostResponse, streamContext) == 78, "stream context on 64-bit");
+#endif
