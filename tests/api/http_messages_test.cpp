@@ -27,14 +27,14 @@ TEST(HttpRequestFormTest, PutsTheUserAgentFirstUnlessTheRequestHasOne) {
     request.flag = 1;
     HttpBaseTransport::HostRequestForm form(request, "KolmClient/18.2.0 (zun-clubs)");
     const HostHttpRequest& record = *form.Record();
-    EXPECT_EQ(record.method, 7u);
+    EXPECT_EQ(+record.method, 7u);
     EXPECT_STREQ(record.url, "https://service/v1/clubs");
     EXPECT_EQ(HeadersOf(record),
               (std::vector<std::pair<std::string, std::string>>{
                   {"user-agent", "KolmClient/18.2.0 (zun-clubs)"}, {"a", "1"}, {"b", "2"}}));
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(record.body), record.bodyLength), "{}");
-    EXPECT_EQ(record.setting, 20u);
-    EXPECT_EQ(record.flag, 1);
+    EXPECT_EQ(+record.setting, 20u);
+    EXPECT_EQ(+record.flag, 1);
 
     request.headers = {{"user-agent", "mine"}, {"User-Agent", "other"}};
     HttpBaseTransport::HostRequestForm own(request, "KolmClient/18.2.0 (zun-clubs)");
@@ -75,16 +75,16 @@ TEST(HostResponseTest, EmptyResponseHasNoHeaderArrayAndTheSharedEmptyText) {
     ApiResponse<int32_t> response(0, 204);
     BindingResult value(BindingProperty(0));
     WriteApiResponse(record, response, value, nullptr);
-    EXPECT_EQ(record.status, 204u);
-    EXPECT_EQ(record.headers, nullptr);
-    EXPECT_EQ(record.headerCount, 0u);
-    EXPECT_EQ(record.statusText, SharedEmptyText());
-    EXPECT_EQ(record.hasError, 0);
-    EXPECT_EQ(record.value.kind, static_cast<uint32_t>(HOST_VALUE_KIND_SIGNED));
+    EXPECT_EQ(+record.status, 204u);
+    EXPECT_EQ(+record.headers, nullptr);
+    EXPECT_EQ(+record.headerCount, 0u);
+    EXPECT_EQ(+record.statusText, SharedEmptyText());
+    EXPECT_EQ(+record.hasError, 0);
+    EXPECT_EQ(+record.value.kind, static_cast<uint32_t>(HOST_VALUE_KIND_SIGNED));
     HostResponseReleaseFunction release = record.release;
     release(&record);
     release(&record);
-    EXPECT_EQ(record.release, nullptr);
+    EXPECT_EQ(+record.release, nullptr);
 }
 
 TEST(HostResponseTest, UnconvertibleValueIsA400Failure) {
@@ -93,8 +93,8 @@ TEST(HostResponseTest, UnconvertibleValueIsA400Failure) {
     ApiResponse<int32_t> response(1);
     BindingResult value = BindingResult::Failure("Couldn't convert native value");
     WriteApiResponse(record, response, value, nullptr);
-    EXPECT_EQ(record.status, 400u);
-    EXPECT_EQ(record.hasError, 1);
+    EXPECT_EQ(+record.status, 400u);
+    EXPECT_EQ(+record.hasError, 1);
     EXPECT_STREQ(record.errorText, "Couldn't convert native value");
     record.release(&record);
 }

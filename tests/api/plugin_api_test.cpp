@@ -26,8 +26,8 @@ class LoadedPluginTest : public ::testing::Test {
         record_.versionMajor = 18;
         record_.versionMinor = 1;
         load(&record_);
-        ASSERT_NE(record_.instance, nullptr);
-        ASSERT_NE(record_.apiDescription, nullptr);
+        ASSERT_NE(+record_.instance, nullptr);
+        ASSERT_NE(+record_.apiDescription, nullptr);
     }
 
     void TearDown() override {
@@ -82,42 +82,42 @@ TEST_F(LoadedPluginTest, FunctionEntriesDescribeEachEndpoint) {
     EndpointCaller caller(record_.apiDescription);
     const HostFunctionEntry* patch = caller.Find("PatchTestV1ItemsByIdName");
     ASSERT_NE(patch, nullptr);
-    EXPECT_EQ(patch->method, static_cast<uint32_t>(HOST_METHOD_PATCH));
+    EXPECT_EQ(+patch->method, static_cast<uint32_t>(HOST_METHOD_PATCH));
     EXPECT_STREQ(patch->pathTemplate, "/test/v1/items/{id}/name");
-    ASSERT_EQ(patch->argumentCount, 2u);
+    ASSERT_EQ(+patch->argumentCount, 2u);
     EXPECT_STREQ(patch->arguments[0].name, "id");
-    EXPECT_EQ(patch->arguments[0].type.code, 12u);
+    EXPECT_EQ(+patch->arguments[0].type.code, 12u);
     EXPECT_STREQ(patch->arguments[1].name, "body");
-    EXPECT_EQ(patch->arguments[1].type.code, 17u);
+    EXPECT_EQ(+patch->arguments[1].type.code, 17u);
     EXPECT_STREQ(patch->arguments[1].type.typeName, "ApiTestNameBody");
-    EXPECT_EQ(patch->arguments[0].next, &patch->arguments[1]);
-    EXPECT_EQ(patch->argumentLocations[0].location, 2u);
-    EXPECT_EQ(patch->argumentLocations[1].location, 5u);
-    EXPECT_EQ(patch->argumentLocations[0].next, &patch->argumentLocations[1]);
-    EXPECT_EQ(patch->returns.code, 17u);
+    EXPECT_EQ(+patch->arguments[0].next, &patch->arguments[1]);
+    EXPECT_EQ(+patch->argumentLocations[0].location, 2u);
+    EXPECT_EQ(+patch->argumentLocations[1].location, 5u);
+    EXPECT_EQ(+patch->argumentLocations[0].next, &patch->argumentLocations[1]);
+    EXPECT_EQ(+patch->returns.code, 17u);
     EXPECT_STREQ(patch->returns.typeName, "ApiTestItem");
     EXPECT_EQ(Tags(patch->tags, patch->tagCount),
               (std::vector<std::string>{"Plugins", "Plugin api-test"}));
-    EXPECT_NE(patch->dispatchRecord, nullptr);
+    EXPECT_NE(+patch->dispatchRecord, nullptr);
     EXPECT_STREQ(patch->methodName, "");
 
     const HostFunctionEntry* purge = caller.Find("PurgeTestV1EverythingByRest");
     ASSERT_NE(purge, nullptr);
-    EXPECT_EQ(purge->method, static_cast<uint32_t>(HOST_METHOD_OTHER));
+    EXPECT_EQ(+purge->method, static_cast<uint32_t>(HOST_METHOD_OTHER));
     EXPECT_STREQ(purge->methodName, "PURGE");
     EXPECT_STREQ(purge->pathTemplate, "/test/v1/everything/{+rest}");
-    EXPECT_EQ(record_.apiDescription->functionCount, 9u);
+    EXPECT_EQ(+record_.apiDescription->functionCount, 9u);
 }
 
 TEST_F(LoadedPluginTest, TypeListHoldsTheBuiltInsAndThePluginRecords) {
     const HostTypeEntry* format = FindType("BindingHelpFormat");
     ASSERT_NE(format, nullptr);
-    EXPECT_EQ(format->fields, nullptr);
-    ASSERT_EQ(format->entryCount, 2u);
+    EXPECT_EQ(+format->fields, nullptr);
+    ASSERT_EQ(+format->entryCount, 2u);
     EXPECT_STREQ(format->values[0].name, "Epytext");
-    EXPECT_EQ(format->values[0].value, 2);
+    EXPECT_EQ(+format->values[0].value, 2);
     EXPECT_STREQ(format->values[1].name, "Full");
-    EXPECT_EQ(format->values[1].value, 1);
+    EXPECT_EQ(+format->values[1].value, 1);
     EXPECT_EQ(Tags(format->tags, format->tagCount), (std::vector<std::string>{"$builtin", "help"}));
 
     const HostTypeEntry* typeHelp = FindType("BindingFullTypeHelp");
@@ -131,14 +131,14 @@ TEST_F(LoadedPluginTest, TypeListHoldsTheBuiltInsAndThePluginRecords) {
 
     const HostTypeEntry* state = FindType("BindingAsyncState");
     ASSERT_NE(state, nullptr);
-    EXPECT_EQ(state->entryCount, 6u);
-    EXPECT_EQ(state->size, 4u);
+    EXPECT_EQ(+state->entryCount, 6u);
+    EXPECT_EQ(+state->size, 4u);
 
     const HostTypeEntry* item = FindType("ApiTestItem");
     ASSERT_NE(item, nullptr);
-    ASSERT_EQ(item->entryCount, 2u);
+    ASSERT_EQ(+item->entryCount, 2u);
     EXPECT_STREQ(item->fields[1].name, "count");
-    EXPECT_EQ(item->fields[1].type.code, 7u);
+    EXPECT_EQ(+item->fields[1].type.code, 7u);
     EXPECT_STREQ(item->description, "An item.");
 
     bool onCallback = false;
