@@ -1,55 +1,70 @@
 // Reconciling the held clubs with the clubs of a fresh membership answer.
 //
-// Held so far: every fresh club is mapped, stored in service order (one entry per key) and
-// published, then the list is sorted and published. Club push topics, the change toasts and the
-// members' names and icons come with the push-message and notification work.
+// A club new to the list is stored, one held before is refreshed (which toasts who joined, left,
+// was nominated or became owner), and one that vanished is toasted as removed, except while
+// the player is leaving it. Then the list is sorted and published.
+// Club push topics: a new club's topic is to be followed before it is stored and a vanished
+// club's topic dropped; that comes with the push-message work (see the two marks below).
 #include <string>
 #include <vector>
 
 #include "clubs/clubs_manager.h"
 #include "clubs/clubs_publish.h"
-#include "clubs/model/club_mapping.h"
+#include "clubs/toast_kinds.h"
 
 namespace Kolm::Client::Clubs {
 
 namespace {
 
-// The first active member whose role text is exactly "OWNER"; an empty member when none is.
-Api::ClubMember OwnerOf(const Api::ClubMembershipDto& membership) {
-    for (const Api::MemberSinceDto& member : membership.activeMembers) {
-        if (member.role == "OWNER") {
-            return Api::MapMember(member);
+const Api::PlayerClub* FindIn(const std::vector<Api::PlayerClub>& clubs, const std::string& key) {
+    for (const Api::PlayerClub& club : clubs) {
+        if (club.key == key) {
+            return &club;
         }
     }
-    return Api::ClubMember();
+    return nullptr;
+}
+
+bool ListedIn(const std::vector<Api::ClubDto>& fresh, const std::string& key) {
+    for (const Api::ClubDto& club : fresh) {
+        if (club.clubData.clubKey == key) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
 
 void ClubsManager::ApplyActiveClubs(const std::vector<Api::ClubDto>& freshClubs) {
+    // The stored clubs are appended again one by one; the old list is what they are compared
+    // with. A key the service lists twice keeps one entry: the later record replaces it.
+    const std::vector<Api::PlayerClub> old = std::move(membership.activeClubs);
     membership.activeClubs.clear();
+
     for (const Api::ClubDto& fresh : freshClubs) {
-        Api::PlayerClub club;
-        Api::MapClub(fresh.clubData, club);
-        club.primary = club.key == membership.preferences.primaryClubKey;
-        Api::MapMemberLists(fresh.membership, club.members);
-        club.owner = OwnerOf(fresh.membership);
-
-        // A key the service lists twice keeps one entry: the later record replaces it.
-        Api::PlayerClub* held = FindClub(club.key);
-        if (held != nullptr) {
-            *held = club;
+        const Api::PlayerClub* held = FindIn(old, fresh.clubData.clubKey);
+        if (held == nullptr) {
+            // Push work: follow the new club's topic here, before it is first published.
+            StoreClub(fresh);
         } else {
-            membership.activeClubs.push_back(club);
+            RefreshClub(*held, fresh);
         }
-
-        const std::string clubPath = std::string(kClubsPath) + "/" + club.key;
-        PublishUpdate(clubPath + "/members", club.members.activeMembers);
-        PublishUpdate(clubPath + "/invitations", club.members.invitedMembers);
-        PublishUpdate(clubPath + "/nominations", club.members.nominatedMembers);
-        PublishUpdate(clubPath, club);
-        PublishUpdate(clubPath + "/motd", club.motd);
     }
+
+    for (const Api::PlayerClub& gone : old) {
+        if (ListedIn(freshClubs, gone.key)) {
+            continue;
+        }
+        if (!leaving) {
+            if (auto existing = ReadPlayerNotifications()) {
+                PostClubNotification(gone.key, gone.name, Toast::kTypeClub, Toast::kTitle,
+                                     Toast::kRemoved, *existing);
+            }
+        }
+        // Push work: stop following the vanished club's topic here.
+    }
+
     SortActiveClubs();
     PublishUpdate(kClubsPath, membership.activeClubs);
 }

@@ -14,12 +14,16 @@
 //   club_presence.cpp        publishing the presence text
 //   clubs_endpoints.cpp      the endpoint table and the read, preferences and view handlers
 //   club_actions.cpp         create, leave, tag and message of the day
+//   club_refresh.cpp         StoreClub, ApplyMemberLists, CheckOwnerChange, RefreshClub
+//   player_notifications.cpp reading the player's notifications, posting toasts
+//   summoner_lookups.cpp     summoners' names and icons
 //   member_actions.cpp       invite, remove, promote, demote, ownership, nominations
 //   invitations.cpp          answering an invitation
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +33,7 @@
 #include "clubs/model/clubs_external_records.h"
 #include "clubs/model/clubs_service_types.h"
 #include "plugin/host_types.h"
+#include "plugin/remote_call.h"
 
 namespace Kolm {
 class ApiRegistry;
@@ -106,6 +111,79 @@ class ClubsManager {
 
     // Orders `membership.activeClubs`: the primary club first, the others by case-folded name.
     void SortActiveClubs();
+
+    // --- Shared club procedures (club_refresh.cpp), used by every action and push message ---
+    //
+    // Each one makes the service's answer the held truth and publishes what it touched; calls
+    // to other plugins made on the way (names, icons, toasts) never make them fail.
+
+    // Makes `fresh` the held copy of its club (replacing the entry of the same key, else
+    // appending), fills its member lists through ApplyMemberLists and publishes the club and
+    // its message of the day. Returns the club as now held.
+    Api::PlayerClub StoreClub(const Api::ClubDto& fresh);
+
+    // Replaces the member lists of the held club `fresh.clubKey` (names and icons looked up,
+    // owner checked, lists sorted) and publishes them and the club. For a club that is not held
+    // nothing changes or is published, and the service's lists are returned as mapped.
+    Api::ClubMemberLists ApplyMemberLists(const Api::ClubMembershipDto& fresh);
+
+    // The first active member with the role text "OWNER" (an empty member when there is none).
+    // When a known owner (`previousOwnerId` not 0) was replaced, toasts the new owner and
+    // publishes it on the club's "/owner" path.
+    Api::ClubMember CheckOwnerChange(const std::string& clubKey,
+                                     const std::string& clubName,
+                                     uint64_t previousOwnerId,
+                                     const std::vector<Api::MemberSinceDto>& freshActive);
+
+    // Toasts who joined, left or (for an owner or officer) was nominated since `held`, checks
+    // the owner, then stores `fresh`. `held` is taken by value: storing replaces the entry.
+    void RefreshClub(Api::PlayerClub held, const Api::ClubDto& fresh);
+
+    // A club the service returned but that is not held: mapped with its member lists, owner and
+    // primary flag, without look-ups or publications.
+    Api::PlayerClub MapServiceClub(const Api::ClubDto& fresh) const;
+
+    // The reply of an action whose service answer is the whole club (tag, message of the day,
+    // ownership): the service's refusal as it stands, else the held club refreshed with the
+    // answer and copied, or, when the club is no longer held, the answer mapped.
+    Response<Api::PlayerClub> ApplyClubAnswer(const std::string& clubKey,
+                                              const Kolm::ApiResponse<Api::ClubDto>& answer);
+
+    // --- Toasts and summoner look-ups (player_notifications.cpp, summoner_lookups.cpp) ---
+
+    // The player's current notifications, for the duplicate test of the posts that follow.
+    // A failed read is logged ("zun-clubs: Failed to look up player notifications: %s") and
+    // gives none; FetchPlayerNotifications is the silent form.
+    std::optional<std::vector<Api::PlayerNotificationResource>> ReadPlayerNotifications();
+    RemoteResult<std::vector<Api::PlayerNotificationResource>> FetchPlayerNotifications();
+
+    // Posts a toast about one player of a club (type "club_member", "club" or "club_invite"),
+    // unless `existing` already holds one of ours with the same kind, club, player and role.
+    // The answer of the post is ignored.
+    void PostMemberNotification(uint64_t summonerId,
+                                const std::string& summonerName,
+                                Api::ClubRole role,
+                                const std::string& clubKey,
+                                const std::string& clubName,
+                                const std::string& type,
+                                const std::string& titleKey,
+                                const std::string& detailKey,
+                                const std::vector<Api::PlayerNotificationResource>& existing);
+    // The same about a club as a whole; duplicates are judged by kind and club.
+    void PostClubNotification(const std::string& clubKey,
+                              const std::string& clubName,
+                              const std::string& type,
+                              const std::string& titleKey,
+                              const std::string& detailKey,
+                              const std::vector<Api::PlayerNotificationResource>& existing);
+
+    // Fills names and icons of `members` with two calls for the whole list, matched by
+    // position; a failed call leaves its field as it was.
+    void LookupMemberNamesAndIcons(std::vector<Api::ClubMember>& members);
+    // One summoner ("/zun-summoner/v1/summoners/<id>") and the names of several, in id order.
+    RemoteResult<Api::SummonerResource> FetchSummoner(uint64_t summonerId);
+    RemoteResult<std::vector<Api::SummonerResource>> FetchSummonerNames(
+        const std::vector<uint64_t>& summonerIds);
 
     // --- Push messages of the messaging service ---
 

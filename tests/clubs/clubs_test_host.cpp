@@ -79,7 +79,12 @@ ClubsTestHost::ClubsTestHost() {
     context_.clientWord = 0xC1AB5;
 
     login = plugins.Add("/zun-login");
-    platformConfig = plugins.Add("/zun-platform-config");
+    platformConfig = std::make_shared<Host::SimulatedPlatformConfig>();
+    plugins.Add(platformConfig);
+    notifications = std::make_shared<Host::SimulatedPlayerNotifications>();
+    plugins.Add(notifications);
+    summoner = std::make_shared<Host::SimulatedSummoner>();
+    plugins.Add(summoner);
     messaging = plugins.Add("/kolm-messaging-service");
 
     if (library_ != nullptr) {
@@ -125,7 +130,7 @@ void ClubsTestHost::DeleteSession() {
 void ClubsTestHost::SetPlatformValue(const std::string& path,
                                      const std::string& valueJson,
                                      Host::ResourceEventType type) {
-    platformConfig->Publish(type, path, Host::OwnedHostValue::Json(valueJson));
+    platformConfig->SetValue(path, Host::OwnedHostValue::Json(valueJson), type);
 }
 
 void ClubsTestHost::EnableClubs() {

@@ -1,8 +1,9 @@
 // ClubsTestHost: the host side for the clubs tests. It loads the real plugin library through
-// its export, hands it a complete host table, and plays the parts around it: the login plugin
-// and the platform-configuration plugin (simulated plugins on an event bus), the messaging
-// service's topics, and the clubs web service (the in-memory one). It calls the plugin's REST
-// endpoints the way a host does and records what the plugin publishes, asks and logs.
+// its export, hands it a complete host table, and plays the parts around it: the login plugin,
+// the platform-configuration, player-notifications and summoner plugins (simulated plugins on
+// an event bus), the messaging service's topics, and the clubs web service (the in-memory one). It
+// calls the plugin's REST endpoints the way a host does and records what the plugin publishes, asks
+// and logs.
 //
 // Thread rules: every member may be used from several threads at once; the records are guarded
 // by one mutex that is never held while the plugin or a scripted hook runs.
@@ -21,8 +22,11 @@
 #include "host/clubs_web_service/clubs_web_service.h"
 #include "host/host_event_bus.h"
 #include "host/plugin_library.h"
+#include "host/simulated_platform_config.h"
+#include "host/simulated_player_notifications.h"
 #include "host/simulated_plugin.h"
 #include "host/simulated_plugins.h"
+#include "host/simulated_summoner.h"
 #include "plugin/host_boundary.h"
 
 namespace Kolm::ClubsTest {
@@ -116,7 +120,9 @@ class ClubsTestHost {
     Host::SimulatedPlugins plugins{bus};
     Host::ClubsWebService service;
     std::shared_ptr<Host::SimulatedPlugin> login;
-    std::shared_ptr<Host::SimulatedPlugin> platformConfig;
+    std::shared_ptr<Host::SimulatedPlatformConfig> platformConfig;
+    std::shared_ptr<Host::SimulatedPlayerNotifications> notifications;
+    std::shared_ptr<Host::SimulatedSummoner> summoner;
     std::shared_ptr<Host::SimulatedPlugin> messaging;
 
   private:
