@@ -1,7 +1,6 @@
 #include "binding/binding_property.h"
 
 #include <charconv>
-#include <cstdio>
 #include <new>
 #include <utility>
 
@@ -854,10 +853,12 @@ std::string BindingProperty::ToString() const {
         case BindingKind::Unsigned:
             return DecimalText(payload_.unsignedValue);
         case BindingKind::Float: {
-            // "%f" of the largest double needs 316 characters.
+            // The "%f" form (six digits after the point) without the C locale's influence on the
+            // decimal point; the largest double needs 316 characters.
             char buffer[400];
-            const int length = std::snprintf(buffer, sizeof(buffer), "%f", payload_.floatValue);
-            return std::string(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
+            const auto [end, error] = std::to_chars(
+                buffer, buffer + sizeof(buffer), payload_.floatValue, std::chars_format::fixed, 6);
+            return error == std::errc() ? std::string(buffer, end) : std::string();
         }
         case BindingKind::String:
             return std::string(GetString());

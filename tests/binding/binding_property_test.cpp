@@ -132,6 +132,9 @@ TEST(BindingPropertyTextTest, ToStringPerKind) {
     EXPECT_EQ("18446744073709551615", BindingProperty(UINT64_MAX).ToString());
     EXPECT_EQ("2.000000", BindingProperty(2.0).ToString());
     EXPECT_EQ("1.500000", BindingProperty(1.5).ToString());
+    EXPECT_EQ("-1.250000", BindingProperty(-1.25).ToString());
+    EXPECT_EQ("0.000000", BindingProperty(0.0000005).ToString());  // just below the half
+    EXPECT_EQ("0.000002", BindingProperty(0.0000015).ToString());
     EXPECT_EQ("text", BindingProperty("text").ToString());
     EXPECT_EQ("aGk=", BindingProperty(BindingBlob{'h', 'i'}).ToString());
     EXPECT_EQ("AAEC/w==", BindingProperty(BindingBlob{0, 1, 2, 255}).ToString());
