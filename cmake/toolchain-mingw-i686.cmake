@@ -32,19 +32,18 @@ set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 # The header-only and header-for-types dependencies live in the host's /usr/include, which must
 # not be searched as a whole (its C library headers would shadow mingw's). A directory holding
-# only links to them stands in for it.
-if(NOT ZC_RAPIDJSON_INCLUDE OR NOT ZC_YAML_INCLUDE)
-  set(zc_stage "${CMAKE_BINARY_DIR}/mingw-include")
-  file(MAKE_DIRECTORY "${zc_stage}")
-  if(EXISTS /usr/include/rapidjson AND NOT EXISTS "${zc_stage}/rapidjson")
-    file(CREATE_LINK /usr/include/rapidjson "${zc_stage}/rapidjson" SYMBOLIC)
+# only links to them stands in for it, searched last like a system directory.
+set(zc_stage "${CMAKE_BINARY_DIR}/mingw-include")
+file(MAKE_DIRECTORY "${zc_stage}")
+foreach(header rapidjson yaml.h nlohmann)
+  if(EXISTS /usr/include/${header} AND NOT EXISTS "${zc_stage}/${header}")
+    file(CREATE_LINK /usr/include/${header} "${zc_stage}/${header}" SYMBOLIC)
   endif()
-  if(EXISTS /usr/include/yaml.h AND NOT EXISTS "${zc_stage}/yaml.h")
-    file(CREATE_LINK /usr/include/yaml.h "${zc_stage}/yaml.h" SYMBOLIC)
-  endif()
-  set(ZC_RAPIDJSON_INCLUDE "${zc_stage}" CACHE PATH "RapidJSON headers for the cross build")
-  set(ZC_YAML_INCLUDE "${zc_stage}" CACHE PATH "yaml.h for the cross build")
-endif()
+endforeach()
+set(CMAKE_C_STANDARD_INCLUDE_DIRECTORIES "${zc_stage}")
+set(CMAKE_CXX_STANDARD_INCLUDE_DIRECTORIES "${zc_stage}")
+set(ZC_RAPIDJSON_INCLUDE "${zc_stage}" CACHE PATH "RapidJSON headers for the cross build")
+set(ZC_YAML_INCLUDE "${zc_stage}" CACHE PATH "yaml.h for the cross build")
 
 # GoogleTest is built from Debian's sources inside this build (tests/CMakeLists.txt).
 set(ZC_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources for the cross build")
