@@ -42,9 +42,16 @@ class ValueBuilder {
     }
 
     // Makes `target` (just returned by Target()) an empty Collection or Structure and opens it.
-    // False, leaving nothing opened, when kMaxNestingDepth containers are already open.
-    bool OpenCollection(BindingProperty& target) { return Open(target.MakeCollection()); }
-    bool OpenStructure(BindingProperty& target) { return Open(target.MakeStructure()); }
+    // False, leaving nothing opened, when kMaxNestingDepth containers are already open. A
+    // repeated key's earlier container is cleared first, so the last value wins whole.
+    bool OpenCollection(BindingProperty& target) {
+        target.Clear();
+        return Open(target.MakeCollection());
+    }
+    bool OpenStructure(BindingProperty& target) {
+        target.Clear();
+        return Open(target.MakeStructure());
+    }
 
     // Selects the entry of `key` in the innermost container, which must be a Structure: the
     // entry is created Empty when new and reused when the key repeats.

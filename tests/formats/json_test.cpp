@@ -33,6 +33,11 @@ TEST(JsonRead, ObjectsBecomeStructuresInKeyOrderWithLastMemberWinning) {
               R"({B: "x", a: [false, {}], b: u2})");
 }
 
+TEST(JsonRead, RepeatedMemberReplacesAnEarlierContainerWhole) {
+    EXPECT_EQ(Describe(ParseJson(R"({"a": [1, 2], "a": [3], "b": {"x": 1}, "b": {"y": 2}})")),
+              "{a: [u3], b: {y: u2}}");
+}
+
 TEST(JsonRead, NullMemberExistsAsEmpty) {
     BindingResult result = ParseJson(R"({"a": null})");
     ASSERT_TRUE(result.Succeeded());

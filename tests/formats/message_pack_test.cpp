@@ -85,6 +85,8 @@ TEST(MessagePackRead, ContainersOfEveryCountWidth) {
 
 TEST(MessagePackRead, RepeatedMapKeyKeepsTheLastValue) {
     EXPECT_EQ(Read({0x82, 0xA1, 'a', 0x01, 0xA1, 'a', 0x02}), "{a: s2}");
+    EXPECT_EQ(Read({0x82, 0xA1, 'a', 0x92, 0x01, 0x02, 0xA1, 'a', 0x91, 0x03}), "{a: [s3]}");
+    EXPECT_EQ(Read({0x82, 0xA1, 'a', 0x81, 0xA1, 'x', 0x01, 0xA1, 'a', 0x80}), "{a: {}}");
 }
 
 TEST(MessagePackRead, StopsAfterTheRootValue) {
