@@ -52,7 +52,7 @@ class JsonHandler {
     bool TooDeep() const { return tooDeep; }
 
     bool Null() {
-        builder.Target();  // an element or member that stays Empty
+        builder.Target().Clear();  // Empty, also over a repeated member's earlier value
         return true;
     }
     bool Bool(bool value) {

@@ -297,6 +297,7 @@ void MessagePackReader::ReadValue(std::uint8_t byte, BindingProperty& target) {
             ReadString(byte & 0x1Fu, target);
             return;
         case TokenClass::Nil:
+            target.Clear();  // Empty, also over a repeated key's earlier value
             return;
         case TokenClass::Invalid:
             Fail(Format("Invalid MessagePack data at position %1.", position));

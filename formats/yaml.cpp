@@ -295,6 +295,7 @@ void YamlConverter::ScalarValue(const yaml_event_t& event, BindingProperty& targ
     }
     switch (ClassifyWord(view)) {
         case PlainWord::Null:
+            target.Clear();  // Empty, also over a repeated key's earlier value
             return;
         case PlainWord::True:
             target = true;
@@ -368,6 +369,8 @@ void YamlConverter::TaggedScalar(const char* tag, std::string_view view, Binding
         const PlainWord word = ClassifyWord(view);
         if (word == PlainWord::True || word == PlainWord::False) {
             target = word == PlainWord::True;
+        } else {
+            target.Clear();
         }
         return;
     }

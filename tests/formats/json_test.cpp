@@ -36,6 +36,8 @@ TEST(JsonRead, ObjectsBecomeStructuresInKeyOrderWithLastMemberWinning) {
 TEST(JsonRead, RepeatedMemberReplacesAnEarlierContainerWhole) {
     EXPECT_EQ(Describe(ParseJson(R"({"a": [1, 2], "a": [3], "b": {"x": 1}, "b": {"y": 2}})")),
               "{a: [u3], b: {y: u2}}");
+    EXPECT_EQ(Describe(ParseJson(R"({"a": [1], "a": null, "b": 1, "b": null})")),
+              "{a: null, b: null}");
 }
 
 TEST(JsonRead, NullMemberExistsAsEmpty) {

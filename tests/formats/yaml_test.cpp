@@ -83,6 +83,7 @@ TEST(YamlRead, NestedBlockAndFlowCollections) {
 TEST(YamlRead, RepeatedKeyKeepsTheLastValue) {
     EXPECT_EQ(Describe("{a: 1, b: 2, a: 3}"), "{a: u3, b: u2}");
     EXPECT_EQ(Describe("a: [1, 2]\nb: {x: 1}\na: [3]\nb: {y: 2}\n"), "{a: [u3], b: {y: u2}}");
+    EXPECT_EQ(Describe("{a: 1, a: ~, b: [1], b: !!bool maybe}"), "{a: null, b: null}");
 }
 
 TEST(YamlRead, SecondDocumentIsRefused) {
