@@ -149,12 +149,13 @@ class YamlConverter {
     void ScalarValue(const yaml_event_t& event, BindingProperty& target);
     void TaggedScalar(const char* tag, std::string_view text, BindingProperty& target);
     void ContainerStart(const yaml_event_t& event, bool isSequence);
-    void ContainerEnd();
+    void ContainerEnd(const yaml_event_t& event);
     void Alias(const yaml_event_t& event);
 
     // Adds an anchor; false (and the duplicate message) when the name is taken.
     bool AddAnchor(const yaml_char_t* name, const yaml_mark_t& mark, Anchor** anchor);
-    void Complete(Anchor& anchor, const BindingProperty& value);
+    // Keeps a copy of the anchored value; fails past kMaxAnchorCopy values copied in total.
+    void Complete(Anchor& anchor, const BindingProperty& value, const yaml_mark_t& mark);
     void FailAt(const char* templateText, const yaml_mark_t& mark);
     void FailNamedAt(const char* templateText, const yaml_char_t* name, const yaml_mark_t& mark);
 
@@ -164,6 +165,7 @@ class YamlConverter {
     std::unordered_map<std::string, Anchor> anchors;
     std::vector<const std::string*> openAnchors;  // per open container; null when unanchored
     std::size_t aliasExpansion = 0;
+    std::size_t anchorCopy = 0;
 };
 
 void CountValues(const BindingProperty& value,
@@ -232,7 +234,7 @@ void YamlConverter::Handle(const yaml_event_t& event) {
             return;
         case YAML_SEQUENCE_END_EVENT:
         case YAML_MAPPING_END_EVENT:
-            ContainerEnd();
+            ContainerEnd(event);
             return;
         case YAML_ALIAS_EVENT:
             Alias(event);
@@ -258,7 +260,7 @@ void YamlConverter::Scalar(const yaml_event_t& event) {
     if (result.Succeeded() && event.data.scalar.anchor != nullptr) {
         Anchor* anchor = nullptr;
         if (AddAnchor(event.data.scalar.anchor, event.start_mark, &anchor)) {
-            Complete(*anchor, target);
+            Complete(*anchor, target, event.start_mark);
         }
     }
 }
@@ -275,7 +277,7 @@ void YamlConverter::ScalarKey(const yaml_event_t& event) {
     if (scalar.anchor != nullptr) {
         Anchor* anchor = nullptr;
         if (AddAnchor(scalar.anchor, event.start_mark, &anchor)) {
-            Complete(*anchor, BindingProperty(key));
+            Complete(*anchor, BindingProperty(key), event.start_mark);
         }
     }
 }
@@ -404,12 +406,12 @@ void YamlConverter::ContainerStart(const yaml_event_t& event, bool isSequence) {
     openAnchors.push_back(openAnchor);
 }
 
-void YamlConverter::ContainerEnd() {
+void YamlConverter::ContainerEnd(const yaml_event_t& event) {
     const BindingProperty& container = builder.Close();
     const std::string* anchorName = openAnchors.back();
     openAnchors.pop_back();
     if (anchorName != nullptr) {
-        Complete(anchors.find(*anchorName)->second, container);
+        Complete(anchors.find(*anchorName)->second, container, event.end_mark);
     }
 }
 
@@ -456,9 +458,19 @@ bool YamlConverter::AddAnchor(const yaml_char_t* name, const yaml_mark_t& mark, 
     return true;
 }
 
-void YamlConverter::Complete(Anchor& anchor, const BindingProperty& value) {
+void YamlConverter::Complete(Anchor& anchor,
+                             const BindingProperty& value,
+                             const yaml_mark_t& mark) {
+    CountValues(value, 0, anchor.valueCount, anchor.depth);
+    anchorCopy += anchor.valueCount;
+    if (anchorCopy > kMaxAnchorCopy) {
+        FailAt(
+            "Anchored values are too large: more than 4000000 values copied. At line: %1 col: "
+            "%2",
+            mark);
+        return;
+    }
     anchor.value = value;
-    CountValues(anchor.value, 0, anchor.valueCount, anchor.depth);
     anchor.complete = true;
 }
 
@@ -476,6 +488,7 @@ void YamlConverter::FailNamedAt(const char* templateText,
 }
 
 static_assert(kMaxAliasExpansion == 1000000, "the expansion message names the limit");
+static_assert(kMaxAnchorCopy == 4000000, "the anchor message names the limit");
 
 }  // namespace
 

@@ -9,7 +9,8 @@
 // refused as cyclic. One document only. Failures name the line and column of the event.
 //
 // Limits: at most ValueBuilder::kMaxNestingDepth (512) containers open at once, counting those
-// an alias brings in; at most kMaxAliasExpansion values copied by aliases in one document.
+// an alias brings in; at most kMaxAliasExpansion values copied by aliases and kMaxAnchorCopy
+// values kept for anchors (nested anchors copy their contents once per level) in one document.
 // Integral numbers beyond the 64-bit ranges and NaN stay Floats or Strings rather than being
 // truncated. libyaml is loaded at run time (YamlLibrary); without it every parse fails with a
 // message naming the library.
@@ -27,6 +28,9 @@ class YamlLibrary;
 // Values that aliases of one document may copy in total, so that nested aliases cannot expand
 // a small text into an enormous tree.
 inline constexpr std::size_t kMaxAliasExpansion = 1000000;
+// Values that anchors of one document may copy in total: each anchored value is kept as a copy,
+// so anchors nested hundreds deep would otherwise copy their contents hundreds of times.
+inline constexpr std::size_t kMaxAnchorCopy = 4000000;
 
 // Parses the whole text (its length given to the parser) with the process-wide libyaml.
 BindingResult ParseYaml(std::string_view text);

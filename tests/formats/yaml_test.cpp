@@ -190,6 +190,44 @@ TEST(YamlRead, ExponentialAliasesAreStoppedEarly) {
         << result;
 }
 
+// 511 anchored sequences nested in each other, each holding `scalars` scalars before the next;
+// level i from the innermost holds (i + 1) * (scalars + 1) values, all copied for its anchor.
+std::string NestedAnchors(int scalars) {
+    std::string text;
+    for (int level = 0; level < 511; ++level) {
+        text += "&a" + std::to_string(level) + " [";
+        for (int i = 0; i < scalars; ++i) {
+            text += "0, ";
+        }
+    }
+    return text + std::string(511, ']');
+}
+
+TEST(YamlRead, AnchorCopiesUpToTheLimitAreAccepted) {
+    // 30 * 511 * 512 / 2 = 3924480 values for the nested anchors, 75520 for the flat one.
+    std::string flat = "[&flat [";
+    for (int i = 1; i < 75520; ++i) {
+        flat += "0,";
+    }
+    flat += "], ";
+    BindingResult result = ParseYaml(flat + NestedAnchors(29) + "]");
+    EXPECT_TRUE(result.Succeeded()) << result.ErrorText();
+}
+
+TEST(YamlRead, AnchorCopiesPastTheLimitAreRefused) {
+    std::string flat = "[&flat [";
+    for (int i = 1; i < 75521; ++i) {
+        flat += "0,";
+    }
+    flat += "], ";
+    const std::string result = Describe(flat + NestedAnchors(29) + "]");
+    EXPECT_EQ(result.rfind("error: Anchored values are too large: more than 4000000 values copied. "
+                           "At line: 1 col: ",
+                           0),
+              0u)
+        << result;
+}
+
 // --- Nesting ---
 
 std::string NestedFlow(std::size_t depth) {
