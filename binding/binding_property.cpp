@@ -23,6 +23,7 @@ struct ArrayHeader {
 };
 constexpr std::size_t kArrayHeaderBytes = 8;
 static_assert(sizeof(ArrayHeader) == kArrayHeaderBytes);
+static_assert(kArrayHeaderBytes == 8);  // BindingProperty::kItemsOffset
 static_assert(alignof(BindingProperty) <= kArrayHeaderBytes);
 static_assert(alignof(BindingEntry) <= kArrayHeaderBytes);
 
@@ -277,14 +278,14 @@ BindingProperty& BindingProperty::operator=(BindingProperty&& other) noexcept {
 }
 
 BindingProperty& BindingProperty::operator=(bool value) {
-    ReleaseContent();
+    Clear();
     kind_ = BindingKind::Bool;
     payload_.boolValue = value;
     return *this;
 }
 
 BindingProperty& BindingProperty::operator=(double value) {
-    ReleaseContent();
+    Clear();
     kind_ = BindingKind::Float;
     payload_.floatValue = value;
     return *this;
@@ -419,10 +420,6 @@ void BindingProperty::ReleaseContent() {
     }
     kind_ = BindingKind::Empty;
     payload_.unsignedValue = 0;
-}
-
-void BindingProperty::Clear() {
-    ReleaseContent();
 }
 
 void BindingProperty::InitChild(BindingProperty* slot, BindingArena* arena) {
@@ -694,8 +691,11 @@ void BindingProperty::CopyKeysFrom(const BindingProperty& layout) {
     if (&layout == this) {
         return;
     }
-    ReleaseContent();
-    MakeStructure();
+    if (kind_ != BindingKind::Structure || Size() != 0) {
+        // An empty structure keeps its block, which may already be large enough.
+        ReleaseContent();
+        MakeStructure();
+    }
     const auto source = layout.Entries();
     if (source.empty()) {
         return;
@@ -806,28 +806,6 @@ void BindingProperty::Reserve(std::size_t count) {
     if (kind_ == BindingKind::Collection && count > 0) {
         GrowItems(count, sizeof(BindingProperty));
     }
-}
-
-std::span<BindingEntry> BindingProperty::Entries() {
-    if (kind_ != BindingKind::Structure || payload_.storage == nullptr) {
-        return {};
-    }
-    return {Items<BindingEntry>(payload_.storage), Header(payload_.storage)->size};
-}
-
-std::span<const BindingEntry> BindingProperty::Entries() const {
-    return const_cast<BindingProperty*>(this)->Entries();
-}
-
-std::span<BindingProperty> BindingProperty::Elements() {
-    if (kind_ != BindingKind::Collection || payload_.storage == nullptr) {
-        return {};
-    }
-    return {Items<BindingProperty>(payload_.storage), Header(payload_.storage)->size};
-}
-
-std::span<const BindingProperty> BindingProperty::Elements() const {
-    return const_cast<BindingProperty*>(this)->Elements();
 }
 
 // ---- texts and truth ---------------------------------------------------------------------------

@@ -264,14 +264,25 @@ class BindingProperty {
     BindingProperty& MakeStructure();
 
     // Releases the content and leaves Empty; the arena stays.
-    void Clear();
+    void Clear() {
+        if (kind_ >= BindingKind::String) {
+            ReleaseContent();
+        } else {
+            kind_ = BindingKind::Empty;
+            payload_.unsignedValue = 0;
+        }
+    }
 
     // Entries of a Structure in key order; empty for every other kind.
     std::span<BindingEntry> Entries();
     std::span<const BindingEntry> Entries() const;
     // Elements of a Collection in index order; empty for every other kind.
-    std::span<BindingProperty> Elements();
-    std::span<const BindingProperty> Elements() const;
+    std::span<BindingProperty> Elements() {
+        return ItemsOf<BindingProperty>(BindingKind::Collection);
+    }
+    std::span<const BindingProperty> Elements() const {
+        return const_cast<BindingProperty*>(this)->Elements();
+    }
 
     // "%f" floats, base64 blobs, enum values as integers, "" for Empty, collections and
     // structures.
@@ -292,6 +303,20 @@ class BindingProperty {
   private:
     friend class BindingArena;
     friend class BindingEntry;
+
+    // Collections and structures keep their items in one block: a 32-bit size, a 32-bit
+    // capacity, then the items.
+    static constexpr std::size_t kItemsOffset = 8;
+    template <class Item>
+    std::span<Item> ItemsOf(BindingKind kind) {
+        if (kind_ != kind || payload_.storage == nullptr) {
+            return {};
+        }
+        auto* block = static_cast<char*>(payload_.storage);
+        std::uint32_t size;
+        std::memcpy(&size, block, sizeof(size));
+        return {reinterpret_cast<Item*>(block + kItemsOffset), size};
+    }
 
     template <class T>
     void SetInteger(T value) noexcept {
@@ -350,6 +375,14 @@ class BindingEntry {
     BindingText* key_;
     BindingProperty value_;
 };
+
+inline std::span<BindingEntry> BindingProperty::Entries() {
+    return ItemsOf<BindingEntry>(BindingKind::Structure);
+}
+
+inline std::span<const BindingEntry> BindingProperty::Entries() const {
+    return const_cast<BindingProperty*>(this)->Entries();
+}
 
 // A BindingProperty followed by a success flag. A failure is the Structure {"error": message}
 // with the flag cleared; only the first failure of a walk is kept because walks stop there, and

@@ -866,19 +866,15 @@ void ToValue(BindingResult& status,
     }
 }
 
-const BindingProperty& FieldKeyCache::Find(const BindingProperty& input,
-                                           const BindingTypeInfo& type,
-                                           std::size_t index) {
+const BindingProperty& FieldKeyCache::FindAndRemember(const BindingProperty& input,
+                                                      const BindingTypeInfo& type,
+                                                      std::size_t index) {
     if (arena_ != input.Arena() || slots_.size() != type.fields.size()) {
         arena_ = input.Arena();
         slots_.assign(type.fields.size(), Slot{});
     }
     Slot& slot = slots_[index];
     const auto entries = input.Entries();
-    if (slot.key != nullptr && slot.position < entries.size() &&
-        entries[slot.position].KeyText() == slot.key) {
-        return entries[slot.position].Value();
-    }
     const BindingProperty& found = FieldEntry(input, type, index);
     if (!entries.empty()) {
         // Entries are contiguous, so the found value's place follows from its address.
@@ -934,8 +930,13 @@ void StructureToValue(BindingResult& status,
         Fail(status, kUnregisteredNative);
         return;
     }
+    const bool sameLayout = layout != nullptr && layout->Arena() == out.Arena() &&
+                            layout->IsStructure() && layout->Size() == type->fields.size();
     out.Clear();
-    out.MakeStructure().ReserveEntries(type->fields.size());
+    out.MakeStructure();
+    if (!sameLayout) {
+        out.ReserveEntries(type->fields.size());
+    }
     if (!type->fieldNamesUnique) {
         for (const BindingFieldInfo& field : type->fields) {
             const BindingHashedKey key = field.Key();
@@ -952,8 +953,7 @@ void StructureToValue(BindingResult& status,
     }
     // All entries are laid out in key order first; the fields are then converted in
     // registration order into their places.
-    if (layout != nullptr && layout->Arena() == out.Arena() && layout->IsStructure() &&
-        layout->Size() == type->fields.size()) {
+    if (sameLayout) {
         out.CopyKeysFrom(*layout);
     } else {
         for (std::uint16_t index : type->fieldsInKeyOrder) {

@@ -41,9 +41,23 @@ class FieldKeyCache {
     // The entry of field `index` of `type` in `input`, or the shared Empty value.
     const BindingProperty& Find(const BindingProperty& input,
                                 const BindingTypeInfo& type,
-                                std::size_t index);
+                                std::size_t index) {
+        if (arena_ == input.Arena() && index < slots_.size()) {
+            const Slot& slot = slots_[index];
+            const auto entries = input.Entries();
+            if (slot.key != nullptr && slot.position < entries.size() &&
+                entries[slot.position].KeyText() == slot.key) {
+                return entries[slot.position].Value();
+            }
+        }
+        return FindAndRemember(input, type, index);
+    }
 
   private:
+    const BindingProperty& FindAndRemember(const BindingProperty& input,
+                                           const BindingTypeInfo& type,
+                                           std::size_t index);
+
     struct Slot {
         const BindingText* key = nullptr;
         std::uint32_t position = 0;
