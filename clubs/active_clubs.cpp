@@ -3,8 +3,8 @@
 // A club new to the list is stored, one held before is refreshed (which toasts who joined, left,
 // was nominated or became owner), and one that vanished is toasted as removed, except while
 // the player is leaving it. Then the list is sorted and published.
-// Club push topics: a new club's topic is to be followed before it is stored and a vanished
-// club's topic dropped; that comes with the push-message work (see the two marks below).
+// A new club's push topic is followed before the club is first published, so no change made
+// meanwhile is missed; a vanished club's topic is dropped.
 #include <string>
 #include <vector>
 
@@ -45,7 +45,7 @@ void ClubsManager::ApplyActiveClubs(const std::vector<Api::ClubDto>& freshClubs)
     for (const Api::ClubDto& fresh : freshClubs) {
         const Api::PlayerClub* held = FindIn(old, fresh.clubData.clubKey);
         if (held == nullptr) {
-            // Push work: follow the new club's topic here, before it is first published.
+            ObserveClubTopic(fresh.clubData.clubKey);
             StoreClub(fresh);
         } else {
             RefreshClub(*held, fresh);
@@ -62,7 +62,7 @@ void ClubsManager::ApplyActiveClubs(const std::vector<Api::ClubDto>& freshClubs)
                                      Toast::kRemoved, *existing);
             }
         }
-        // Push work: stop following the vanished club's topic here.
+        DropClubTopic(gone.key);
     }
 
     SortActiveClubs();

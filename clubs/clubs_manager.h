@@ -24,7 +24,9 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "api/api_response.h"
@@ -190,6 +192,13 @@ class ClubsManager {
     // Follows the player's membership topic, with OnMembershipMessage as its handler.
     void ObserveMembershipTopic();
     void OnMembershipMessage(const ResourceEvent<Api::KolmMessagingServiceMessage>& event);
+    // Follows (once) or stops following a club's topic, with OnClubMessage as its handler.
+    // Messages that still arrive on a topic no longer followed are ignored.
+    void ObserveClubTopic(const std::string& clubKey);
+    void DropClubTopic(const std::string& clubKey);
+    // Refetches the club the message names (the part of `resource` after its last "/") and
+    // refreshes the held copy; a failed read or a club no longer held changes nothing.
+    void OnClubMessage(const ResourceEvent<Api::KolmMessagingServiceMessage>& event);
 
     // --- Presence ---
     void PublishPresence();
@@ -231,9 +240,16 @@ class ClubsManager {
     ClubsPlugin* plugin = nullptr;
     bool leaving = false;
     Api::PlayerClubMembership membership;
+    // Keys of the clubs whose topics are followed; equal to the held clubs' keys after each
+    // ApplyActiveClubs.
+    std::set<std::string> followedClubTopics;
 
   private:
     ClubsLock lock_;
+    // Invitations (club key, inviter summoner id) declined automatically during the outermost
+    // ApplyPendingInvites still running, and how deeply that application is nested.
+    std::set<std::pair<std::string, uint64_t>> declinedInvites_;
+    int inviteApplicationDepth_ = 0;
 };
 
 }  // namespace Kolm::Client::Clubs
