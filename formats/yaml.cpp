@@ -193,7 +193,9 @@ void YamlConverter::Run(std::string_view text) {
         return;
     }
     library.parserSetEncoding(&parser, YAML_UTF8_ENCODING);
-    library.parserSetInputString(&parser, reinterpret_cast<const unsigned char*>(text.data()),
+    // libyaml refuses a null input even when it is empty.
+    const char* input = text.data() != nullptr ? text.data() : "";
+    library.parserSetInputString(&parser, reinterpret_cast<const unsigned char*>(input),
                                  text.size());
     yaml_event_t event;
     bool parserFailed = false;

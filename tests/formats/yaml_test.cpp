@@ -72,6 +72,9 @@ TEST(YamlRead, EmptyTextIsAnEmptyValue) {
     BindingResult result = ParseYaml("");
     EXPECT_TRUE(result.Succeeded());
     EXPECT_TRUE(result.value.IsEmpty());
+    BindingResult none = ParseYaml(std::string_view());
+    EXPECT_TRUE(none.Succeeded());
+    EXPECT_TRUE(none.value.IsEmpty());
 }
 
 TEST(YamlRead, NestedBlockAndFlowCollections) {
