@@ -260,6 +260,10 @@ BindingProperty& BindingProperty::operator=(BindingProperty&& other) noexcept {
         std::swap(arena_, other.arena_);
         std::swap(kind_, other.kind_);
         other.Clear();
+    } else if (arena_ != nullptr && arena_ == other.arena_ && other.ownsArena_) {
+        // This value lives inside the root `other`: the copy would be cleared with its source,
+        // so what remains is the cleared root.
+        other.Clear();
     } else if (arena_ != nullptr && arena_ == other.arena_) {
         // Same tree: the storage can change hands as it is, even when `other` lives inside the
         // content released here.
@@ -296,9 +300,11 @@ BindingProperty& BindingProperty::operator=(const char* text) {
 }
 
 BindingProperty& BindingProperty::operator=(std::string_view text) {
-    if (kind_ == BindingKind::String &&
-        static_cast<BindingText*>(payload_.storage)->View().data() == text.data()) {
-        return *this;  // assigning a value its own text
+    if (kind_ == BindingKind::String) {
+        const std::string_view own = static_cast<BindingText*>(payload_.storage)->View();
+        if (own.data() == text.data() && own.size() == text.size()) {
+            return *this;  // assigning a value its own text
+        }
     }
     BindingArena& arena = EnsureArena();
     BindingText* entry = arena.Intern(text);
@@ -498,6 +504,10 @@ void BindingProperty::CopyFrom(const BindingProperty& other) {
 }
 
 void BindingProperty::GrowItems(std::size_t count, std::size_t itemBytes) {
+    // Sizes are kept in 32 bits; anything near that is beyond any real tree.
+    if (count > (std::size_t{1} << 31) / itemBytes) {
+        throw std::bad_alloc();
+    }
     std::uint32_t oldCapacity = 0;
     std::uint32_t size = 0;
     if (payload_.storage != nullptr) {
@@ -804,7 +814,11 @@ BindingProperty& BindingProperty::Append() {
 
 void BindingProperty::Reserve(std::size_t count) {
     if (kind_ == BindingKind::Collection && count > 0) {
-        GrowItems(count, sizeof(BindingProperty));
+        try {
+            GrowItems(count, sizeof(BindingProperty));
+        } catch (const std::bad_alloc&) {
+            // Only a hint: the collection still grows element by element.
+        }
     }
 }
 

@@ -428,6 +428,29 @@ TEST(BindingMoveTest, MovingARootIntoAChildCopiesIt) {
     EXPECT_EQ(parent.Arena(), parent.Find("child").Arena());
 }
 
+TEST(BindingMoveTest, MovingARootIntoItsOwnChildLeavesTheClearedRoot) {
+    BindingProperty root = SampleTree();
+    root["members"] = std::move(root);
+    EXPECT_TRUE(root.IsEmpty());
+}
+
+TEST(BindingCopyTest, AssigningAPartOfItsOwnTextKeepsThatPart) {
+    BindingProperty value("abcdef");
+    value = value.GetString().substr(0, 3);
+    EXPECT_EQ("abc", value.GetString());
+    value = value.GetString();
+    EXPECT_EQ("abc", value.GetString());
+}
+
+TEST(BindingCollectionTest, AbsurdSizesAreRefusedWithoutCorruption) {
+    BindingProperty value;
+    value.Append() = 1;
+    value.Reserve(std::size_t{1} << 40);  // a hint only
+    EXPECT_EQ(1u, value.Size());
+    EXPECT_THROW(value[std::size_t{1} << 40], std::bad_alloc);
+    EXPECT_EQ(1, value.At(0).GetSigned());
+}
+
 TEST(BindingMoveTest, ClearKeepsTheArenaAndReleasesTexts) {
     BindingProperty value = SampleTree();
     BindingArena* arena = value.Arena();
