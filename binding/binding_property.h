@@ -94,8 +94,11 @@ inline bool BytesEqual(const char* a, const char* b, std::size_t length) {
 // Build a key once and reuse it to save the hashing in hot loops.
 class BindingHashedKey {
   public:
+    // A null text is the empty key.
     constexpr BindingHashedKey(const char* text)
-        : text_(text), length_(std::char_traits<char>::length(text)), hash_(Fnv1a(text, length_)) {}
+        : text_(text != nullptr ? text : ""),
+          length_(std::char_traits<char>::length(text_)),
+          hash_(Fnv1a(text_, length_)) {}
     constexpr BindingHashedKey(std::string_view text)
         : text_(text.data()), length_(text.size()), hash_(Fnv1a(text)) {}
     BindingHashedKey(const std::string& text) : BindingHashedKey(std::string_view(text)) {}
