@@ -43,7 +43,9 @@ requires std::is_class_v<S> BindingResult FromBinding(const BindingProperty& val
 
 // Any native type with a field type (scalars, texts, BindingProperty, blobs, enumerations,
 // structures, vectors, maps, optionals), with the same rules as a field of that type. Used for
-// arguments and results; an Empty input fails with "A value for '%1' is required.".
+// arguments and results. An Empty input is judged by the type's own rule: scalars, texts,
+// blobs, enumerations, structures and vectors of bool require a value, other vectors and maps
+// want their container, an object takes the Empty value and an optional becomes absent.
 template <class T>
 BindingResult ConvertToBinding(const T& native, const BindingTypeRegistry* registry) {
     BindingResult result;
@@ -66,8 +68,6 @@ BindingResult ConvertFromBinding(const BindingProperty& value,
                   !BindingFieldType<T>::kNeedsAccessor) {
         NativeConversion::AssignStructure(
             result, &native, FieldTypeDetail::TypeIdOf<T>(nullptr, registry).type, value, name);
-    } else if (value.IsEmpty() && !IsOptionalField<T>()) {
-        NativeConversion::FailRequired(result, name);
     } else {
         FieldTypeDetail::AssignTyped<T>(result, native, value, name, nullptr, registry);
     }

@@ -518,8 +518,7 @@ void AssignEnum(BindingResult& result,
                 const ParseOutcome outcome = ParseNumber(
                     input, parsed,
                     [](const char* text, char** end) { return std::strtoll(text, end, 0); });
-                if (outcome == ParseOutcome::Parsed && !input.GetString().empty() &&
-                    parsed >= INT32_MIN && parsed <= INT32_MAX) {
+                if (outcome == ParseOutcome::Parsed && parsed >= INT32_MIN && parsed <= INT32_MAX) {
                     value = type->FindValue(static_cast<std::int32_t>(parsed));
                 }
             }

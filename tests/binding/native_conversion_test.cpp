@@ -307,6 +307,16 @@ TEST_F(NativeConversionTest, EnumFieldsTakeNamesAndRegisteredNumbers) {
     EXPECT_EQ(Wide::Big, sample.wide);
 }
 
+TEST_F(NativeConversionTest, EnumTextsParseAsNumbersLikeIntegers) {
+    sample.color = Color::Blue;
+    EXPECT_EQ("", AssignField("color", ""));  // the empty text is 0, a registered value
+    EXPECT_EQ(Color::Red, sample.color);
+    EXPECT_EQ("", AssignField("color", "0x1"));
+    EXPECT_EQ(Color::Green, sample.color);
+    EXPECT_EQ("1 x is not a valid Color enumeration value for 'color'.",
+              AssignField("color", "1 x"));
+}
+
 TEST_F(NativeConversionTest, EnumFieldsRejectUnknownNamesAndNumbers) {
     EXPECT_EQ("green is not a valid Color enumeration value for 'color'.",
               AssignField("color", "green"));
@@ -430,8 +440,12 @@ TEST_F(NativeConversionTest, VectorOfBoolRequiresAValueWhenEmpty) {
     EXPECT_EQ("A value for 'flags' is required.",
               FromBinding(BindingProperty(), flags, "flags", &registry).ErrorText());
     std::vector<std::int32_t> numbers;
-    EXPECT_EQ("A value for 'numbers' is required.",
-              FromBinding(BindingProperty(), numbers, "numbers", &registry).ErrorText());
+    EXPECT_EQ(
+        "Couldn't assign value to 'numbers' of type vector because the input not a collection.",
+        FromBinding(BindingProperty(), numbers, "numbers", &registry).ErrorText());
+    std::unordered_map<std::string, std::int32_t> counts;
+    EXPECT_EQ("Couldn't assign value to 'counts' of type map because the input not a structure.",
+              FromBinding(BindingProperty(), counts, "counts", &registry).ErrorText());
 }
 
 TEST_F(NativeConversionTest, ElementFailuresCarryTheFieldName) {
@@ -626,6 +640,11 @@ TEST_F(NativeConversionTest, SingleValuesFollowTheFieldRules) {
               FromBinding(BindingProperty("300"), small, "f", &registry).ErrorText());
     EXPECT_EQ("A value for 'f' is required.",
               FromBinding(BindingProperty(), small, "f", &registry).ErrorText());
+    EXPECT_EQ("A value for 'c' is required.",
+              FromBinding(BindingProperty(), sample.color, "c", &registry).ErrorText());
+    BindingProperty held(5);
+    ASSERT_TRUE(FromBinding(BindingProperty(), held, "o", &registry).success);
+    EXPECT_TRUE(held.IsEmpty());  // an object takes the Empty value as it is
     Color color = Color::Red;
     ASSERT_TRUE(FromBinding(BindingProperty("BLUE"), color, "c", &registry).success);
     EXPECT_EQ(Color::Blue, color);
