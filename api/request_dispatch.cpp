@@ -26,10 +26,10 @@ constexpr const char* kInvalidLocation =
     "Argument '%1' for '%2' was specified in an invalid location.";
 constexpr const char* kInvalidFunction = "Invalid function";
 
-// Indices at or above 2^31 are out of range; so are indices that would grow a collection beyond
-// this many elements, which would let one query key exhaust the heap.
+// Indices at or above 2^31 are out of range; so is any index that would take one call's
+// collections beyond this many new elements in all, which would let a query exhaust the heap.
 constexpr unsigned long long kMaxIndex = 0x7FFFFFFFull;
-constexpr unsigned long long kMaxBoundElements = 65536;
+constexpr size_t kElementsPerCall = 65536;
 
 std::string LowerAscii(std::string_view text) {
     std::string lower(text);
@@ -64,8 +64,13 @@ bool IsStructuredType(BindingTypeCode code) {
            code == BindingTypeCode::Struct;
 }
 
-// Reads an index segment as an unsigned number with automatic base; fails `result` otherwise.
-bool ReadIndex(BindingResult& result, std::string_view segment, size_t& index) {
+// Reads an index segment as an unsigned number with automatic base and charges the elements it
+// adds to `target` to `budget`; fails `result` otherwise.
+bool ReadIndex(BindingResult& result,
+               std::string_view segment,
+               const BindingProperty& target,
+               size_t* budget,
+               size_t& index) {
     std::string text(segment);
     errno = 0;
     char* end = nullptr;
@@ -74,9 +79,14 @@ bool ReadIndex(BindingResult& result, std::string_view segment, size_t& index) {
         result.Fail(Format("Index %1 is in an incorrect format", text));
         return false;
     }
-    if (errno == ERANGE || value > kMaxIndex || value >= kMaxBoundElements) {
+    size_t size = target.IsCollection() ? target.Size() : 0;
+    size_t growth = value >= size ? static_cast<size_t>(value) + 1 - size : 0;
+    if (errno == ERANGE || value > kMaxIndex || (budget != nullptr && growth > *budget)) {
         result.Fail(Format("Index %1 is out of range", text));
         return false;
+    }
+    if (budget != nullptr) {
+        *budget -= growth;
     }
     index = static_cast<size_t>(value);
     return true;
@@ -197,7 +207,7 @@ class Dispatch {
                 auto found = headers.find(LowerAscii(argument.name));
                 if (found != headers.end()) {
                     BindValue(result, values_, endpoint_, argument.name, found->second, {},
-                              ArgumentLocation::Header);
+                              ArgumentLocation::Header, &elementBudget_);
                     if (!result.success) {
                         return;
                     }
@@ -205,7 +215,8 @@ class Dispatch {
             }
         }
         for (const auto& [name, value] : match_.captures) {
-            BindValue(result, values_, endpoint_, name, value, {}, ArgumentLocation::Path);
+            BindValue(result, values_, endpoint_, name, value, {}, ArgumentLocation::Path,
+                      &elementBudget_);
             if (!result.success) {
                 return;
             }
@@ -214,7 +225,8 @@ class Dispatch {
             return;
         }
         for (const auto& [key, value] : ParseQuery(context_.uri)) {
-            BindValue(result, values_, endpoint_, key, value, {}, ArgumentLocation::Query);
+            BindValue(result, values_, endpoint_, key, value, {}, ArgumentLocation::Query,
+                      &elementBudget_);
             if (!result.success) {
                 return;
             }
@@ -269,6 +281,7 @@ class Dispatch {
     std::vector<BindingProperty> values_;
     RemotingRequest context_;
     RouteMatch match_;
+    size_t elementBudget_ = kElementsPerCall;
 };
 
 }  // namespace
@@ -306,7 +319,8 @@ void BindValue(BindingResult& result,
                std::string_view key,
                std::string_view text,
                std::string_view contentType,
-               ArgumentLocation location) {
+               ArgumentLocation location,
+               size_t* elementBudget) {
     size_t dot = key.find('.');
     std::string_view name = key.substr(0, dot);
     size_t index = 0;
@@ -330,7 +344,7 @@ void BindValue(BindingResult& result,
         std::string_view segment = path.substr(0, next);
         if (!segment.empty() && segment.front() >= '0' && segment.front() <= '9') {
             size_t element = 0;
-            if (!ReadIndex(result, segment, element)) {
+            if (!ReadIndex(result, segment, *target, elementBudget, element)) {
                 return;
             }
             target = &(*target)[element];

@@ -28,13 +28,16 @@ std::map<std::string, std::string> ParseQuery(std::string_view uri);
 
 // Binds one named value: `key` is an argument name, optionally followed by a dotted path of field
 // names and indices into it ("ids.0", "filter.name"). Fails `result` with the binding messages.
+// New collection elements made by indices are charged to `elementBudget` (when given); an index
+// that would exceed it is out of range.
 void BindValue(BindingResult& result,
                std::vector<BindingProperty>& values,
                const Endpoint& endpoint,
                std::string_view key,
                std::string_view text,
                std::string_view contentType,
-               ArgumentLocation location);
+               ArgumentLocation location,
+               size_t* elementBudget = nullptr);
 
 // Binds a whole argument from its text: an empty text makes a bool true and an object,
 // structure or vector empty; other texts are decoded, structured for objects, structures and
