@@ -1,134 +1,128 @@
-// zun-clubs-host: loads the clubs plugin the way the client's plugin manager does, starts it,
-// shows what it tells the host and shuts it down again.
-//
-// Usage: zun-clubs-host [--plugin <path to the plugin library>]
-// Without --plugin the library is looked for next to this program, then at the path of the
-// library this program was built with.
+// zun-clubs-host: loads the clubs plugin the way the client's plugin manager does, starts it
+// with a simulated platform and serves its REST API, its events (Server-Sent Events) and an
+// OpenAPI document over HTTP on 127.0.0.1 until Ctrl-C or SIGTERM, then shuts it down.
+// `zun-clubs-host --help` lists the flags.
+#include <limits.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <cstdio>
-#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <limits.h>
-#include <unistd.h>
-#endif
-
 #include "host/plugin_library.h"
-#include "host/test_host.h"
+#include "host/serving/host_application.h"
+#include "host/serving/host_options.h"
 
 namespace {
 
-#if defined(_WIN32)
-constexpr const char* kLibraryFileName = "zun-clubs.dll";
-#else
 constexpr const char* kLibraryFileName = "libzun-clubs.so";
-#endif
 
 std::string ProgramDirectory() {
-#if defined(_WIN32)
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string program(path, length < MAX_PATH ? length : 0);
-#else
     char path[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
-    std::string program(path, length > 0 ? static_cast<std::size_t>(length) : 0);
-#endif
-    const std::size_t slash = program.find_last_of("/\\");
+    const std::string program(path, length > 0 ? static_cast<std::size_t>(length) : 0);
+    const std::size_t slash = program.find_last_of('/');
     return slash == std::string::npos ? std::string(".") : program.substr(0, slash);
 }
 
 bool Exists(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file != nullptr) {
-        std::fclose(file);
-    }
-    return file != nullptr;
+    return access(path.c_str(), R_OK) == 0;
 }
 
-std::vector<std::string> Candidates(int argc, char** argv, bool* explicitPath) {
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "--plugin") == 0) {
-            *explicitPath = true;
-            return {argv[i + 1]};
-        }
+// The library to load: the one named on the command line, else the first that exists of the
+// one next to this program and the one this program was built with.
+std::string FindLibrary(const std::string& requested) {
+    if (!requested.empty()) {
+        return requested;
     }
     std::vector<std::string> candidates{ProgramDirectory() + "/" + kLibraryFileName};
 #if defined(ZC_DEFAULT_PLUGIN_PATH)
     candidates.push_back(ZC_DEFAULT_PLUGIN_PATH);
 #endif
-    return candidates;
+    for (const std::string& candidate : candidates) {
+        if (Exists(candidate)) {
+            return candidate;
+        }
+    }
+    return {};
 }
 
-const char* LevelName(std::int32_t level) {
-    switch (level) {
-        case 0:
-            return "OKAY";
-        case 1:
-            return "WARN";
-        case 2:
-            return "ERROR";
-        case 3:
-            return "ALWAYS";
-        default:
-            return "?";
-    }
+void PrintLine(const std::string& line) {
+    std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::printf("usage: %s [--plugin <path to %s>]\n", argv[0], kLibraryFileName);
-            return 0;
-        }
+    using namespace Kolm::Host;
+    const HostOptionsResult parsed = ParseHostOptions(argc, argv);
+    if (!parsed.options) {
+        std::fprintf(stderr, "zun-clubs-host: %s\n", parsed.error.c_str());
+        return kExitUsage;
     }
-    bool explicitPath = false;
-    std::string path;
-    for (const std::string& candidate : Candidates(argc, argv, &explicitPath)) {
-        if (explicitPath || Exists(candidate)) {
-            path = candidate;
-            break;
-        }
+    const HostOptions& options = *parsed.options;
+    if (options.help) {
+        std::fputs(HostUsage(argv[0]).c_str(), stdout);
+        return kExitClean;
     }
+
+    // Signals are taken by sigwait below; every thread started from here on inherits the mask.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    const std::string path = FindLibrary(options.pluginPath);
     if (path.empty()) {
         std::fprintf(stderr, "zun-clubs-host: %s not found; pass --plugin <path>\n",
                      kLibraryFileName);
-        return 2;
+        return kExitUsage;
     }
-
     std::string error;
-    std::unique_ptr<Kolm::Host::PluginLibrary> library =
-        Kolm::Host::PluginLibrary::Open(path, &error);
+    const std::unique_ptr<PluginLibrary> library = PluginLibrary::Open(path, &error);
     if (library == nullptr) {
-        std::fprintf(stderr, "zun-clubs-host: %s\n", error.c_str());
-        return 2;
+        std::fprintf(stderr, "zun-clubs-host: cannot load the plugin: %s\n", error.c_str());
+        return kExitUsage;
     }
-    std::printf("plugin library: %s\n", library->Path().c_str());
 
-    Kolm::Host::TestHost host(library->Entry());
-    host.Host().ObserveLogLines([](std::int32_t level, const char* line) {
-        std::printf("plugin log [%s] %s\n", LevelName(level), line);
-    });
-    if (!host.Load(18, 0, 0)) {
-        std::fprintf(stderr, "zun-clubs-host: the plugin refused to load\n");
-        return 1;
+    int code = kExitClean;
+    {
+        HostApplication application(options, &PrintLine);
+        code = application.Start(library->Entry(), &error);
+        if (code != kExitClean) {
+            std::fprintf(stderr, "zun-clubs-host: %s\n", error.c_str());
+            application.Stop();
+            return code;
+        }
+        const std::string base = application.BaseUrl();
+        std::printf("zun-clubs-host: plugin %s loaded from %s\n", application.PluginName(),
+                    library->Path().c_str());
+        std::printf("zun-clubs-host: clubs web service at %s%s\n",
+                    application.ClubsServiceUrl().c_str(),
+                    application.ClubsService() != nullptr ? " (embedded)" : "");
+        std::printf("zun-clubs-host: listening on %s\n", base.c_str());
+        std::printf("  membership:   curl %s/zun-clubs/v1/clubs/membership\n", base.c_str());
+        std::printf("  events:       curl -N %s%s/events\n", base.c_str(),
+                    HostApplication::kHostPrefix);
+        std::printf("  OpenAPI:      %s%s/openapi.json\n", base.c_str(),
+                    HostApplication::kHostPrefix);
+        std::printf("  toasts:       curl %s/player-notifications/v1/notifications\n",
+                    base.c_str());
+        std::printf("  other player: curl %s%s/clubs-service/players\n", base.c_str(),
+                    HostApplication::kHostPrefix);
+        std::printf("Press Ctrl-C to stop.\n");
+        std::fflush(stdout);
+
+        int received = 0;
+        sigwait(&stopSignals, &received);
+        std::fprintf(stderr, "zun-clubs-host: %s received, shutting down\n",
+                     received == SIGINT ? "SIGINT" : "SIGTERM");
+        application.Stop();
     }
-    const PluginLoadRecord& record = host.LoadRecord();
-    std::printf("plugin name: %s\n", host.ShortName().c_str());
-    std::printf("plugin API version: %u.%u.%u\n", record.versionMajor, record.versionMinor,
-                record.versionPatch);
-    std::printf("API description: %s\n", record.apiDescription != nullptr ? "present" : "none");
-
-    const bool started = host.Init();
-    std::printf("Init: %s\n", started ? "started" : "not started");
-    std::printf("host event subscriptions: %zu\n", host.Host().ActiveSubscriptions().size());
-
-    host.Shutdown();
-    std::printf("Shutdown: done (%zu unsubscriptions)\n", host.Host().Unsubscriptions().size());
-    return started ? 0 : 1;
+    std::fprintf(stderr, "zun-clubs-host: stopped\n");
+    return code;
 }

@@ -1,0 +1,108 @@
+// EventStream: every event published on the host's event bus, streamed to HTTP clients as
+// Server-Sent Events. Each event gets the next number of one monotonic sequence as its id, so
+// a client sees a gap in the ids when it missed events; the last events are kept, and a client
+// that reconnects with "Last-Event-ID" (or ?lastEventId=N) gets the ones it missed, as far as
+// they are still kept. An event reads:
+//
+//   id: 42
+//   event: OnJsonApiEvent_zun-clubs_v1_clubs
+//   data: {"data":{...},"eventType":"Update","uri":"/zun-clubs/v1/clubs/membership"}
+//
+// with the payload's JSON exactly as published. Filters, from the stream request's query:
+// ?event=<host event name> (repeatable; any of them), ?uri=<prefix> (resource events whose
+// "uri" starts with the prefix). Since the plugin sends every resource event twice, under its
+// URI's event name and under "OnJsonApiEvent", a uri filter without an event filter takes only
+// the "OnJsonApiEvent" copy, so that each change arrives once.
+//
+// Stream clients do not hold a server worker: after the response head their sockets belong to
+// this object, and one writer thread serves all of them without blocking. A client that does
+// not read and falls more than `maxBufferedBytes` behind is disconnected (it can reconnect with
+// its last id). Thread rules: all members may be called from any thread.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "host/host_event_bus.h"
+#include "host/serving/http_message.h"
+
+namespace Kolm::Host {
+
+class EventStream {
+  public:
+    struct Options {
+        std::size_t maxClients = 64;
+        std::size_t maxBufferedBytes = 4 * 1024 * 1024;
+        std::size_t historySize = 1024;
+        std::chrono::milliseconds keepAlive{15000};
+    };
+
+    struct Filter {
+        std::vector<std::string> eventNames;
+        std::string uriPrefix;
+
+        static Filter FromQuery(std::string_view query);
+        // `uri` is the payload's "uri", empty when it has none.
+        bool Matches(std::string_view eventName, std::string_view uri) const;
+    };
+
+    EventStream(HostEventBus& bus, Options options);
+    EventStream(HostEventBus& bus) : EventStream(bus, Options{}) {}
+    ~EventStream();
+    EventStream(const EventStream&) = delete;
+    EventStream& operator=(const EventStream&) = delete;
+
+    // The answer to a stream request: the stream, or 503 when `maxClients` streams are open.
+    HttpResponse Open(const HttpRequest& request);
+
+    std::size_t ClientCount() const;
+    uint64_t LastEventId() const;
+
+    // One event in the stream's text form.
+    static std::string FormatEvent(uint64_t id, std::string_view name, std::string_view json);
+
+  private:
+    struct Event {
+        uint64_t id;
+        std::string name;
+        std::string uri;
+        std::string text;  // formatted
+    };
+    struct Client {
+        int socket = -1;
+        Filter filter;
+        std::string pending;
+        bool closing = false;
+    };
+
+    void OnEvent(std::string_view name, const HostValue& payload);
+    void AddClient(int socket, Filter filter, uint64_t lastSeen);
+    void WriterLoop();
+    void Wake();
+    // Sends what it can of each client's pending text; call with the mutex held.
+    void Flush(Client& client);
+
+    HostEventBus& bus_;
+    const Options options_;
+    HostEventBus::ListenerId listener_ = 0;
+    int wakeRead_ = -1;
+    int wakeWrite_ = -1;
+
+    mutable std::mutex mutex_;
+    uint64_t lastId_ = 0;
+    std::deque<Event> history_;
+    std::map<uint64_t, Client> clients_;
+    uint64_t nextClient_ = 1;
+    bool stopping_ = false;
+    std::thread writer_;
+};
+
+}  // namespace Kolm::Host

@@ -1,0 +1,94 @@
+// HostApplication: the runnable host put together. It owns the event bus, the simulated
+// platform, the embedded clubs web service (unless another service URL is given), the host
+// table, the plugin instance, the REST server with its request bridge, the event stream and
+// the OpenAPI document, and routes every HTTP request:
+//   /zun-clubs-host/v1/events, /openapi.json, /clubs-service/...   the host's own paths
+//   /zun-login, /zun-platform-config, ... (a simulated plugin's)    PlatformSimulation
+//   anything else                                                   the plugin, by its
+//   ApiDescription
+//
+// Start order: clubs web service, platform, load (version check), bind the REST port, Init,
+// then serve. Stop order: REST server (no request in flight), push relay, plugin Shutdown,
+// event stream, clubs web service. Used by the program and, in-process, by tests.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "host/host_event_bus.h"
+#include "host/serving/curl_transport.h"
+#include "host/serving/embedded_clubs_service.h"
+#include "host/serving/event_stream.h"
+#include "host/serving/host_options.h"
+#include "host/serving/http_server.h"
+#include "host/serving/platform_simulation.h"
+#include "host/serving/request_bridge.h"
+#include "host/serving/serving_host.h"
+#include "plugin/host_boundary.h"
+
+namespace Kolm::Host {
+
+enum HostExitCode {
+    kExitClean = 0,
+    kExitUsage = 2,       // bad flags, or the library cannot be loaded
+    kExitRefused = 3,     // the plugin refused the host's version
+    kExitSetup = 4,       // a port cannot be bound, or the clubs service cannot be set up
+    kExitInitFailed = 5,  // the plugin's Init failed
+};
+
+class HostApplication {
+  public:
+    static constexpr const char* kHostPrefix = "/zun-clubs-host/v1";
+
+    // Where the plugin's log lines and the access log go (standard error in the program).
+    using LogSink = std::function<void(const std::string& line)>;
+
+    HostApplication(HostOptions options, LogSink log);
+    ~HostApplication();
+    HostApplication(const HostApplication&) = delete;
+    HostApplication& operator=(const HostApplication&) = delete;
+
+    // Runs the start order with the plugin's entry (which must stay valid until Stop). Returns
+    // kExitClean when serving, otherwise the exit code with `error` filled.
+    int Start(LoadZunClubsFunction entry, std::string* error);
+    // Idempotent; also run by the destructor.
+    void Stop();
+
+    uint16_t Port() const { return server_ != nullptr ? server_->Port() : 0; }
+    std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(Port()); }
+    std::string ClubsServiceUrl() const { return clubsServiceUrl_; }
+    const char* PluginName() const;
+
+    // The routing of one request (what the server calls).
+    HttpResponse Handle(const HttpRequest& request);
+
+    HostEventBus& Bus() { return bus_; }
+    PlatformSimulation& Platform() { return *platform_; }
+    EmbeddedClubsService* ClubsService() { return embedded_.get(); }
+
+  private:
+    HttpResponse HandleHostPath(const HttpRequest& request, std::string_view rest);
+    HttpResponse Index() const;
+    void WritePluginLog(int32_t level, const char* line);
+
+    const HostOptions options_;
+    const LogSink log_;
+    HostEventBus bus_;
+    CurlTransport transport_;
+    std::unique_ptr<EmbeddedClubsService> embedded_;
+    std::string clubsServiceUrl_;
+    std::unique_ptr<PlatformSimulation> platform_;
+    std::unique_ptr<ServingHost> host_;
+    std::unique_ptr<EventStream> events_;
+    PluginLoadRecord record_{};
+    bool loaded_ = false;
+    std::unique_ptr<RequestBridge> bridge_;
+    std::string openApi_;
+    std::unique_ptr<HttpServer> server_;
+    std::atomic<bool> ready_{false};
+};
+
+}  // namespace Kolm::Host

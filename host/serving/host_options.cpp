@@ -1,0 +1,149 @@
+#include "host/serving/host_options.h"
+
+#include <cstring>
+#include <functional>
+#include <map>
+
+namespace Kolm::Host {
+namespace {
+
+std::optional<uint64_t> ParseNumber(const std::string& text, uint64_t max) {
+    if (text.empty() || text.size() > 20) {
+        return std::nullopt;
+    }
+    uint64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9' || value > (max - static_cast<uint64_t>(c - '0')) / 10) {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    return value;
+}
+
+bool ParseVersion(const std::string& text, HostOptions& options) {
+    uint32_t parts[3] = {0, 0, 0};
+    std::size_t start = 0;
+    for (int i = 0; i < 3; ++i) {
+        const std::size_t dot = text.find('.', start);
+        if ((dot == std::string::npos) != (i == 2)) {
+            return false;
+        }
+        const std::optional<uint64_t> part = ParseNumber(
+            text.substr(start, dot == std::string::npos ? std::string::npos : dot - start),
+            UINT32_MAX);
+        if (!part) {
+            return false;
+        }
+        parts[i] = static_cast<uint32_t>(*part);
+        start = dot + 1;
+    }
+    options.apiMajor = parts[0];
+    options.apiMinor = parts[1];
+    options.apiPatch = parts[2];
+    return true;
+}
+
+}  // namespace
+
+HostOptionsResult ParseHostOptions(int argc, const char* const* argv) {
+    HostOptions options;
+    using Setter = std::function<bool(const std::string&)>;
+    auto port = [](uint16_t& field) {
+        return [&field](const std::string& value) {
+            const std::optional<uint64_t> number = ParseNumber(value, 65535);
+            field = static_cast<uint16_t>(number.value_or(0));
+            return number.has_value();
+        };
+    };
+    auto id = [](uint64_t& field) {
+        return [&field](const std::string& value) {
+            const std::optional<uint64_t> number = ParseNumber(value, UINT64_MAX);
+            field = number.value_or(0);
+            return number.has_value() && *number != 0;
+        };
+    };
+    auto text = [](std::string& field) {
+        return [&field](const std::string& value) {
+            field = value;
+            return !value.empty();
+        };
+    };
+    const std::map<std::string, Setter> withValue = {
+        {"--port", port(options.port)},
+        {"--plugin", text(options.pluginPath)},
+        {"--service-port", port(options.servicePort)},
+        {"--clubs-service-url", text(options.clubsServiceUrl)},
+        {"--platform-id", text(options.player.platformId)},
+        {"--account-id", id(options.player.accountId)},
+        {"--summoner-id", id(options.player.summonerId)},
+        {"--summoner-name", text(options.player.summonerName)},
+        {"--id-token", text(options.player.idToken)},
+        {"--api-version", [&](const std::string& value) { return ParseVersion(value, options); }},
+    };
+    HostOptionsResult result;
+    for (int i = 1; i < argc; ++i) {
+        const std::string flag = argv[i];
+        if (flag == "--help" || flag == "-h") {
+            options.help = true;
+            continue;
+        }
+        if (flag == "--quiet") {
+            options.quiet = true;
+            continue;
+        }
+        const auto setter = withValue.find(flag);
+        if (setter == withValue.end()) {
+            result.error = "unknown flag " + flag + " (see --help)";
+            return result;
+        }
+        if (i + 1 >= argc) {
+            result.error = flag + " needs a value";
+            return result;
+        }
+        if (!setter->second(argv[++i])) {
+            result.error = "invalid value for " + flag + ": '" + argv[i] + "'";
+            return result;
+        }
+    }
+    result.options = options;
+    return result;
+}
+
+std::string HostUsage(const std::string& program) {
+    return "usage: " + program +
+           " [flags]\n"
+           "\n"
+           "Loads the clubs plugin, starts it with a simulated platform and serves its REST API,\n"
+           "its events and an OpenAPI document over HTTP on 127.0.0.1 until interrupted\n"
+           "(Ctrl-C or SIGTERM), then shuts the plugin down.\n"
+           "\n"
+           "  --port N               REST API port (default " +
+           std::to_string(HostOptions::kDefaultPort) +
+           "; 0 picks a free port, printed at start)\n"
+           "  --plugin PATH          the plugin library (default: next to this program, then the\n"
+           "                         library this program was built with)\n"
+           "  --service-port N       port of the embedded clubs web service (default 0: any free)\n"
+           "  --clubs-service-url U  use the clubs web service at U instead of the embedded one\n"
+           "  --platform-id ID       the player's platform id (default LOC1)\n"
+           "  --account-id N         the player's account id (default 1001)\n"
+           "  --summoner-id N        the player's summoner id (default 2001)\n"
+           "  --summoner-name NAME   the player's name (default Fenwick)\n"
+           "  --id-token TOKEN       the login session's token (default local-token-1001)\n"
+           "  --api-version X.Y.Z    the host's plugin-API version (default 18.0.0)\n"
+           "  --quiet                no log line per HTTP request\n"
+           "  --help                 this text\n"
+           "\n"
+           "Paths: /zun-clubs/v1/... the plugin; /zun-clubs-host/v1/events the event stream\n"
+           "(?event=NAME, ?uri=PREFIX, Last-Event-ID); /zun-clubs-host/v1/openapi.json the API;\n"
+           "/zun-clubs-host/v1/clubs-service/players and .../clubs-service/as/ACCOUNT/v1/...\n"
+           "act as another player on the embedded service; /zun-login, /zun-platform-config,\n"
+           "/zun-summoner, /zun-chat, /player-notifications, /kolm-messaging-service the\n"
+           "simulated platform (GET reads; PUT, POST and DELETE change it).\n"
+           "\n"
+           "Exit status: 0 after a clean shutdown; 2 bad flags or the library cannot be loaded;\n"
+           "3 the plugin refused the host's version; 4 a port cannot be bound or the clubs web\n"
+           "service cannot be set up; 5 the plugin's Init failed.\n";
+}
+
+}  // namespace Kolm::Host

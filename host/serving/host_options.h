@@ -1,0 +1,37 @@
+// The command line of zun-clubs-host: every flag, its default and the help text.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "host/serving/platform_simulation.h"
+
+namespace Kolm::Host {
+
+struct HostOptions {
+    static constexpr uint16_t kDefaultPort = 8137;
+
+    uint16_t port = kDefaultPort;  // the REST API, event stream and OpenAPI document
+    std::string pluginPath;        // empty: next to the program, then the built library
+    uint16_t servicePort = 0;      // the embedded clubs web service; 0: any free port
+    std::string clubsServiceUrl;   // non-empty: use that service instead of the embedded one
+    SimulatedPlayer player;
+    uint32_t apiMajor = 18;  // the host's plugin-API version handed to the plugin
+    uint32_t apiMinor = 0;
+    uint32_t apiPatch = 0;
+    bool quiet = false;  // no line per HTTP request
+    bool help = false;
+};
+
+struct HostOptionsResult {
+    std::optional<HostOptions> options;  // none: `error` says what is wrong
+    std::string error;
+};
+
+HostOptionsResult ParseHostOptions(int argc, const char* const* argv);
+
+// The --help text.
+std::string HostUsage(const std::string& program);
+
+}  // namespace Kolm::Host

@@ -1,0 +1,210 @@
+#include "host/serving/http_message.h"
+
+#include <cctype>
+#include <cstdio>
+
+namespace Kolm::Host {
+namespace {
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+}  // namespace
+
+std::string_view HttpRequest::Path() const {
+    const std::string_view target(this->target);
+    return target.substr(0, target.find('?'));
+}
+
+std::string_view HttpRequest::Query() const {
+    const std::size_t mark = target.find('?');
+    return mark == std::string::npos ? std::string_view()
+                                     : std::string_view(target).substr(mark + 1);
+}
+
+std::optional<std::string> HttpRequest::Header(std::string_view name) const {
+    for (const auto& [key, value] : headers) {
+        if (EqualsIgnoringCase(key, name)) {
+            return value;
+        }
+    }
+    return std::nullopt;
+}
+
+HttpResponse HttpResponse::Json(int status, std::string body) {
+    HttpResponse response;
+    response.status = status;
+    response.body = std::move(body);
+    return response;
+}
+
+HttpResponse HttpResponse::Error(int status, std::string_view text) {
+    return Json(status, "{\"error\":" + JsonQuote(text) + "}");
+}
+
+const char* ReasonPhrase(int status) {
+    switch (status) {
+        case 100:
+            return "Continue";
+        case 200:
+            return "OK";
+        case 201:
+            return "Created";
+        case 202:
+            return "Accepted";
+        case 204:
+            return "No Content";
+        case 304:
+            return "Not Modified";
+        case 400:
+            return "Bad Request";
+        case 401:
+            return "Unauthorized";
+        case 403:
+            return "Forbidden";
+        case 404:
+            return "Not Found";
+        case 405:
+            return "Method Not Allowed";
+        case 408:
+            return "Request Timeout";
+        case 409:
+            return "Conflict";
+        case 411:
+            return "Length Required";
+        case 413:
+            return "Content Too Large";
+        case 414:
+            return "URI Too Long";
+        case 415:
+            return "Unsupported Media Type";
+        case 431:
+            return "Request Header Fields Too Large";
+        case 500:
+            return "Internal Server Error";
+        case 501:
+            return "Not Implemented";
+        case 502:
+            return "Bad Gateway";
+        case 503:
+            return "Service Unavailable";
+        case 505:
+            return "HTTP Version Not Supported";
+        default:
+            return "Unknown";
+    }
+}
+
+bool StatusHasNoBody(int status) {
+    return (status >= 100 && status < 200) || status == 204 || status == 304;
+}
+
+std::string PercentDecode(std::string_view text) {
+    std::string decoded;
+    decoded.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '+') {
+            decoded += ' ';
+        } else if (c == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+                   HexValue(text[i + 2]) >= 0) {
+            decoded += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            i += 2;
+        } else {
+            decoded += c;
+        }
+    }
+    return decoded;
+}
+
+std::string PercentDecodePath(std::string_view path) {
+    std::string decoded;
+    std::size_t start = 0;
+    for (std::size_t plus = path.find('+');; plus = path.find('+', start)) {
+        decoded += PercentDecode(path.substr(start, plus - start));
+        if (plus == std::string_view::npos) {
+            break;
+        }
+        decoded += '+';
+        start = plus + 1;
+    }
+    return decoded;
+}
+
+std::vector<std::pair<std::string, std::string>> ParseQuery(std::string_view query) {
+    std::vector<std::pair<std::string, std::string>> pairs;
+    while (!query.empty()) {
+        const std::size_t amp = query.find('&');
+        const std::string_view part = query.substr(0, amp);
+        if (!part.empty()) {
+            const std::size_t equals = part.find('=');
+            pairs.emplace_back(PercentDecode(part.substr(0, equals)),
+                               equals == std::string_view::npos
+                                   ? std::string()
+                                   : PercentDecode(part.substr(equals + 1)));
+        }
+        if (amp == std::string_view::npos) {
+            break;
+        }
+        query.remove_prefix(amp + 1);
+    }
+    return pairs;
+}
+
+std::string JsonQuote(std::string_view text) {
+    std::string quoted = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+            case '"':
+                quoted += "\\\"";
+                break;
+            case '\\':
+                quoted += "\\\\";
+                break;
+            case '\n':
+                quoted += "\\n";
+                break;
+            case '\r':
+                quoted += "\\r";
+                break;
+            case '\t':
+                quoted += "\\t";
+                break;
+            default:
+                if (byte < 0x20) {
+                    char escape[8];
+                    std::snprintf(escape, sizeof(escape), "\\u%04x", byte);
+                    quoted += escape;
+                } else {
+                    quoted += c;
+                }
+        }
+    }
+    return quoted + "\"";
+}
+
+}  // namespace Kolm::Host

@@ -1,0 +1,54 @@
+// PushRelay: carries the clubs web service's change notices to the messaging service as push
+// messages, from a thread of its own. A change is noticed on the thread that made it, which is
+// often the service's HTTP worker answering the plugin's own action while the plugin still
+// holds its clubs lock; delivering the push there would block the plugin's push handler on
+// that lock and the action on its HTTP answer. Queued delivery is also what a real messaging
+// service does: pushes arrive after the answer, in order.
+//
+// Lifetime: both services must outlive the relay; destroying it stops the forwarding and drops
+// what is still queued.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+
+#include "host/clubs_web_service/clubs_web_service.h"
+#include "host/simulated_messaging_service.h"
+
+namespace Kolm::Host {
+
+class PushRelay {
+  public:
+    explicit PushRelay(SimulatedMessagingService& messaging);
+    ~PushRelay();
+    PushRelay(const PushRelay&) = delete;
+    PushRelay& operator=(const PushRelay&) = delete;
+
+    // Forwards every change of `service` from now on (one service at a time).
+    void Follow(ClubsWebService& service);
+    // Queues one message about `resource` ("clubs/v1/clubs/<key>", ...).
+    void Push(std::string resource, std::string payload);
+    // Blocks until everything queued so far has been delivered (for tests and orderly stops).
+    void Drain();
+    void Stop();
+
+  private:
+    void Run();
+
+    SimulatedMessagingService& messaging_;
+    ClubsWebService* service_ = nullptr;
+    int observerId_ = 0;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::pair<std::string, std::string>> queue_;
+    bool delivering_ = false;
+    bool stopping_ = false;
+    std::thread worker_;
+};
+
+}  // namespace Kolm::Host

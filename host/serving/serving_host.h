@@ -1,0 +1,67 @@
+// ServingHost: the host table of the runnable host. Remote calls go to the simulated other
+// plugins, HTTP requests out through the curl transport, events and subscriptions through the
+// event bus, log lines to a sink; waits and yields return at once (the host has no work queue
+// of its own to run). Unlike the recording test host it keeps no record of the calls, so it
+// can run for as long as it is left running.
+//
+// Thread rules: the plugin may call the table from any thread at once; the members it uses are
+// thread-safe themselves.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "host/host_event_bus.h"
+#include "host/serving/curl_transport.h"
+#include "host/simulated_plugins.h"
+#include "plugin/host_boundary.h"
+
+namespace Kolm::Host {
+
+class ServingHost {
+  public:
+    using LogSink = std::function<void(int32_t level, const char* line)>;
+
+    // All arguments must outlive this host.
+    ServingHost(HostEventBus& bus,
+                SimulatedPlugins& plugins,
+                const CurlTransport& transport,
+                LogSink log,
+                uint32_t clientWord = 0x2C1AB5);
+    ServingHost(const ServingHost&) = delete;
+    ServingHost& operator=(const ServingHost&) = delete;
+
+    // The context handed to Init; valid as long as this host.
+    const HostContext& Context() const { return context_; }
+
+  private:
+    struct Table {
+        HostApi api;
+        ServingHost* owner;
+    };
+    static ServingHost& From(const HostApi* api);
+
+    static void ZC_HOST_CALL SendRemotingRequest(const HostApi*, HostResponse*, const HostRequest*);
+    static void ZC_HOST_CALL SendHttpRequest(const HostApi*,
+                                             HostHttpResponse*,
+                                             const HostHttpRequest*);
+    static void ZC_HOST_CALL SendEvent(const HostApi*, const HostEventRecord*);
+    static void ZC_HOST_CALL
+    SubscribeHostEvent(const HostApi*, const char*, uint32_t, HostEventCallback, void*, uint32_t);
+    static void ZC_HOST_CALL UnsubscribeHostEvent(const HostApi*, const char*, uint32_t);
+    static void ZC_HOST_CALL
+    Reserved5(const HostApi*, uint32_t, uint32_t, uint32_t, double, uint32_t);
+    static void ZC_HOST_CALL HostYield(const HostApi*);
+    static void ZC_HOST_CALL BeginWait(const HostApi*, const char*, uint32_t);
+    static uint64_t ZC_HOST_CALL EndWait(const HostApi*);
+    static void ZC_HOST_CALL WriteLog(const HostApi*, int32_t, const char*);
+
+    Table table_;
+    HostContext context_;
+    HostEventBus& bus_;
+    SimulatedPlugins& plugins_;
+    const CurlTransport& transport_;
+    LogSink log_;
+};
+
+}  // namespace Kolm::Host
