@@ -275,27 +275,29 @@ TEST_F(ClubsEndpointsTest, ViewNoticeAnnouncesAnyKeyWithStatus200) {
     }
 }
 
-TEST_F(ClubsEndpointsTest, MemberAndInvitationRowsNotServedYetFailClearly) {
+TEST_F(ClubsEndpointsTest, MemberAndInvitationRowsReachTheirHandlers) {
     BuildClubs();
     host.EnableClubs();
     host.ClearRecords();
-    const std::vector<std::tuple<uint32_t, std::string, std::string>> actions = {
+    // Every row but nominate checks the held model first: an unknown club (or invitation) is
+    // refused by the handler itself, before any service call.
+    const std::vector<std::tuple<uint32_t, std::string, std::string, std::string>> actions = {
         {HOST_METHOD_PATCH, "/zun-clubs/v1/clubs/invitations",
-         R"({"clubKey":"club-3","inviterSummonerId":3002,"status":"ACCEPTED"})"},
-        {HOST_METHOD_DELETE, "/zun-clubs/v1/clubs/club-2/members/3002", ""},
-        {HOST_METHOD_POST, "/zun-clubs/v1/clubs/club-2/members/3002", ""},
-        {HOST_METHOD_POST, "/zun-clubs/v1/clubs/club-2/nominations/3002", ""},
-        {HOST_METHOD_DELETE, "/zun-clubs/v1/clubs/club-2/nominations/3002", ""},
-        {HOST_METHOD_POST, "/zun-clubs/v1/clubs/club-2/invitations/3002", ""},
-        {HOST_METHOD_DELETE, "/zun-clubs/v1/clubs/club-2/invitations/3002", ""},
-        {HOST_METHOD_POST, "/zun-clubs/v1/clubs/club-2/promotions/3002", ""},
-        {HOST_METHOD_DELETE, "/zun-clubs/v1/clubs/club-2/promotions/3002", ""},
+         R"({"clubKey":"club-9","inviterSummonerId":3002,"status":"ACCEPTED"})",
+         "CLUB_INVITE_NOT_FOUND"},
+        {HOST_METHOD_DELETE, "/zun-clubs/v1/clubs/club-9/members/3002", "", "CLUB_NOT_FOUND"},
+        {HOST_METHOD_POST, "/zun-clubs/v1/clubs/club-9/members/3002", "", "CLUB_NOT_FOUND"},
+        {HOST_METHOD_DELETE, "/zun-clubs/v1/clubs/club-9/nominations/3002", "", "CLUB_NOT_FOUND"},
+        {HOST_METHOD_POST, "/zun-clubs/v1/clubs/club-9/invitations/3002", "", "CLUB_NOT_FOUND"},
+        {HOST_METHOD_DELETE, "/zun-clubs/v1/clubs/club-9/invitations/3002", "", "CLUB_NOT_FOUND"},
+        {HOST_METHOD_POST, "/zun-clubs/v1/clubs/club-9/promotions/3002", "", "CLUB_NOT_FOUND"},
+        {HOST_METHOD_DELETE, "/zun-clubs/v1/clubs/club-9/promotions/3002", "", "CLUB_NOT_FOUND"},
     };
-    for (const auto& [method, uri, body] : actions) {
+    for (const auto& [method, uri, body, error] : actions) {
         const RestReply reply = host.Call(method, uri, body);
         EXPECT_TRUE(reply.hasError) << uri;
-        EXPECT_EQ(reply.status, 501u) << uri;
-        EXPECT_EQ(reply.errorText, "Not implemented") << uri;
+        EXPECT_EQ(reply.status, 404u) << uri;
+        EXPECT_EQ(reply.errorText, error) << uri;
     }
     EXPECT_TRUE(host.ServiceRequests().empty());
     EXPECT_TRUE(host.Published().empty());

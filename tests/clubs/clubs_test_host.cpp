@@ -85,7 +85,10 @@ ClubsTestHost::ClubsTestHost() {
     plugins.Add(notifications);
     summoner = std::make_shared<Host::SimulatedSummoner>();
     plugins.Add(summoner);
-    messaging = plugins.Add("/kolm-messaging-service");
+    chat = std::make_shared<Host::SimulatedChat>();
+    plugins.Add(chat);
+    messaging = std::make_shared<Host::SimulatedMessagingService>();
+    plugins.Add(messaging);
 
     if (library_ != nullptr) {
         record_.versionMajor = 18;

@@ -1,7 +1,7 @@
 // ClubsTestHost: the host side for the clubs tests. It loads the real plugin library through
 // its export, hands it a complete host table, and plays the parts around it: the login plugin,
-// the platform-configuration, player-notifications and summoner plugins (simulated plugins on
-// an event bus), the messaging service's topics, and the clubs web service (the in-memory one). It
+// the platform-configuration, player-notifications, summoner and chat plugins (simulated plugins
+// on an event bus), the messaging service's topics, and the clubs web service (the in-memory one). It
 // calls the plugin's REST endpoints the way a host does and records what the plugin publishes, asks
 // and logs.
 //
@@ -22,6 +22,8 @@
 #include "host/clubs_web_service/clubs_web_service.h"
 #include "host/host_event_bus.h"
 #include "host/plugin_library.h"
+#include "host/simulated_chat.h"
+#include "host/simulated_messaging_service.h"
 #include "host/simulated_platform_config.h"
 #include "host/simulated_player_notifications.h"
 #include "host/simulated_plugin.h"
@@ -123,7 +125,8 @@ class ClubsTestHost {
     std::shared_ptr<Host::SimulatedPlatformConfig> platformConfig;
     std::shared_ptr<Host::SimulatedPlayerNotifications> notifications;
     std::shared_ptr<Host::SimulatedSummoner> summoner;
-    std::shared_ptr<Host::SimulatedPlugin> messaging;
+    std::shared_ptr<Host::SimulatedChat> chat;
+    std::shared_ptr<Host::SimulatedMessagingService> messaging;
 
   private:
     struct Table {
