@@ -44,8 +44,9 @@ step "sanitizer tests"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --preset asan -j "$jobs"
 
-step "ThreadSanitizer build"
-build tsan
+step "ThreadSanitizer build of the threaded tests"
+cmake --preset tsan "${launcher[@]}" >/dev/null
+cmake --build --preset tsan -j "$jobs" --target zc_threaded_tests
 step "threaded tests under ThreadSanitizer"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --preset tsan -j "$jobs" --no-tests=ignore
 
