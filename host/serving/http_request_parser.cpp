@@ -190,7 +190,9 @@ std::optional<std::size_t> FindHeadEnd(std::string_view buffer) {
 
 HeadParseResult ParseRequestHead(std::string_view head, const HttpLimits& limits) {
     if (head.size() > limits.maxHeadBytes) {
-        return Refuse(431, "request head too large");
+        const std::size_t lineEnd = head.find('\n');
+        return lineEnd > limits.maxTargetBytes ? Refuse(414, "request target too long")
+                                               : Refuse(431, "request head too large");
     }
     const std::vector<std::string_view> lines = SplitLines(head);
     if (lines.empty()) {

@@ -231,7 +231,12 @@ bool HttpServer::ReadRequest(int socket, HttpRequest& request, Clock::time_point
     char chunk[8192];
     while (!(headEnd = FindHeadEnd(buffer))) {
         if (buffer.size() > options_.limits.maxHeadBytes) {
-            Respond(socket, nullptr, HttpResponse::Error(431, "request head too large"));
+            const std::size_t lineEnd = buffer.find('\n');
+            const bool longTarget =
+                lineEnd == std::string::npos || lineEnd > options_.limits.maxTargetBytes;
+            Respond(socket, nullptr,
+                    longTarget ? HttpResponse::Error(414, "request target too long")
+                               : HttpResponse::Error(431, "request head too large"));
             return false;
         }
         pollfd entry{socket, POLLIN, 0};

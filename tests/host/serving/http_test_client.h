@@ -1,0 +1,90 @@
+// Test helpers that drive the runnable host from outside: a raw HTTP/1.1 client over a loopback
+// socket (so tests can also send what no library would), a reader of the event stream, and
+// the host program started as a child process.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Kolm::HostTest {
+
+struct HttpResult {
+    int status = 0;  // 0: no answer (connection failed or closed)
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string body;
+    std::string Header(const std::string& name) const;
+};
+
+// Sends `raw` as it stands to 127.0.0.1:`port` and reads the answer until the server closes.
+HttpResult SendRaw(uint16_t port,
+                   const std::string& raw,
+                   std::chrono::milliseconds timeout = std::chrono::seconds(10));
+// A well-formed request with a Content-Length and the loopback Host.
+HttpResult Request(uint16_t port,
+                   const std::string& method,
+                   const std::string& target,
+                   const std::string& body = "",
+                   const std::string& contentType = "application/json");
+
+struct StreamEvent {
+    uint64_t id = 0;
+    std::string name;
+    std::string data;
+};
+
+// An open event stream; reads in the background of the calls below.
+class EventStreamReader {
+  public:
+    EventStreamReader(uint16_t port, const std::string& target);
+    ~EventStreamReader();
+    EventStreamReader(const EventStreamReader&) = delete;
+    EventStreamReader& operator=(const EventStreamReader&) = delete;
+
+    bool Connected() const { return socket_ >= 0 && status_ == 200; }
+    // Reads until an event whose data contains `needle` arrived or the time is up; returns all
+    // events read so far.
+    std::vector<StreamEvent> WaitFor(const std::string& needle, std::chrono::milliseconds timeout);
+
+  private:
+    void Parse();
+    int socket_ = -1;
+    int status_ = 0;
+    std::string buffer_;
+    bool headDone_ = false;
+    std::vector<StreamEvent> events_;
+};
+
+// zun-clubs-host started with `arguments` (plus --port 0 unless given); waits for its
+// "listening on" line.
+class HostProcess {
+  public:
+    explicit HostProcess(std::vector<std::string> arguments, bool addPort = true);
+    ~HostProcess();
+    HostProcess(const HostProcess&) = delete;
+    HostProcess& operator=(const HostProcess&) = delete;
+
+    uint16_t Port() const { return port_; }
+    bool Running() const;
+    // Sends `signal` and waits for the exit; the exit status, or -1 when killed otherwise.
+    int Stop(int signal);
+    // Waits for an exit without signalling (for hosts that fail at start).
+    int Wait(std::chrono::milliseconds timeout);
+    std::string Output() const { return output_; }
+    std::string ErrorOutput() const;
+
+  private:
+    pid_t pid_ = -1;
+    uint16_t port_ = 0;
+    std::string output_;
+    std::string errorPath_;
+    int exitCode_ = -1;
+};
+
+// A loopback port nobody listens on right now.
+uint16_t FreePort();
+
+}  // namespace Kolm::HostTest
