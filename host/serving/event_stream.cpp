@@ -131,13 +131,14 @@ HttpResponse EventStream::Open(const HttpRequest& request) {
     HttpResponse response;
     response.contentType = "text/event-stream";
     response.headers = {{"Cache-Control", "no-cache"}, {"X-Accel-Buffering", "no"}};
-    response.takeOver = [this, filter = std::move(filter), lastSeen](int socket) mutable {
-        AddClient(socket, std::move(filter), lastSeen);
+    response.takeOver = [this, filter = std::move(filter), lastSeen](int socket,
+                                                                     std::string head) mutable {
+        AddClient(socket, std::move(head), std::move(filter), lastSeen);
     };
     return response;
 }
 
-void EventStream::AddClient(int socket, Filter filter, uint64_t lastSeen) {
+void EventStream::AddClient(int socket, std::string head, Filter filter, uint64_t lastSeen) {
     fcntl(socket, F_SETFL, fcntl(socket, F_GETFL) | O_NONBLOCK);
     {
         std::lock_guard guard(mutex_);
@@ -148,7 +149,7 @@ void EventStream::AddClient(int socket, Filter filter, uint64_t lastSeen) {
         Client client;
         client.socket = socket;
         client.filter = std::move(filter);
-        client.pending = "retry: 2000\n: zun-clubs-host event stream, last event id " +
+        client.pending = head + "retry: 2000\n: zun-clubs-host event stream, last event id " +
                          std::to_string(lastId_) + "\n\n";
         if (lastSeen > 0) {
             for (const Event& event : history_) {

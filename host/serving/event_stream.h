@@ -14,10 +14,10 @@
 // URI's event name and under "OnJsonApiEvent", a uri filter without an event filter takes only
 // the "OnJsonApiEvent" copy, so that each change arrives once.
 //
-// Stream clients do not hold a server worker: after the response head their sockets belong to
-// this object, and one writer thread serves all of them without blocking. A client that does
-// not read and falls more than `maxBufferedBytes` behind is disconnected (it can reconnect with
-// its last id). Thread rules: all members may be called from any thread.
+// Stream clients do not hold a server worker: their sockets belong to this object, and one writer
+// thread serves all of them without blocking. A client that does not read and falls more than
+// `maxBufferedBytes` behind is disconnected (it can reconnect with its last id). Thread rules: all
+// members may be called from any thread.
 #pragma once
 
 #include <chrono>
@@ -84,7 +84,7 @@ class EventStream {
     };
 
     void OnEvent(std::string_view name, const HostValue& payload);
-    void AddClient(int socket, Filter filter, uint64_t lastSeen);
+    void AddClient(int socket, std::string head, Filter filter, uint64_t lastSeen);
     void WriterLoop();
     void Wake();
     // Sends what it can of each client's pending text; call with the mutex held.

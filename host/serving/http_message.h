@@ -36,10 +36,12 @@ struct HttpResponse {
     std::string contentType = "application/json";
     std::vector<std::pair<std::string, std::string>> headers;  // besides type, length, connection
     std::string body;
-    // Set for a response that keeps its connection (an event stream): after the status line
-    // and headers are written, the server hands the socket to this function, which then owns
-    // it. No body or Content-Length is written.
-    std::function<void(int socket)> takeOver;
+    // Set for a response that keeps its connection (an event stream): the server hands the
+    // socket and the response head (status line and headers, no Content-Length) to this
+    // function, which then owns the socket and writes the head before anything else. Taking
+    // the socket before the head is out means that a client that has seen the head misses
+    // nothing sent after it.
+    std::function<void(int socket, std::string head)> takeOver;
 
     static HttpResponse Json(int status, std::string body);
     // {"error": text}, the shape every refusal of the host has.

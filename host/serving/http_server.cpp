@@ -308,12 +308,7 @@ void HttpServer::Serve(int socket) {
         response = HttpResponse::Error(500, "host failure");
     }
     if (response.takeOver) {
-        const std::string head = HeadOf(response, false);
-        if (SendAll(socket, head, Clock::now() + options_.writeTimeout)) {
-            response.takeOver(socket);
-            return;
-        }
-        close(socket);
+        response.takeOver(socket, HeadOf(response, false));
         return;
     }
     Respond(socket, &request, response);

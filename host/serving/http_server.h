@@ -13,8 +13,8 @@
 // that does not name the loopback interface (403), a declared body above the limit (413), a
 // head that is too slow (408) or malformed (400 and its siblings); answers every request with
 // "Connection: close". At most `maxConnections` connections are queued or served at once; a
-// further one gets 503 at once. A response with `takeOver` hands its socket to the caller after
-// the head (event streams), so that idle stream clients hold no worker.
+// further one gets 503 at once. A response with `takeOver` hands its socket and head to the caller
+// (event streams), so that idle stream clients hold no worker.
 //
 // Thread rules: Start and Stop from one controlling thread; the handler runs on the worker
 // threads, several at once.
