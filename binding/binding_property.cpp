@@ -1,6 +1,7 @@
 #include "binding/binding_property.h"
 
 #include <charconv>
+#include <cmath>
 #include <new>
 #include <utility>
 
@@ -900,7 +901,9 @@ bool BindingProperty::Equals(const BindingProperty& other) const {
         case BindingKind::Unsigned:
             return payload_.unsignedValue == other.payload_.unsignedValue;
         case BindingKind::Float:
-            return payload_.floatValue == other.payload_.floatValue;
+            // Structural equality: a NaN equals a NaN, so a copy always equals its source.
+            return payload_.floatValue == other.payload_.floatValue ||
+                   (std::isnan(payload_.floatValue) && std::isnan(other.payload_.floatValue));
         case BindingKind::String:
             return GetString() == other.GetString();
         case BindingKind::Blob: {

@@ -367,6 +367,13 @@ TEST(BindingCopyTest, DeepCopyIsEqualAndUsesItsOwnArena) {
     EXPECT_EQ("n0", original.Find("members").At(0).Find("nick").GetString());
 }
 
+TEST(BindingCopyTest, EqualityIsStructuralForNaN) {
+    const BindingProperty nan(std::nan(""));
+    EXPECT_EQ(nan, BindingProperty(nan));
+    EXPECT_FALSE(BindingProperty(0.0) == nan);
+    EXPECT_FALSE(BindingProperty(1) == BindingProperty(1u));  // kinds differ
+}
+
 TEST(BindingCopyTest, CopyIntoAChildInternsInTheParentsArena) {
     const BindingProperty source = SampleTree();
     BindingProperty target;
