@@ -37,6 +37,9 @@ void SimulatedMessagingService::Deliver(const std::string& resource,
         std::lock_guard lock(deliveryMutex_);
         timestamp = nextTimestamp_++;
         deliveries_.push_back({resource, payload});
+        while (deliveries_.size() > deliveryLimit_) {
+            deliveries_.pop_front();
+        }
     }
     std::vector<std::pair<std::string, OwnedHostValue>> fields;
     fields.emplace_back("resource", OwnedHostValue::String(resource));
@@ -49,7 +52,15 @@ void SimulatedMessagingService::Deliver(const std::string& resource,
 
 std::vector<SimulatedMessagingService::Delivery> SimulatedMessagingService::Deliveries() const {
     std::lock_guard lock(deliveryMutex_);
-    return deliveries_;
+    return std::vector<Delivery>(deliveries_.begin(), deliveries_.end());
+}
+
+void SimulatedMessagingService::SetDeliveryLimit(std::size_t limit) {
+    std::lock_guard lock(deliveryMutex_);
+    deliveryLimit_ = limit;
+    while (deliveries_.size() > deliveryLimit_) {
+        deliveries_.pop_front();
+    }
 }
 
 std::size_t SimulatedMessagingService::TopicReads(const std::string& resource) const {

@@ -9,7 +9,9 @@
 // Thread-safe; delivery runs on the caller's thread with no lock held.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -40,14 +42,17 @@ class SimulatedMessagingService : public SimulatedPlugin {
                  const std::string& payload,
                  ResourceEventType type = ResourceEventType::Create);
 
-    // Messages delivered so far, in order.
+    // Messages delivered so far, in order (only the newest `limit` once SetDeliveryLimit was
+    // called: a long-running host keeps no unbounded record).
     std::vector<Delivery> Deliveries() const;
+    void SetDeliveryLimit(std::size_t limit);
     // GETs of a resource's topic so far (the reads a new follower makes).
     std::size_t TopicReads(const std::string& resource) const;
 
   private:
     mutable std::mutex deliveryMutex_;
-    std::vector<Delivery> deliveries_;
+    std::deque<Delivery> deliveries_;
+    std::size_t deliveryLimit_ = SIZE_MAX;
     int64_t nextTimestamp_ = 1;
 };
 
