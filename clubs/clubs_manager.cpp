@@ -1,24 +1,12 @@
 #include "clubs/clubs_manager.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "clubs/member_order.h"
 
 namespace Kolm::Client::Clubs {
 
 namespace {
-
-// Byte-wise comparison after lower-casing A to Z; a proper prefix sorts first.
-bool FoldedNameLess(const std::string& a, const std::string& b) {
-    const std::size_t common = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        const auto ca = static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(a[i])));
-        const auto cb = static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(b[i])));
-        if (ca != cb) {
-            return ca < cb;
-        }
-    }
-    return a.size() < b.size();
-}
 
 const Api::ClubMember* FindIn(const std::vector<Api::ClubMember>& members, uint64_t summonerId) {
     for (const Api::ClubMember& member : members) {
