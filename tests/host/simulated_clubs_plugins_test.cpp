@@ -1,12 +1,12 @@
-// The simulated platform-configuration, player-notifications and summoner plugins, called the
-// way the host routes a plugin's remote call to them.
+// The simulated platform-configuration and summoner plugins, called the way the host routes a
+// plugin's remote call to them. (The player-notifications plugin is exercised through the clubs
+// tests, which read back every posted record.)
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "host/simulated_platform_config.h"
-#include "host/simulated_player_notifications.h"
 #include "host/simulated_summoner.h"
 
 namespace Kolm::Host {
@@ -70,40 +70,6 @@ TEST(SimulatedPlatformConfigTest, FailedNamespaceReadsAreCountedAndLeaveValueRea
     EXPECT_EQ(config.NamespaceReads(), 2u);
 }
 
-TEST(SimulatedPlayerNotificationsTest, PostsAppendToTheListThatReadsAnswer) {
-    SimulatedPlayerNotifications notifications;
-    notifications.Add(OwnedHostValue::Json(R"({"source":"chat"})"));
-    const std::string path = SimulatedPlayerNotifications::kNotificationsPath;
-    EXPECT_EQ(
-        ValueJson(notifications.Answer(Request(HOST_METHOD_POST, path, R"({"source":"clubs"})"))),
-        R"({"source":"clubs"})");
-    EXPECT_EQ(ValueJson(notifications.Answer(Request(HOST_METHOD_GET, path))),
-              R"([{"source":"chat"},{"source":"clubs"}])");
-    ASSERT_EQ(notifications.Posted().size(), 1u);
-    EXPECT_EQ(notifications.Posted()[0].ToJson(), R"({"source":"clubs"})");
-    EXPECT_EQ(notifications.ReadCount(), 1u);
-
-    EXPECT_EQ(ValueJson(notifications.Answer(Request(HOST_METHOD_POST, path, "[1]"))),
-              "error 400: A notification must be a structure");
-    EXPECT_EQ(ValueJson(notifications.Answer(Request(HOST_METHOD_POST, path))),
-              "error 400: A notification to post is required");
-}
-
-TEST(SimulatedPlayerNotificationsTest, RefusedReadsAndPostsChangeNothing) {
-    SimulatedPlayerNotifications notifications;
-    const std::string path = SimulatedPlayerNotifications::kNotificationsPath;
-    notifications.FailReads(500, "no list");
-    notifications.FailPosts(507, "full");
-    EXPECT_EQ(ValueJson(notifications.Answer(Request(HOST_METHOD_GET, path))),
-              "error 500: no list");
-    EXPECT_EQ(ValueJson(notifications.Answer(Request(HOST_METHOD_POST, path, R"({"a":1})"))),
-              "error 507: full");
-    EXPECT_TRUE(notifications.Notifications().empty());
-    EXPECT_TRUE(notifications.Posted().empty());
-    notifications.ClearFailures();
-    EXPECT_EQ(ValueJson(notifications.Answer(Request(HOST_METHOD_GET, path))), "[]");
-}
-
 TEST(SimulatedSummonerTest, ListsFollowTheIdsAndLeaveOutUnknownOnes) {
     SimulatedSummoner summoner;
     summoner.AddSummoner(7, "Kai", 3);
@@ -123,25 +89,6 @@ TEST(SimulatedSummonerTest, ListsFollowTheIdsAndLeaveOutUnknownOnes) {
               "error 400: A list of summoner ids is required");
     EXPECT_EQ(summoner.SingleReads(), (std::vector<uint64_t>{7, 8}));
     EXPECT_EQ(summoner.ListCalls(SimulatedSummoner::kNamesPath), 1u);
-}
-
-TEST(SimulatedSummonerTest, WholeCallsFailUntilCleared) {
-    SimulatedSummoner summoner;
-    summoner.AddSummoner(7, "Kai", 3);
-    summoner.FailCalls(SimulatedSummoner::kIconsPath, 503, "icons down");
-    summoner.FailCalls(SimulatedSummoner::kSummonerPath, 500, "down");
-    EXPECT_EQ(
-        ValueJson(summoner.Answer(Request(HOST_METHOD_GET, SimulatedSummoner::kIconsPath, "[7]"))),
-        "error 503: icons down");
-    EXPECT_EQ(ValueJson(summoner.Answer(Request(HOST_METHOD_GET, "/zun-summoner/v1/summoners/7"))),
-              "error 500: down");
-    EXPECT_EQ(
-        ValueJson(summoner.Answer(Request(HOST_METHOD_GET, SimulatedSummoner::kNamesPath, "[7]"))),
-        R"([{"summonerId":7,"displayName":"Kai","profileIconId":3}])");
-    summoner.ClearFailures();
-    EXPECT_EQ(
-        ValueJson(summoner.Answer(Request(HOST_METHOD_GET, SimulatedSummoner::kIconsPath, "[7]"))),
-        R"([{"summonerId":7,"displayName":"Kai","profileIconId":3}])");
 }
 
 }  // namespace
