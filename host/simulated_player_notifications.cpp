@@ -1,5 +1,6 @@
 #include "host/simulated_player_notifications.h"
 
+#include <cstddef>
 #include <utility>
 
 namespace Kolm::Host {
@@ -27,6 +28,14 @@ std::vector<OwnedHostValue> SimulatedPlayerNotifications::Posted() const {
 
 std::size_t SimulatedPlayerNotifications::ReadCount() const {
     return RequestCount(HOST_METHOD_GET, kNotificationsPath);
+}
+
+void SimulatedPlayerNotifications::SetRecordLimit(std::size_t limit) {
+    std::lock_guard lock(listMutex_);
+    recordLimit_ = limit;
+    if (limit != 0 && posted_.size() > limit) {
+        posted_.erase(posted_.begin(), posted_.end() - static_cast<std::ptrdiff_t>(limit));
+    }
 }
 
 void SimulatedPlayerNotifications::FailReads(uint32_t status, std::string text) {
@@ -67,6 +76,9 @@ SimulatedAnswer SimulatedPlayerNotifications::Append(const SimulatedRequest& req
     }
     notifications_.push_back(record);
     posted_.push_back(record);
+    if (recordLimit_ != 0 && posted_.size() > recordLimit_) {
+        posted_.erase(posted_.begin());
+    }
     return SimulatedAnswer::Value(record);
 }
 

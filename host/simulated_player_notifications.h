@@ -33,6 +33,8 @@ class SimulatedPlayerNotifications : public SimulatedPlugin {
     std::vector<OwnedHostValue> Posted() const;
     // GETs of the list answered so far, refused ones included.
     std::size_t ReadCount() const;
+    // Keeps only the newest `limit` records of Posted (a long-running host); 0: all of them.
+    void SetRecordLimit(std::size_t limit);
 
     // Until cleared, every read (or post) answers this error and changes nothing.
     void FailReads(uint32_t status, std::string text);
@@ -53,6 +55,7 @@ class SimulatedPlayerNotifications : public SimulatedPlugin {
     std::vector<OwnedHostValue> posted_;
     std::optional<Failure> readFailure_;
     std::optional<Failure> postFailure_;
+    std::size_t recordLimit_ = 0;
 };
 
 }  // namespace Kolm::Host

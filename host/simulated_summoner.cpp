@@ -1,6 +1,7 @@
 #include "host/simulated_summoner.h"
 
 #include <charconv>
+#include <cstddef>
 #include <string_view>
 #include <utility>
 
@@ -61,6 +62,15 @@ std::size_t SimulatedSummoner::ListCalls(const std::string& path) const {
     return RequestCount(HOST_METHOD_GET, path);
 }
 
+void SimulatedSummoner::SetRecordLimit(std::size_t limit) {
+    std::lock_guard lock(summonerMutex_);
+    recordLimit_ = limit;
+    if (limit != 0 && singleReads_.size() > limit) {
+        singleReads_.erase(singleReads_.begin(),
+                           singleReads_.end() - static_cast<std::ptrdiff_t>(limit));
+    }
+}
+
 SimulatedAnswer SimulatedSummoner::Answer(const SimulatedRequest& request) {
     const std::string_view single = kSummonerPath;
     if (request.method == HOST_METHOD_GET && request.path.size() > single.size() &&
@@ -79,6 +89,9 @@ SimulatedAnswer SimulatedSummoner::Single(const std::string& idText) {
         return SimulatedAnswer::Error(400, "Invalid summoner id " + idText);
     }
     singleReads_.push_back(id);
+    if (recordLimit_ != 0 && singleReads_.size() > recordLimit_) {
+        singleReads_.erase(singleReads_.begin());
+    }
     auto failed = failedCalls_.find(kSummonerPath);
     if (failed != failedCalls_.end()) {
         return SimulatedAnswer::Error(failed->second.status, failed->second.text);

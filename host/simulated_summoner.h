@@ -39,6 +39,8 @@ class SimulatedSummoner : public SimulatedPlugin {
     std::vector<uint64_t> SingleReads() const;
     // Calls of the names or icons path so far.
     std::size_t ListCalls(const std::string& path) const;
+    // Keeps only the newest `limit` ids of SingleReads (a long-running host); 0: all of them.
+    void SetRecordLimit(std::size_t limit);
 
     SimulatedAnswer Answer(const SimulatedRequest& request) override;
 
@@ -62,6 +64,7 @@ class SimulatedSummoner : public SimulatedPlugin {
     std::set<uint64_t> failedIds_;
     std::map<std::string, Failure> failedCalls_;
     std::vector<uint64_t> singleReads_;
+    std::size_t recordLimit_ = 0;
 };
 
 }  // namespace Kolm::Host

@@ -91,5 +91,17 @@ TEST(SimulatedSummonerTest, ListsFollowTheIdsAndLeaveOutUnknownOnes) {
     EXPECT_EQ(summoner.ListCalls(SimulatedSummoner::kNamesPath), 1u);
 }
 
+TEST(SimulatedSummonerTest, ARecordLimitKeepsTheNewestReads) {
+    SimulatedSummoner summoner;
+    summoner.AddSummoner(7, "Kai", 3);
+    for (const char* id : {"1", "2", "3"}) {
+        summoner.Answer(Request(HOST_METHOD_GET, std::string("/zun-summoner/v1/summoners/") + id));
+    }
+    summoner.SetRecordLimit(2);
+    EXPECT_EQ(summoner.SingleReads(), (std::vector<uint64_t>{2, 3}));
+    summoner.Answer(Request(HOST_METHOD_GET, "/zun-summoner/v1/summoners/7"));
+    EXPECT_EQ(summoner.SingleReads(), (std::vector<uint64_t>{3, 7}));
+}
+
 }  // namespace
 }  // namespace Kolm::Host
