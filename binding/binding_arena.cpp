@@ -341,7 +341,26 @@ void BindingArena::Release(BindingText* text) {
 }
 
 void BindingArena::GrowBuckets() {
-    const std::uint32_t newCount = bucketCount_ * 2;
+    Rehash(bucketCount_ * 2);
+}
+
+void BindingArena::ReserveTexts(std::size_t count) {
+    constexpr std::size_t kLargestReserve = std::size_t{1} << 30;
+    if (count <= bucketCount_ || count > kLargestReserve) {
+        return;
+    }
+    std::uint32_t newCount = bucketCount_ != 0 ? bucketCount_ : kInitialBuckets;
+    while (newCount < count) {
+        newCount *= 2;
+    }
+    try {
+        Rehash(newCount);
+    } catch (const std::bad_alloc&) {
+        // The table keeps growing as texts arrive.
+    }
+}
+
+void BindingArena::Rehash(std::uint32_t newCount) {
     auto** fresh = static_cast<BindingText**>(Allocate(newCount * sizeof(BindingText*)));
     std::memset(fresh, 0, newCount * sizeof(BindingText*));
     for (std::uint32_t i = 0; i < bucketCount_; ++i) {
@@ -354,7 +373,9 @@ void BindingArena::GrowBuckets() {
             entry = next;
         }
     }
-    Free(buckets_, bucketCount_ * sizeof(BindingText*));
+    if (buckets_ != nullptr) {
+        Free(buckets_, bucketCount_ * sizeof(BindingText*));
+    }
     buckets_ = fresh;
     bucketCount_ = newCount;
 }

@@ -52,6 +52,10 @@ class BindingArena {
     static BindingText* SharedEmptyText();
 
     std::size_t InternedTextCount() const { return textCount_; }
+    // Sizes the text table for about `count` texts at once, so a tree about to be filled with
+    // many texts does not rehash them step by step. Only a hint: never shrinks, and a refused
+    // allocation leaves the table as it was.
+    void ReserveTexts(std::size_t count);
 
   private:
     struct PoolPage;
@@ -81,6 +85,7 @@ class BindingArena {
     void* AllocateLarge(std::size_t bytes);
     void FreeLarge(void* block);
     void GrowBuckets();
+    void Rehash(std::uint32_t newCount);
 
     Pool pools_[kPoolCount];
     LargeBlock* large_ = nullptr;

@@ -757,6 +757,14 @@ void BindingProperty::ReserveEntries(std::size_t count) {
     }
 }
 
+void BindingProperty::ReserveTexts(std::size_t count) {
+    try {
+        EnsureArena().ReserveTexts(count);
+    } catch (const std::bad_alloc&) {
+        // Only a hint: texts are interned as usual.
+    }
+}
+
 BindingProperty& BindingProperty::MakeStructure() {
     if (kind_ != BindingKind::Structure) {
         ReleaseContent();

@@ -260,6 +260,9 @@ class BindingProperty {
     void Reserve(std::size_t count);
     // Reserves room for `count` entries; on a Structure only.
     void ReserveEntries(std::size_t count);
+    // A hint that about `count` distinct texts (strings and keys) are about to be stored in this
+    // value's tree: the tree's text table is sized once rather than grown as they arrive.
+    void ReserveTexts(std::size_t count);
 
     // Makes the value an empty Collection or Structure (clearing other content); keeps it when it
     // already is one.

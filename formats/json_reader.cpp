@@ -46,8 +46,10 @@ bool MayDecodeZero(std::string_view text) {
 
 class JsonHandler {
   public:
-    JsonHandler(BindingProperty& root, bool mayDecodeZero)
-        : builder(root), mayDecodeZero(mayDecodeZero) {}
+    JsonHandler(BindingProperty& root, std::string_view text)
+        : builder(root), mayDecodeZero(MayDecodeZero(text)) {
+        builder.ReserveTextsFor(text.size());
+    }
 
     bool TooDeep() const { return tooDeep; }
 
@@ -124,7 +126,7 @@ class JsonHandler {
 template <class Stream>
 BindingResult Parse(Stream& stream, std::string_view text) {
     BindingResult result;
-    JsonHandler handler(result.value, MayDecodeZero(text));
+    JsonHandler handler(result.value, text);
     rapidjson::Reader reader;
     const rapidjson::ParseResult parsed = reader.Parse(stream, handler);
     if (parsed || parsed.Code() == rapidjson::kParseErrorDocumentEmpty) {

@@ -137,6 +137,7 @@ class MessagePackReader {
     MessagePackReader(const std::uint8_t* bytes, std::size_t size, BindingResult& result)
         : bytes(bytes), size(size), result(result), builder(result.value) {
         frames.reserve(16);
+        builder.ReserveTextsFor(bytes != nullptr ? size : 0);
     }
 
     std::size_t Run();

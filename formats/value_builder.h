@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -57,7 +59,17 @@ class ValueBuilder {
     // entry is created Empty when new and reused when the key repeats.
     void SetKey(std::string_view key) {
         Frame& frame = frames.back();
-        frame.pendingEntry = &(*frame.container)[BindingHashedKey(key)];
+        frame.pendingEntry = &(*frame.container)[HashedKey(key, frame)];
+    }
+
+    // Sizes the root's text table for an input of `inputBytes` bytes before reading it, so the
+    // table is not rehashed again and again while a large document fills it. The estimate of
+    // one distinct text per kInputBytesPerText bytes fits documents of records with texts and
+    // costs small inputs nothing (they keep the table's first size).
+    void ReserveTextsFor(std::size_t inputBytes) {
+        if (inputBytes / kInputBytesPerText > kSmallestReserve) {
+            root.ReserveTexts(inputBytes / kInputBytesPerText);
+        }
     }
 
     // Closes the innermost container; returns it.
@@ -84,18 +96,34 @@ class ValueBuilder {
     struct Frame {
         BindingProperty* container;
         BindingProperty* pendingEntry;
+        std::uint32_t keysSet;  // keys selected so far in this container
     };
+    // A key seen at one position of a structure at one depth, with its hash: the structures of
+    // a list mostly repeat their keys in the same order, so the n-th key of the next structure
+    // at that depth is compared with it instead of being hashed again.
+    struct RememberedKey {
+        std::string text;
+        std::uint32_t hash;
+    };
+    static constexpr std::size_t kInputBytesPerText = 128;
+    static constexpr std::size_t kSmallestReserve = 64;
+    // Positions remembered per depth; keys past them are hashed every time.
+    static constexpr std::uint32_t kRememberedKeysPerDepth = 64;
 
     bool Open(BindingProperty& container) {
         if (frames.size() >= kMaxNestingDepth) {
             return false;
         }
-        frames.push_back({&container, nullptr});
+        frames.push_back({&container, nullptr, 0});
         return true;
     }
 
+    BindingHashedKey HashedKey(std::string_view key, Frame& frame);
+
     BindingProperty& root;
     std::vector<Frame> frames;
+    // By depth (frames.size() - 1), then by key position.
+    std::vector<std::vector<RememberedKey>> rememberedKeys;
 };
 
 }  // namespace Kolm

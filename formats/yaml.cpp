@@ -187,6 +187,7 @@ void CountValues(const BindingProperty& value,
 }
 
 void YamlConverter::Run(std::string_view text) {
+    builder.ReserveTextsFor(text.size());
     yaml_parser_t parser;
     if (library.parserInitialize(&parser) == 0) {
         result.Fail("YAML parser error: out of memory. At line: 0 col: 0");

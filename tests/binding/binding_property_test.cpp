@@ -275,6 +275,40 @@ TEST(BindingStructureTest, RepeatedKeysAreInternedOncePerTree) {
     EXPECT_EQ(BindingKind::Empty, list.Kind());
 }
 
+TEST(BindingStructureTest, ReservingTextsKeepsEveryInternedTextAndItsReferences) {
+    BindingProperty list;
+    for (int i = 0; i < 20; ++i) {
+        list.Append()["name"] = "text-" + std::to_string(i % 10);
+    }
+    ASSERT_EQ(11u, list.Arena()->InternedTextCount());
+    list.ReserveTexts(5000);
+    list.ReserveTexts(3);  // never shrinks
+    for (int i = 0; i < 10; ++i) {
+        const std::string text = "text-" + std::to_string(i);
+        const BindingText* entry = list.Arena()->Lookup(text, Fnv1a(text));
+        ASSERT_NE(nullptr, entry) << text;
+        EXPECT_EQ(list.At(static_cast<std::size_t>(i)).Find("name").GetCString(), entry->Chars());
+        EXPECT_EQ(2u, entry->references);
+    }
+    list.Append()["name"] = "text-3";  // found again, not added
+    EXPECT_EQ(11u, list.Arena()->InternedTextCount());
+    for (int i = 0; i < 21; ++i) {
+        list[i].Clear();
+    }
+    EXPECT_EQ(0u, list.Arena()->InternedTextCount());
+}
+
+TEST(BindingStructureTest, ReservingTextsOnAnEmptyValueFillsLikeAnyOther) {
+    BindingProperty value;
+    value.ReserveTexts(100000);
+    EXPECT_EQ(BindingKind::Empty, value.Kind());
+    for (int i = 0; i < 3000; ++i) {
+        value["k" + std::to_string(i)] = "v" + std::to_string(i / 2);
+    }
+    EXPECT_EQ(4500u, value.Arena()->InternedTextCount());
+    EXPECT_EQ("v1499", value.Find("k2999").GetString());
+}
+
 TEST(BindingStructureTest, AppendEntryInOrderFallsBackToTheOrderedInsert) {
     BindingProperty value;
     value.AppendEntryInOrder("b") = 1;

@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 
+#include "binding/binding_arena.h"
 #include "binding/binding_type_registry.h"
 #include "tests/formats/describe_value.h"
 
@@ -38,6 +39,42 @@ TEST(JsonRead, RepeatedMemberReplacesAnEarlierContainerWhole) {
               "{a: [u3], b: {y: u2}}");
     EXPECT_EQ(Describe(ParseJson(R"({"a": [1], "a": null, "b": 1, "b": null})")),
               "{a: null, b: null}");
+}
+
+TEST(JsonRead, StructuresOfAListKeepTheirOwnKeysWhateverTheirNeighboursHad) {
+    EXPECT_EQ(Describe(ParseJson(R"([{"a": 1, "b": 2}, {"b": 3, "a": 4}, {"a": 5, "c": 6},
+                                     {"c": 7}, {"a": 8, "a": 9}, {"": 0, "a": 1}, {"ab": 2}])")),
+              "[{a: u1, b: u2}, {a: u4, b: u3}, {a: u5, c: u6}, {c: u7}, {a: u9}, "
+              "{: u0, a: u1}, {ab: u2}]");
+    EXPECT_EQ(Describe(ParseJson(R"({"x": {"k": 1, "l": 2}, "y": {"l": 3, "k": 4}})")),
+              "{x: {k: u1, l: u2}, y: {k: u4, l: u3}}");
+}
+
+TEST(JsonRead, LargeDocumentInternsEachDistinctTextOnce) {
+    // More keys per structure than the reader remembers by position, in changing orders.
+    std::string text = "[";
+    for (int element = 0; element < 300; ++element) {
+        text += element == 0 ? "{" : ",{";
+        for (int key = 0; key < 80; ++key) {
+            const int shuffled = element % 2 == 0 ? key : 79 - key;
+            text += (key == 0 ? "\"key" : ",\"key") + std::to_string(shuffled) + "\":\"v" +
+                    std::to_string((element * 80 + shuffled) % 1000) + "\"";
+        }
+        text += "}";
+    }
+    text += "]";
+    BindingResult result = ParseJson(text);
+    ASSERT_TRUE(result.Succeeded());
+    EXPECT_EQ(1080u, result.value.Arena()->InternedTextCount());
+    ASSERT_EQ(300u, result.value.Size());
+    for (std::size_t element : {0u, 1u, 299u}) {
+        const BindingProperty& structure = result.value.At(element);
+        ASSERT_EQ(80u, structure.Size());
+        EXPECT_EQ("key0", structure.Entries()[0].Key());
+        EXPECT_EQ("key9", structure.Entries()[79].Key());
+        EXPECT_EQ("v" + std::to_string((element * 80 + 79) % 1000),
+                  structure.Find("key79").GetString());
+    }
 }
 
 TEST(JsonRead, NullMemberExistsAsEmpty) {
