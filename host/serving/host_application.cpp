@@ -80,7 +80,9 @@ int HostApplication::Start(LoadZunClubsFunction entry, std::string* error) {
         return kExitRefused;
     }
     loaded_ = true;
-    bridge_ = std::make_unique<RequestBridge>(record_.apiDescription);
+    // A copy: make_unique forwards by reference, and the packed record's field is unaligned.
+    const HostApiDescription* description = record_.apiDescription;
+    bridge_ = std::make_unique<RequestBridge>(description);
 
     HttpServer::Options serverOptions;
     serverOptions.port = options_.port;

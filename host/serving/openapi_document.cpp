@@ -130,7 +130,8 @@ std::vector<uint32_t> Locations(const HostFunctionEntry& entry) {
     std::vector<uint32_t> locations;
     for (const HostArgumentLocation* at = entry.argumentLocations;
          at != nullptr && locations.size() < entry.argumentCount; at = at->next) {
-        locations.push_back(at->location);
+        const uint32_t location = at->location;  // packed field: copy before binding
+        locations.push_back(location);
     }
     locations.resize(entry.argumentCount, 0);
     return locations;
@@ -432,7 +433,8 @@ std::string BuildOpenApiDocument(const HostApiDescription& description, const Op
         writer.StartObject();
         std::set<uint32_t> methods;
         for (const HostFunctionEntry* entry : byPath[path]) {
-            if (!methods.insert(entry->method).second) {
+            const uint32_t methodCode = entry->method;  // packed field: copy before binding
+            if (!methods.insert(methodCode).second) {
                 continue;  // the first endpoint of a method and path is the one called
             }
             std::string method = MethodName(entry->method);

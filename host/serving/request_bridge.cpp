@@ -143,8 +143,11 @@ HttpResponse ResponseFromRecord(HostResponse& record) {
             500, "the plugin answered with the invalid status " + std::to_string(status));
     }
     for (uint32_t i = 0; record.headers != nullptr && i < record.headerCount; ++i) {
-        if (IsForwardableHeader(record.headers[i].name, record.headers[i].value)) {
-            response.headers.emplace_back(record.headers[i].name, record.headers[i].value);
+        // Copies of the packed record's fields: emplace_back binds its arguments by reference.
+        const char* name = record.headers[i].name;
+        const char* value = record.headers[i].value;
+        if (IsForwardableHeader(name, value)) {
+            response.headers.emplace_back(name, value);
         }
     }
     if (record.release != nullptr) {
