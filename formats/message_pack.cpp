@@ -137,7 +137,9 @@ class MessagePackReader {
     MessagePackReader(const std::uint8_t* bytes, std::size_t size, BindingResult& result)
         : bytes(bytes), size(size), result(result), builder(result.value) {
         frames.reserve(16);
-        builder.ReserveTextsFor(bytes != nullptr ? size : 0);
+        // The binary form is denser than JSON of the same value (no quotes, separators or
+        // digits), so it holds more texts per byte.
+        builder.ReserveTextsFor(bytes != nullptr ? size * 2 : 0);
     }
 
     std::size_t Run();
