@@ -436,14 +436,9 @@ WebResponse ClubsWebService::Invite(Call& call) {
         body ? ReadUnsigned(*body, "inviteeSummonerId") : std::nullopt;
     if (!summonerId)
         return Refusal(400, "INVALID_REQUEST_BODY", "the invitation must name the invitee");
-    const PlayerRecord* invitee = data_.FindPlayerBySummoner(*summonerId);
-    if (!invitee)
-        return Refusal(404, "PLAYER_NOT_FOUND", "no player with this summoner id");
-    const uint64_t accountId = invitee->player.accountId;
-    if (FindEntry(club->active, accountId))
-        return Refusal(409, "ALREADY_MEMBER", "the player is a member already");
-    if (FindEntry(club->invited, accountId))
-        return Refusal(409, "ALREADY_INVITED", "the player is invited already");
+    uint64_t accountId = 0;
+    if (auto refusal = RefuseCandidate(*club, *summonerId, accountId))
+        return *refusal;
     RemoveEntry(club->nominated, accountId);
     const int64_t now = Tick();
     club->invited.push_back({accountId, now, "INVITEE", call.caller.player.accountId});
@@ -463,14 +458,9 @@ WebResponse ClubsWebService::Nominate(Call& call) {
     const std::optional<uint64_t> summonerId = ParseId(call.captures[1]);
     if (!summonerId)
         return Refusal(400, "INVALID_PLAYER_ID", "the summoner id is not a number");
-    const PlayerRecord* nominee = data_.FindPlayerBySummoner(*summonerId);
-    if (!nominee)
-        return Refusal(404, "PLAYER_NOT_FOUND", "no player with this summoner id");
-    const uint64_t accountId = nominee->player.accountId;
-    if (FindEntry(club->active, accountId))
-        return Refusal(409, "ALREADY_MEMBER", "the player is a member already");
-    if (FindEntry(club->invited, accountId))
-        return Refusal(409, "ALREADY_INVITED", "the player is invited already");
+    uint64_t accountId = 0;
+    if (auto refusal = RefuseCandidate(*club, *summonerId, accountId))
+        return *refusal;
     if (FindEntry(club->nominated, accountId))
         return Refusal(409, "ALREADY_NOMINATED", "the player is nominated already");
     if (static_cast<int64_t>(club->nominated.size()) >= limits.clubNominationsMaxPending)
@@ -609,6 +599,20 @@ std::optional<WebResponse> ClubsWebService::RefuseClubAction(const Call& call,
     if (permission && !HasPermission(self->role, permission))
         return Refusal(403, "INSUFFICIENT_PERMISSIONS",
                        std::string("the caller's role lacks ") + permission);
+    return std::nullopt;
+}
+
+std::optional<WebResponse> ClubsWebService::RefuseCandidate(const ServiceClub& club,
+                                                            uint64_t summonerId,
+                                                            uint64_t& accountId) {
+    const PlayerRecord* candidate = data_.FindPlayerBySummoner(summonerId);
+    if (!candidate)
+        return Refusal(404, "PLAYER_NOT_FOUND", "no player with this summoner id");
+    accountId = candidate->player.accountId;
+    if (FindEntry(club.active, accountId))
+        return Refusal(409, "ALREADY_MEMBER", "the player is a member already");
+    if (FindEntry(club.invited, accountId))
+        return Refusal(409, "ALREADY_INVITED", "the player is invited already");
     return std::nullopt;
 }
 

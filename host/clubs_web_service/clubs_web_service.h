@@ -106,6 +106,11 @@ class ClubsWebService {
     std::optional<WebResponse> RefuseClubAction(const Call& call,
                                                 const char* permission,
                                                 ServiceClub*& club);
+    // The account of the player with `summonerId` when that player may be invited or
+    // nominated (known, neither a member nor invited yet), or the refusal.
+    std::optional<WebResponse> RefuseCandidate(const ServiceClub& club,
+                                               uint64_t summonerId,
+                                               uint64_t& accountId);
     bool HasPermission(const std::string& role, const std::string& permission) const;
     WebResponse ChangeRole(Call& call,
                            const char* permission,
