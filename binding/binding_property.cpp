@@ -1,5 +1,6 @@
 #include "binding/binding_property.h"
 
+#include <cassert>
 #include <charconv>
 #include <cmath>
 #include <new>
@@ -637,15 +638,24 @@ const BindingEntry* BindingProperty::FindEntry(const BindingHashedKey& key) cons
 }
 
 BindingProperty& BindingProperty::operator[](const BindingHashedKey& key) {
+    std::uint32_t index;
+    bool inserted;
+    return LocateEntry(key, index, inserted).value_;
+}
+
+BindingEntry& BindingProperty::LocateEntry(const BindingHashedKey& key, std::uint32_t& index,
+                                           bool& inserted) {
     MakeStructure();
-    std::uint32_t size = payload_.storage == nullptr ? 0 : Header(payload_.storage)->size;
+    inserted = false;
+    const std::uint32_t size = payload_.storage == nullptr ? 0 : Header(payload_.storage)->size;
     std::uint32_t position = size;
     if (size > 0) {
         BindingEntry* entries = Items<BindingEntry>(payload_.storage);
         // Building in key order appends; check the last entry before searching.
         const int last = CompareKeys(key.Text(), entries[size - 1].Key());
         if (last == 0) {
-            return entries[size - 1].value_;
+            index = size - 1;
+            return entries[size - 1];
         }
         if (last < 0) {
             std::uint32_t low = 0;
@@ -654,7 +664,8 @@ BindingProperty& BindingProperty::operator[](const BindingHashedKey& key) {
                 const std::uint32_t middle = low + (high - low) / 2;
                 const int order = CompareKeys(entries[middle].Key(), key.Text());
                 if (order == 0) {
-                    return entries[middle].value_;
+                    index = middle;
+                    return entries[middle];
                 }
                 if (order < 0) {
                     low = middle + 1;
@@ -665,20 +676,46 @@ BindingProperty& BindingProperty::operator[](const BindingHashedKey& key) {
             position = low;
         }
     }
+    GrowForEntry(size);
+    BindingEntry& entry = OpenEntryAt(position, size);
+    entry.key_ = arena_->Intern(key.Text(), key.Hash());
+    InitChild(&entry.value_, arena_);
+    index = position;
+    inserted = true;
+    return entry;
+}
+
+BindingProperty& BindingProperty::InsertEntryAt(std::uint32_t index, const BindingText* key) {
+    MakeStructure();
+    const std::uint32_t size = payload_.storage == nullptr ? 0 : Header(payload_.storage)->size;
+    assert(index <= size);
+    assert(index == 0 || CompareKeys(Items<BindingEntry>(payload_.storage)[index - 1].Key(),
+                                     key->View()) < 0);
+    assert(index == size ||
+           CompareKeys(key->View(), Items<BindingEntry>(payload_.storage)[index].Key()) < 0);
+    GrowForEntry(size);
+    BindingEntry& entry = OpenEntryAt(index, size);
+    // The count is bookkeeping of the arena, not part of the text.
+    entry.key_ = BindingArena::AddReference(const_cast<BindingText*>(key));
+    InitChild(&entry.value_, arena_);
+    return entry.value_;
+}
+
+void BindingProperty::GrowForEntry(std::uint32_t size) {
     if (payload_.storage == nullptr || size == Header(payload_.storage)->capacity) {
         GrowItems(size < kFirstCapacity ? kFirstCapacity : size + 1, sizeof(BindingEntry));
     }
-    BindingText* text = arena_->Intern(key.Text(), key.Hash());
+}
+
+BindingEntry& BindingProperty::OpenEntryAt(std::uint32_t index, std::uint32_t size) {
     BindingEntry* entries = Items<BindingEntry>(payload_.storage);
-    if (position < size) {
-        std::memmove(static_cast<void*>(entries + position + 1),
-                     static_cast<const void*>(entries + position),
-                     (size - position) * sizeof(BindingEntry));
+    if (index < size) {
+        std::memmove(static_cast<void*>(entries + index + 1),
+                     static_cast<const void*>(entries + index),
+                     (size - index) * sizeof(BindingEntry));
     }
-    entries[position].key_ = text;
-    InitChild(&entries[position].value_, arena_);
     Header(payload_.storage)->size = size + 1;
-    return entries[position].value_;
+    return entries[index];
 }
 
 BindingProperty& BindingProperty::AppendEntryInOrder(const BindingHashedKey& key) {
@@ -688,13 +725,10 @@ BindingProperty& BindingProperty::AppendEntryInOrder(const BindingHashedKey& key
         CompareKeys(key.Text(), Items<BindingEntry>(payload_.storage)[size - 1].Key()) <= 0) {
         return (*this)[key];
     }
-    if (payload_.storage == nullptr || size == Header(payload_.storage)->capacity) {
-        GrowItems(size < kFirstCapacity ? kFirstCapacity : size + 1, sizeof(BindingEntry));
-    }
-    BindingEntry& entry = Items<BindingEntry>(payload_.storage)[size];
+    GrowForEntry(size);
+    BindingEntry& entry = OpenEntryAt(size, size);
     entry.key_ = arena_->Intern(key.Text(), key.Hash());
     InitChild(&entry.value_, arena_);
-    Header(payload_.storage)->size = size + 1;
     return entry.value_;
 }
 

@@ -243,6 +243,13 @@ class BindingProperty {
     BindingProperty* FindMutable(const BindingHashedKey& key);
     // True when this is a Structure holding `key` (an Empty entry counts).
     bool Contains(const BindingHashedKey& key) const;
+    // The entry of `key`, found or inserted as the key subscript does, with its index among the
+    // entries; `inserted` tells whether it was added now.
+    BindingEntry& LocateEntry(const BindingHashedKey& key, std::uint32_t& index, bool& inserted);
+    // Inserts an Empty entry for `key`, an interned text of this value's arena, at `index` of this
+    // Structure (made one first) and adds one reference to the text. The caller knows that the
+    // key is absent and sorts at that index, as a reader repeating a known key layout does.
+    BindingProperty& InsertEntryAt(std::uint32_t index, const BindingText* key);
     // Appends an Empty entry for `key` to this Structure (made one first) when `key` sorts after
     // every present key, which saves the search; otherwise behaves as the key subscript.
     BindingProperty& AppendEntryInOrder(const BindingHashedKey& key);
@@ -337,6 +344,10 @@ class BindingProperty {
 
     static void InitChild(BindingProperty* slot, BindingArena* arena);
     const BindingEntry* FindEntry(const BindingHashedKey& key) const;
+    // Room for one more entry in a Structure of `size` entries.
+    void GrowForEntry(std::uint32_t size);
+    // Shifts the entries from `index` on by one and counts the new one, left uninitialised.
+    BindingEntry& OpenEntryAt(std::uint32_t index, std::uint32_t size);
     // Makes room for `count` items in this Collection or Structure's block.
     void GrowItems(std::size_t count, std::size_t itemBytes);
     BindingArena& EnsureArena();

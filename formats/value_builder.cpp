@@ -1,31 +1,69 @@
 #include "formats/value_builder.h"
 
+#include "binding/binding_arena.h"
+
 namespace Kolm {
 
 ValueBuilder::ValueBuilder(BindingProperty& root) : root(root) {
     frames.reserve(16);
 }
 
-BindingHashedKey ValueBuilder::HashedKey(std::string_view key, Frame& frame) {
+ValueBuilder::~ValueBuilder() {
+    for (const KeyLayout& layout : keyLayouts) {
+        for (const RememberedKey& remembered : layout.keys) {
+            keyArena->Release(const_cast<BindingText*>(remembered.text));
+        }
+    }
+}
+
+void ValueBuilder::SetKey(std::string_view key) {
+    Frame& frame = frames.back();
+    BindingProperty& structure = *frame.container;
     const std::uint32_t position = frame.keysSet++;
-    if (position >= kRememberedKeysPerDepth) {
-        return BindingHashedKey(key);
-    }
     const std::size_t depth = frames.size() - 1;
-    if (rememberedKeys.size() <= depth) {
-        rememberedKeys.resize(depth + 1);
+    if (position >= kRememberedKeysPerDepth || depth >= kRememberedDepths) {
+        frame.pendingEntry = &structure[key];
+        return;
     }
-    std::vector<RememberedKey>& level = rememberedKeys[depth];
-    if (level.size() <= position) {
-        level.resize(position + 1);
-    } else if (level[position].text.size() == key.size() &&
-               BytesEqual(level[position].text.data(), key.data(), key.size())) {
-        return BindingHashedKey(key, level[position].hash);
+    if (keyLayouts.size() <= depth) {
+        keyLayouts.resize(depth + 1);
     }
-    RememberedKey& remembered = level[position];
-    remembered.text.assign(key.data(), key.size());
-    remembered.hash = Fnv1a(key);
-    return BindingHashedKey(key, remembered.hash);
+    std::vector<RememberedKey>& keys = keyLayouts[depth].keys;
+    std::uint32_t index;
+    bool inserted;
+    if (position < keys.size()) {
+        const RememberedKey& remembered = keys[position];
+        if (remembered.text->length == key.size() &&
+            BytesEqual(remembered.text->Chars(), key.data(), key.size())) {
+            frame.pendingEntry =
+                remembered.index != kNotInserted
+                    ? &structure.InsertEntryAt(remembered.index, remembered.text)
+                    : &structure[BindingHashedKey(key, remembered.text->hash)];
+            return;
+        }
+        // The keys remembered after this one followed another key here; they no longer tell
+        // this structure's layout.
+        for (std::size_t later = position + 1; later < keys.size(); ++later) {
+            keyArena->Release(const_cast<BindingText*>(keys[later].text));
+        }
+        keys.resize(position + 1);
+        BindingEntry& entry = structure.LocateEntry(key, index, inserted);
+        Remember(keys[position], entry, index, inserted);
+        frame.pendingEntry = &entry.Value();
+        return;
+    }
+    BindingEntry& entry = structure.LocateEntry(key, index, inserted);
+    keys.push_back({BindingArena::AddReference(const_cast<BindingText*>(entry.KeyText())),
+                    inserted ? index : kNotInserted});
+    keyArena = structure.Arena();
+    frame.pendingEntry = &entry.Value();
+}
+
+void ValueBuilder::Remember(RememberedKey& remembered, const BindingEntry& entry,
+                            std::uint32_t index, bool inserted) {
+    BindingText* text = BindingArena::AddReference(const_cast<BindingText*>(entry.KeyText()));
+    keyArena->Release(const_cast<BindingText*>(remembered.text));
+    remembered = {text, inserted ? index : kNotInserted};
 }
 
 }  // namespace Kolm

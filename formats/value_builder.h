@@ -26,6 +26,10 @@ class ValueBuilder {
 
     // Builds into `root`, which must outlive the builder.
     explicit ValueBuilder(BindingProperty& root);
+    ~ValueBuilder();
+
+    ValueBuilder(const ValueBuilder&) = delete;
+    ValueBuilder& operator=(const ValueBuilder&) = delete;
 
     // The value the next scalar or container is written into: a new element of the innermost
     // Collection, the pending entry of the innermost Structure (which is then no longer pending)
@@ -52,15 +56,17 @@ class ValueBuilder {
     }
     bool OpenStructure(BindingProperty& target) {
         target.Clear();
-        return Open(target.MakeStructure());
+        BindingProperty& structure = target.MakeStructure();
+        if (frames.size() < keyLayouts.size()) {
+            // Sized like the last structure at this depth, the likely shape of this one.
+            structure.ReserveEntries(keyLayouts[frames.size()].lastCount);
+        }
+        return Open(structure);
     }
 
     // Selects the entry of `key` in the innermost container, which must be a Structure: the
     // entry is created Empty when new and reused when the key repeats.
-    void SetKey(std::string_view key) {
-        Frame& frame = frames.back();
-        frame.pendingEntry = &(*frame.container)[HashedKey(key, frame)];
-    }
+    void SetKey(std::string_view key);
 
     // Sizes the root's text table for an input of `inputBytes` bytes before reading it, so the
     // table is not rehashed again and again while a large document fills it. The estimate of
@@ -74,7 +80,11 @@ class ValueBuilder {
 
     // Closes the innermost container; returns it.
     BindingProperty& Close() {
-        BindingProperty& container = *frames.back().container;
+        const Frame& frame = frames.back();
+        if (frame.container->IsStructure() && frames.size() <= keyLayouts.size()) {
+            keyLayouts[frames.size() - 1].lastCount = frame.keysSet;
+        }
+        BindingProperty& container = *frame.container;
         frames.pop_back();
         return container;
     }
@@ -98,17 +108,27 @@ class ValueBuilder {
         BindingProperty* pendingEntry;
         std::uint32_t keysSet;  // keys selected so far in this container
     };
-    // A key seen at one position of a structure at one depth, with its hash: the structures of
-    // a list mostly repeat their keys in the same order, so the n-th key of the next structure
-    // at that depth is compared with it instead of being hashed again.
+    // The keys of the last structure at one depth, by position, each with the index at which
+    // its entry was inserted. Structures of a list mostly repeat their keys in the same order;
+    // a structure whose first n keys equal the remembered ones has exactly the remembered
+    // entries, so an equal (n+1)-th key is absent and goes to the remembered index, with no
+    // hashing, table look-up or search. A key that differs replaces the remembered one and
+    // drops those after it, so the remembered keys always begin with the current structure's
+    // keys so far.
     struct RememberedKey {
-        std::string text;
-        std::uint32_t hash;
+        const BindingText* text;  // one reference held by the builder
+        std::uint32_t index;      // kNotInserted when the key repeated within its structure
     };
+    struct KeyLayout {
+        std::vector<RememberedKey> keys;
+        std::uint32_t lastCount = 0;  // keys of the last closed structure at this depth
+    };
+    static constexpr std::uint32_t kNotInserted = 0xFFFFFFFFu;
     static constexpr std::size_t kInputBytesPerText = 128;
     static constexpr std::size_t kSmallestReserve = 64;
     // Positions remembered per depth; keys past them are hashed every time.
     static constexpr std::uint32_t kRememberedKeysPerDepth = 64;
+    static constexpr std::size_t kRememberedDepths = 64;
 
     bool Open(BindingProperty& container) {
         if (frames.size() >= kMaxNestingDepth) {
@@ -118,12 +138,15 @@ class ValueBuilder {
         return true;
     }
 
-    BindingHashedKey HashedKey(std::string_view key, Frame& frame);
+    void Remember(RememberedKey& remembered, const BindingEntry& entry, std::uint32_t index,
+                  bool inserted);
 
     BindingProperty& root;
     std::vector<Frame> frames;
-    // By depth (frames.size() - 1), then by key position.
-    std::vector<std::vector<RememberedKey>> rememberedKeys;
+    // By depth (frames.size() - 1).
+    std::vector<KeyLayout> keyLayouts;
+    // The arena of the remembered texts: the root's, taken when the first key is remembered.
+    BindingArena* keyArena = nullptr;
 };
 
 }  // namespace Kolm

@@ -1,0 +1,73 @@
+// The readers' shared builder inserts keys by the remembered layout of the structure before at
+// the same depth; these tests drive it with layouts that repeat, diverge and repeat keys, and
+// compare with the same tree built key by key through the subscript.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "binding/binding_arena.h"
+#include "formats/json.h"
+#include "tests/formats/describe_value.h"
+
+namespace Kolm {
+namespace {
+
+// A random object of keys drawn from a small pool, so neighbouring objects often share their
+// first keys and then diverge; keys may repeat within an object (the last value wins).
+void RandomObject(std::mt19937& random, int depth, std::string& json, BindingProperty& expected) {
+    static const char* kKeys[] = {"id", "name", "a", "ab", "b", "B", "role", "zz", "", "id2"};
+    expected.MakeStructure();
+    json += '{';
+    const int count = static_cast<int>(random() % 7);
+    for (int i = 0; i < count; ++i) {
+        // Mostly the same order as the object before, sometimes another key.
+        const char* key = random() % 4 != 0 ? kKeys[i] : kKeys[random() % 10];
+        json += std::string(i > 0 ? "," : "") + "\"" + key + "\":";
+        BindingProperty& entry = expected[key];
+        if (depth < 3 && random() % 3 == 0) {
+            entry.Clear();
+            RandomObject(random, depth + 1, json, entry);
+        } else {
+            const unsigned number = random() % 100;
+            json += std::to_string(number);
+            entry = number;
+        }
+    }
+    json += '}';
+}
+
+TEST(ValueBuilderKeys, ObjectsOfRepeatedDivergingAndDuplicateKeysMatchKeyByKeyBuilding) {
+    std::mt19937 random(5);
+    for (int round = 0; round < 200; ++round) {
+        std::string json = "[";
+        BindingProperty expected;
+        expected.MakeCollection();
+        for (int i = 0; i < 20; ++i) {
+            json += i > 0 ? "," : "";
+            RandomObject(random, 0, json, expected.Append());
+        }
+        json += ']';
+        BindingResult parsed = ParseJson(json);
+        ASSERT_TRUE(parsed.Succeeded()) << parsed.ErrorText();
+        ASSERT_EQ(Testing::Describe(parsed.value), Testing::Describe(expected)) << json;
+    }
+}
+
+TEST(ValueBuilderKeys, EqualKeysShareOneTextAndNoReferenceOutlivesTheirEntries) {
+    BindingResult parsed = ParseJson(R"([{"x": 1, "y": {"x": 2}}, {"x": 3, "y": {"x": 4}}])");
+    ASSERT_TRUE(parsed.Succeeded()) << parsed.ErrorText();
+    const auto& first = parsed.value.At(0).Entries();
+    const auto& second = parsed.value.At(1).Entries();
+    EXPECT_EQ(first[0].KeyText(), second[0].KeyText());
+    EXPECT_EQ(first[0].KeyText(), parsed.value.At(1).Find("y").Entries()[0].KeyText());
+    // Two keys, each held by its four entries only: the reader keeps no reference of its own.
+    EXPECT_EQ(parsed.value.Arena()->InternedTextCount(), 2u);
+    EXPECT_EQ(first[0].KeyText()->references, 4u);
+    parsed.value.Clear();
+    EXPECT_EQ(parsed.value.Arena()->InternedTextCount(), 0u);
+}
+
+}  // namespace
+}  // namespace Kolm
