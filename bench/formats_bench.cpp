@@ -233,6 +233,35 @@ void CopyValue(benchmark::State& state, const Document* d) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * d->jsonText.size()));
 }
 
+// What every reader must spend at least on texts: the FNV-1a hash by which each String value is
+// interned, over every String value of the document (keys repeat, and the readers hash them only
+// when they differ from the structure before). The hashes are independent, so this is the best
+// case, with the processor overlapping one text's hash with the next.
+void CollectTexts(const Kolm::BindingProperty& value, std::vector<std::string_view>& texts) {
+    if (value.IsString()) {
+        texts.push_back(value.GetString());
+    }
+    for (const Kolm::BindingProperty& element : value.Elements()) {
+        CollectTexts(element, texts);
+    }
+    for (const Kolm::BindingEntry& entry : value.Entries()) {
+        CollectTexts(entry.Value(), texts);
+    }
+}
+
+void HashTexts(benchmark::State& state, const Document* d) {
+    std::vector<std::string_view> texts;
+    CollectTexts(d->value, texts);
+    for (auto _ : state) {
+        std::uint32_t combined = 0;
+        for (std::string_view text : texts) {
+            combined += Kolm::Fnv1a(text);
+        }
+        benchmark::DoNotOptimize(combined);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * d->jsonText.size()));
+}
+
 // --- JSON writing ---
 
 void WriteJson(benchmark::State& state, const Document* d) {
@@ -337,6 +366,7 @@ void RegisterAll() {
         {"RapidJsonReaderNoOp", RapidJsonReaderNoOp},
         {"NlohmannParse", NlohmannParse},
         {"CopyValue", CopyValue},
+        {"HashTexts", HashTexts},
         {"WriteJson", WriteJson},
         {"RapidJsonWriter", RapidJsonWriter},
         {"NlohmannDump", NlohmannDump},

@@ -261,15 +261,19 @@ BindingText* BindingArena::SharedEmptyText() {
     return &gSharedEmpty.text;
 }
 
-const BindingText* BindingArena::Lookup(std::string_view text, std::uint32_t hash) const {
-    if (text.empty()) {
-        return &gSharedEmpty.text;
-    }
-    if (buckets_ == nullptr) {
+BindingText* BindingArena::FindInChain(const Bucket& bucket, std::string_view text,
+                                       std::uint32_t hash) {
+    if (bucket.length == 0) {
         return nullptr;
     }
-    for (const BindingText* entry = buckets_[hash & (bucketCount_ - 1)]; entry != nullptr;
-         entry = entry->next) {
+    BindingText* entry = bucket.head;
+    if (bucket.headHash != hash) {
+        if (bucket.length == 1) {
+            return nullptr;
+        }
+        entry = entry->next;
+    }
+    for (; entry != nullptr; entry = entry->next) {
         if (entry->hash == hash && entry->length == text.size() &&
             BytesEqual(entry->Chars(), text.data(), text.size())) {
             return entry;
@@ -278,32 +282,43 @@ const BindingText* BindingArena::Lookup(std::string_view text, std::uint32_t has
     return nullptr;
 }
 
+void BindingArena::Push(Bucket& bucket, BindingText* entry) {
+    entry->next = bucket.head;
+    bucket.head = entry;
+    bucket.headHash = entry->hash;
+    ++bucket.length;
+}
+
+const BindingText* BindingArena::Lookup(std::string_view text, std::uint32_t hash) const {
+    if (text.empty()) {
+        return &gSharedEmpty.text;
+    }
+    if (buckets_ == nullptr) {
+        return nullptr;
+    }
+    return FindInChain(BucketOf(hash), text, hash);
+}
+
 BindingText* BindingArena::Intern(std::string_view text, std::uint32_t hash) {
     if (text.empty()) {
         return &gSharedEmpty.text;
     }
     if (buckets_ == nullptr) {
-        buckets_ = static_cast<BindingText**>(Allocate(kInitialBuckets * sizeof(BindingText*)));
-        std::memset(buckets_, 0, kInitialBuckets * sizeof(BindingText*));
-        bucketCount_ = kInitialBuckets;
+        Rehash(kInitialBuckets);
     }
-    BindingText*& bucket = buckets_[hash & (bucketCount_ - 1)];
-    for (BindingText* entry = bucket; entry != nullptr; entry = entry->next) {
-        if (entry->hash == hash && entry->length == text.size() &&
-            BytesEqual(entry->Chars(), text.data(), text.size())) {
-            ++entry->references;
-            return entry;
-        }
+    Bucket& bucket = BucketOf(hash);
+    if (BindingText* found = FindInChain(bucket, text, hash)) {
+        ++found->references;
+        return found;
     }
     auto* entry = static_cast<BindingText*>(Allocate(TextBytes(text.size())));
-    entry->next = bucket;
     entry->hash = hash;
     entry->references = 1;
     entry->length = static_cast<std::uint32_t>(text.size());
     char* chars = reinterpret_cast<char*>(entry + 1);
     std::memcpy(chars, text.data(), text.size());
     chars[text.size()] = '\0';
-    bucket = entry;
+    Push(bucket, entry);
     if (++textCount_ > bucketCount_) {
         GrowBuckets();
     }
@@ -316,11 +331,20 @@ BindingText* BindingArena::Intern(const BindingText* text) {
     }
     if (buckets_ != nullptr) {
         // An entry of this arena is found at once by identity.
-        for (BindingText* entry = buckets_[text->hash & (bucketCount_ - 1)]; entry != nullptr;
-             entry = entry->next) {
-            if (entry == text) {
-                ++entry->references;
-                return entry;
+        const Bucket& bucket = BucketOf(text->hash);
+        if (bucket.length != 0 && bucket.headHash == text->hash) {
+            for (BindingText* entry = bucket.head; entry != nullptr; entry = entry->next) {
+                if (entry == text) {
+                    ++entry->references;
+                    return entry;
+                }
+            }
+        } else if (bucket.length > 1) {
+            for (BindingText* entry = bucket.head->next; entry != nullptr; entry = entry->next) {
+                if (entry == text) {
+                    ++entry->references;
+                    return entry;
+                }
             }
         }
     }
@@ -331,11 +355,18 @@ void BindingArena::Release(BindingText* text) {
     if (text == &gSharedEmpty.text || --text->references != 0) {
         return;
     }
-    BindingText** link = &buckets_[text->hash & (bucketCount_ - 1)];
-    while (*link != text) {
-        link = &(*link)->next;
+    Bucket& bucket = BucketOf(text->hash);
+    if (bucket.head == text) {
+        bucket.head = text->next;
+        bucket.headHash = text->next != nullptr ? text->next->hash : 0;
+    } else {
+        BindingText* before = bucket.head;
+        while (before->next != text) {
+            before = before->next;
+        }
+        before->next = text->next;
     }
-    *link = text->next;
+    --bucket.length;
     --textCount_;
     Free(text, TextBytes(text->length));
 }
@@ -361,20 +392,18 @@ void BindingArena::ReserveTexts(std::size_t count) {
 }
 
 void BindingArena::Rehash(std::uint32_t newCount) {
-    auto** fresh = static_cast<BindingText**>(Allocate(newCount * sizeof(BindingText*)));
-    std::memset(fresh, 0, newCount * sizeof(BindingText*));
+    auto* fresh = static_cast<Bucket*>(Allocate(newCount * sizeof(Bucket)));
+    std::memset(static_cast<void*>(fresh), 0, newCount * sizeof(Bucket));
     for (std::uint32_t i = 0; i < bucketCount_; ++i) {
-        BindingText* entry = buckets_[i];
+        BindingText* entry = buckets_[i].head;
         while (entry != nullptr) {
             BindingText* next = entry->next;
-            BindingText*& bucket = fresh[entry->hash & (newCount - 1)];
-            entry->next = bucket;
-            bucket = entry;
+            Push(fresh[entry->hash & (newCount - 1)], entry);
             entry = next;
         }
     }
     if (buckets_ != nullptr) {
-        Free(buckets_, bucketCount_ * sizeof(BindingText*));
+        Free(buckets_, bucketCount_ * sizeof(Bucket));
     }
     buckets_ = fresh;
     bucketCount_ = newCount;

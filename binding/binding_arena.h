@@ -84,12 +84,25 @@ class BindingArena {
     void ReleasePage(Pool& pool, PoolPage* page);
     void* AllocateLarge(std::size_t bytes);
     void FreeLarge(void* block);
+    // A chain of the text table. The head's hash and the chain's length sit beside the head, so
+    // a text that is not there is mostly told apart without loading any entry: a look-up costs
+    // the bucket's cache line and, only for a likely match or a longer chain, the entries'.
+    struct Bucket {
+        BindingText* head;
+        std::uint32_t headHash;
+        std::uint32_t length;
+    };
+
+    Bucket& BucketOf(std::uint32_t hash) const { return buckets_[hash & (bucketCount_ - 1)]; }
+    static BindingText* FindInChain(const Bucket& bucket, std::string_view text,
+                                    std::uint32_t hash);
+    static void Push(Bucket& bucket, BindingText* entry);
     void GrowBuckets();
     void Rehash(std::uint32_t newCount);
 
     Pool pools_[kPoolCount];
     LargeBlock* large_ = nullptr;
-    BindingText** buckets_ = nullptr;
+    Bucket* buckets_ = nullptr;
     std::uint32_t bucketCount_ = 0;
     std::uint32_t textCount_ = 0;
 };

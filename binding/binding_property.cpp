@@ -208,6 +208,10 @@ BindingProperty::BindingProperty(BindingEnumRecord record) {
 }
 
 BindingProperty::BindingProperty(const BindingProperty& other) {
+    // A copy of a whole tree holds exactly its texts: size the new table once for them.
+    if (other.ownsArena_ && other.arena_ != nullptr && other.kind_ >= BindingKind::String) {
+        ReserveTexts(other.arena_->InternedTextCount());
+    }
     CopyFrom(other);
 }
 

@@ -20,15 +20,11 @@ void ValueBuilder::SetKey(std::string_view key) {
     Frame& frame = frames.back();
     BindingProperty& structure = *frame.container;
     const std::uint32_t position = frame.keysSet++;
-    const std::size_t depth = frames.size() - 1;
-    if (position >= kRememberedKeysPerDepth || depth >= kRememberedDepths) {
+    if (position >= kRememberedKeysPerDepth || frame.layout == nullptr) {
         frame.pendingEntry = &structure[key];
         return;
     }
-    if (keyLayouts.size() <= depth) {
-        keyLayouts.resize(depth + 1);
-    }
-    std::vector<RememberedKey>& keys = keyLayouts[depth].keys;
+    std::vector<RememberedKey>& keys = frame.layout->keys;
     std::uint32_t index;
     bool inserted;
     if (position < keys.size()) {

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <array>
 #include <string_view>
 #include <vector>
 
@@ -52,16 +53,17 @@ class ValueBuilder {
     // repeated key's earlier container is cleared first, so the last value wins whole.
     bool OpenCollection(BindingProperty& target) {
         target.Clear();
-        return Open(target.MakeCollection());
+        return Open(target.MakeCollection(), nullptr);
     }
     bool OpenStructure(BindingProperty& target) {
         target.Clear();
         BindingProperty& structure = target.MakeStructure();
-        if (frames.size() < keyLayouts.size()) {
+        KeyLayout* layout = frames.size() < kRememberedDepths ? &keyLayouts[frames.size()] : nullptr;
+        if (layout != nullptr) {
             // Sized like the last structure at this depth, the likely shape of this one.
-            structure.ReserveEntries(keyLayouts[frames.size()].lastCount);
+            structure.ReserveEntries(layout->lastCount);
         }
-        return Open(structure);
+        return Open(structure, layout);
     }
 
     // Selects the entry of `key` in the innermost container, which must be a Structure: the
@@ -81,8 +83,8 @@ class ValueBuilder {
     // Closes the innermost container; returns it.
     BindingProperty& Close() {
         const Frame& frame = frames.back();
-        if (frame.container->IsStructure() && frames.size() <= keyLayouts.size()) {
-            keyLayouts[frames.size() - 1].lastCount = frame.keysSet;
+        if (frame.layout != nullptr) {
+            frame.layout->lastCount = frame.keysSet;
         }
         BindingProperty& container = *frame.container;
         frames.pop_back();
@@ -101,13 +103,6 @@ class ValueBuilder {
     }
 
   private:
-    // An open container. Pointers stay valid because only the innermost container ever grows:
-    // an open container's parent is not changed until the container is closed.
-    struct Frame {
-        BindingProperty* container;
-        BindingProperty* pendingEntry;
-        std::uint32_t keysSet;  // keys selected so far in this container
-    };
     // The keys of the last structure at one depth, by position, each with the index at which
     // its entry was inserted. Structures of a list mostly repeat their keys in the same order;
     // a structure whose first n keys equal the remembered ones has exactly the remembered
@@ -124,17 +119,25 @@ class ValueBuilder {
         std::uint32_t lastCount = 0;  // keys of the last closed structure at this depth
     };
     static constexpr std::uint32_t kNotInserted = 0xFFFFFFFFu;
+    // An open container. Pointers stay valid because only the innermost container ever grows:
+    // an open container's parent is not changed until the container is closed.
+    struct Frame {
+        BindingProperty* container;
+        BindingProperty* pendingEntry;
+        KeyLayout* layout;      // of a Structure at a remembered depth; null otherwise
+        std::uint32_t keysSet;  // keys selected so far in this container
+    };
     static constexpr std::size_t kInputBytesPerText = 128;
     static constexpr std::size_t kSmallestReserve = 64;
     // Positions remembered per depth; keys past them are hashed every time.
     static constexpr std::uint32_t kRememberedKeysPerDepth = 64;
     static constexpr std::size_t kRememberedDepths = 64;
 
-    bool Open(BindingProperty& container) {
+    bool Open(BindingProperty& container, KeyLayout* layout) {
         if (frames.size() >= kMaxNestingDepth) {
             return false;
         }
-        frames.push_back({&container, nullptr, 0});
+        frames.push_back({&container, nullptr, layout, 0});
         return true;
     }
 
@@ -143,8 +146,8 @@ class ValueBuilder {
 
     BindingProperty& root;
     std::vector<Frame> frames;
-    // By depth (frames.size() - 1).
-    std::vector<KeyLayout> keyLayouts;
+    // By depth (frames.size() - 1), for the first kRememberedDepths depths.
+    std::array<KeyLayout, kRememberedDepths> keyLayouts;
     // The arena of the remembered texts: the root's, taken when the first key is remembered.
     BindingArena* keyArena = nullptr;
 };
