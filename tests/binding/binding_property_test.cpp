@@ -537,5 +537,18 @@ TEST(BindingResultTest, ErrorTextNeedsAStringUnderError) {
     EXPECT_EQ("", result.ErrorText());
 }
 
+TEST(BytesEqualTest, TellsADifferenceAtEveryPositionOfEveryLength) {
+    for (std::size_t length = 0; length <= 40; ++length) {
+        std::string a(length, 'k');
+        std::string b = a;
+        EXPECT_TRUE(BytesEqual(a.data(), b.data(), length)) << length;
+        for (std::size_t at = 0; at < length; ++at) {
+            b[at] = 'K';
+            EXPECT_FALSE(BytesEqual(a.data(), b.data(), length)) << length << " at " << at;
+            b[at] = 'k';
+        }
+    }
+}
+
 }  // namespace
 }  // namespace Kolm
