@@ -16,10 +16,8 @@ ValueBuilder::~ValueBuilder() {
     }
 }
 
-void ValueBuilder::SetKey(std::string_view key) {
-    Frame& frame = frames.back();
+void ValueBuilder::SetOtherKey(Frame& frame, std::uint32_t position, std::string_view key) {
     BindingProperty& structure = *frame.container;
-    const std::uint32_t position = frame.keysSet++;
     if (position >= kRememberedKeysPerDepth || frame.layout == nullptr) {
         frame.pendingEntry = &structure[key];
         return;
@@ -31,10 +29,8 @@ void ValueBuilder::SetKey(std::string_view key) {
         const RememberedKey& remembered = keys[position];
         if (remembered.text->length == key.size() &&
             BytesEqual(remembered.text->Chars(), key.data(), key.size())) {
-            frame.pendingEntry =
-                remembered.index != kNotInserted
-                    ? &structure.InsertEntryAt(remembered.index, remembered.text)
-                    : &structure[BindingHashedKey(key, remembered.text->hash)];
+            // The key repeated within the structure before, and so it does here.
+            frame.pendingEntry = &structure[BindingHashedKey(key, remembered.text->hash)];
             return;
         }
         // The keys remembered after this one followed another key here; they no longer tell

@@ -68,7 +68,21 @@ class ValueBuilder {
 
     // Selects the entry of `key` in the innermost container, which must be a Structure: the
     // entry is created Empty when new and reused when the key repeats.
-    void SetKey(std::string_view key);
+    void SetKey(std::string_view key) {
+        Frame& frame = frames.back();
+        const std::uint32_t position = frame.keysSet++;
+        if (frame.layout != nullptr && position < frame.layout->keys.size()) {
+            // The common case, the key the structure before had here: insert it where it went.
+            const RememberedKey& remembered = frame.layout->keys[position];
+            if (remembered.index != kNotInserted && remembered.text->length == key.size() &&
+                BytesEqual(remembered.text->Chars(), key.data(), key.size())) {
+                frame.pendingEntry =
+                    &frame.container->InsertEntryAt(remembered.index, remembered.text);
+                return;
+            }
+        }
+        SetOtherKey(frame, position, key);
+    }
 
     // Sizes the root's text table for an input of `inputBytes` bytes before reading it, so the
     // table is not rehashed again and again while a large document fills it. The estimate of
@@ -141,6 +155,7 @@ class ValueBuilder {
         return true;
     }
 
+    void SetOtherKey(Frame& frame, std::uint32_t position, std::string_view key);
     void Remember(RememberedKey& remembered, const BindingEntry& entry, std::uint32_t index,
                   bool inserted);
 
