@@ -86,6 +86,9 @@ TEST(JsonRead, NullMemberExistsAsEmpty) {
 
 TEST(JsonRead, StringsStopAtTheirFirstZeroCharacter) {
     EXPECT_EQ(Describe(ParseJson(R"(["ab\u0000cd", "\u00e9\n"])")), "[\"ab\", \"\xC3\xA9\n\"]");
+    // Keys too, and escapes that decode to other characters do not cut.
+    EXPECT_EQ(Describe(ParseJson(R"({"k\u0000x": "v\u0000", "k2": "a\u0041\u0000", "k3": "b\u00e9"})")),
+              "{k: \"v\", k2: \"aA\", k3: \"b\xC3\xA9\"}");
 }
 
 TEST(JsonRead, WhiteSpaceOnlyIsAnEmptyValueWithoutError) {
