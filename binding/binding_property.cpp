@@ -706,9 +706,17 @@ BindingProperty& BindingProperty::InsertEntryAt(std::uint32_t index, const Bindi
 }
 
 void BindingProperty::GrowForEntry(std::uint32_t size) {
-    if (payload_.storage == nullptr || size == Header(payload_.storage)->capacity) {
-        GrowItems(size < kFirstCapacity ? kFirstCapacity : size + 1, sizeof(BindingEntry));
+    if (payload_.storage != nullptr && size < Header(payload_.storage)->capacity) {
+        return;
     }
+    // Small structures grow a pool block at a time, which keeps them tight; past the largest
+    // pooled block they double, so a structure of n entries is not copied n times.
+    std::size_t count = size < kFirstCapacity ? kFirstCapacity : std::size_t{size} + 1;
+    if (ArrayBytes(static_cast<std::uint32_t>(count), sizeof(BindingEntry)) >
+        BindingArena::kLargestPooledBlock) {
+        count = std::size_t{size} * 2;
+    }
+    GrowItems(count, sizeof(BindingEntry));
 }
 
 BindingEntry& BindingProperty::OpenEntryAt(std::uint32_t index, std::uint32_t size) {

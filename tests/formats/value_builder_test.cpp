@@ -9,6 +9,7 @@
 
 #include "binding/binding_arena.h"
 #include "formats/json.h"
+#include "platform/framework_allocator.h"
 #include "tests/formats/describe_value.h"
 
 namespace Kolm {
@@ -67,6 +68,21 @@ TEST(ValueBuilderKeys, EqualKeysShareOneTextAndNoReferenceOutlivesTheirEntries) 
     EXPECT_EQ(first[0].KeyText()->references, 4u);
     parsed.value.Clear();
     EXPECT_EQ(parsed.value.Arena()->InternedTextCount(), 0u);
+}
+
+TEST(ValueBuilderKeys, AnObjectOfManyKeysIsNotCopiedAtEveryKey) {
+    std::string json = "{";
+    for (int i = 0; i < 20000; ++i) {
+        json += (i > 0 ? ",\"k" : "\"k") + std::to_string(i) + "\":0";
+    }
+    json += "}";
+    const PluginMemoryStats& stats = MemoryStats();
+    const std::uint64_t before = stats.bytesAllocated.load();
+    BindingResult parsed = ParseJson(json);
+    ASSERT_TRUE(parsed.Succeeded()) << parsed.ErrorText();
+    EXPECT_EQ(parsed.value.Size(), 20000u);
+    // The entries are 640 KB; growing them one entry at a time would hand out 6.4 GB in all.
+    EXPECT_LT(stats.bytesAllocated.load() - before, std::uint64_t{16} << 20);
 }
 
 }  // namespace
