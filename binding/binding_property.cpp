@@ -844,7 +844,13 @@ BindingProperty& BindingProperty::Element(std::size_t index) {
     MakeCollection();
     const std::size_t size = Size();
     if (index >= size) {
-        GrowItems(index + 1, sizeof(BindingProperty));
+        // Filling a collection index by index doubles it as Append does, rather than copying it
+        // at every new index; reserved room is used first.
+        const std::size_t capacity =
+            payload_.storage == nullptr ? 0 : Header(payload_.storage)->capacity;
+        if (index >= capacity) {
+            GrowItems(index + 1 > size * 2 ? index + 1 : size * 2, sizeof(BindingProperty));
+        }
         BindingProperty* items = Items<BindingProperty>(payload_.storage);
         for (std::size_t i = size; i <= index; ++i) {
             InitChild(&items[i], arena_);

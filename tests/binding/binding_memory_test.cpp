@@ -74,6 +74,20 @@ TEST(BindingMemoryTest, HeapAllocationsDoNotGrowWithScalarValues) {
     EXPECT_LT(MemoryStats().allocations.load() - allocationsBefore, 12u);
 }
 
+TEST(BindingMemoryTest, GrowingByKeyOrByIndexIsNotACopyPerItem) {
+    const std::uint64_t before = MemoryStats().bytesAllocated.load();
+    BindingProperty byKey;
+    BindingProperty byIndex;
+    for (int i = 0; i < 20000; ++i) {
+        byKey[std::to_string(i)] = i;  // most keys sort inside, not at the end
+        byIndex[i] = i;
+    }
+    EXPECT_EQ(byKey.Size(), 20000u);
+    EXPECT_EQ(byIndex.At(19999).GetSigned(), 19999);
+    // 640 KB of entries and 480 KB of elements; a copy per item would be about 11 GB in all.
+    EXPECT_LT(MemoryStats().bytesAllocated.load() - before, std::uint64_t{16} << 20);
+}
+
 TEST(BindingMemoryTest, TreesOnSeveralThreadsShareThePageSource) {
     const std::uint64_t heapBefore = HeapInUse();
     const std::size_t pagesBefore = BindingPageSource::CurrentStats().pagesInUse;
