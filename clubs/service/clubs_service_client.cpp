@@ -48,18 +48,16 @@ bool ExchangeFailed(const ServiceHttpAnswer& answer) {
 }
 
 // A refusal: the text is the body's "errorCode", or the JSON reader's message when the body is
-// not JSON. An empty body reads as an empty value and so has no "errorCode".
+// not JSON. An empty body reads as an empty value and so has no "errorCode"; a code with no text
+// (empty, null, a list or a structure) counts as none, so that every refusal says something.
 template <class Answer>
 ApiResponse<Answer> Refusal(const ServiceHttpAnswer& response) {
     const BindingResult parsed = ParseJson(response.body);
     if (!parsed.Succeeded()) {
         return ApiResponse<Answer>::Failure(response.status, parsed.ErrorText());
     }
-    const BindingHashedKey errorCode("errorCode");
-    if (!parsed.value.Contains(errorCode)) {
-        return ApiResponse<Answer>::Failure(response.status, kUnknownError);
-    }
-    return ApiResponse<Answer>::Failure(response.status, parsed.value.Find(errorCode).ToString());
+    const std::string code = parsed.value.Find(BindingHashedKey("errorCode")).ToString();
+    return ApiResponse<Answer>::Failure(response.status, code.empty() ? kUnknownError : code);
 }
 
 }  // namespace
