@@ -11,7 +11,7 @@ ValueBuilder::ValueBuilder(BindingProperty& root) : root(root) {
 ValueBuilder::~ValueBuilder() {
     for (const KeyLayout& layout : keyLayouts) {
         for (const RememberedKey& remembered : layout.keys) {
-            keyArena->Release(const_cast<BindingText*>(remembered.text));
+            keyArena->Release(remembered.text);
         }
     }
 }
@@ -23,8 +23,6 @@ void ValueBuilder::SetOtherKey(Frame& frame, std::uint32_t position, std::string
         return;
     }
     std::vector<RememberedKey>& keys = frame.layout->keys;
-    std::uint32_t index;
-    bool inserted;
     if (position < keys.size()) {
         const RememberedKey& remembered = keys[position];
         if (remembered.text->length == key.size() &&
@@ -33,29 +31,22 @@ void ValueBuilder::SetOtherKey(Frame& frame, std::uint32_t position, std::string
             frame.pendingEntry = &structure[BindingHashedKey(key, remembered.text->hash)];
             return;
         }
-        // The keys remembered after this one followed another key here; they no longer tell
-        // this structure's layout.
-        for (std::size_t later = position + 1; later < keys.size(); ++later) {
-            keyArena->Release(const_cast<BindingText*>(keys[later].text));
+        // This key and the ones remembered after it followed another key here; they no longer
+        // tell this structure's layout.
+        for (std::size_t later = position; later < keys.size(); ++later) {
+            keyArena->Release(keys[later].text);
         }
-        keys.resize(position + 1);
-        BindingEntry& entry = structure.LocateEntry(key, index, inserted);
-        Remember(keys[position], entry, index, inserted);
-        frame.pendingEntry = &entry.Value();
-        return;
+        keys.resize(position);
     }
+    std::uint32_t index;
+    bool inserted;
     BindingEntry& entry = structure.LocateEntry(key, index, inserted);
+    // The builder's own reference keeps the text while its entry may go (a repeated key's
+    // structure is cleared); the count is the arena's bookkeeping, not part of the text.
     keys.push_back({BindingArena::AddReference(const_cast<BindingText*>(entry.KeyText())),
                     inserted ? index : kNotInserted});
     keyArena = structure.Arena();
     frame.pendingEntry = &entry.Value();
-}
-
-void ValueBuilder::Remember(RememberedKey& remembered, const BindingEntry& entry,
-                            std::uint32_t index, bool inserted) {
-    BindingText* text = BindingArena::AddReference(const_cast<BindingText*>(entry.KeyText()));
-    keyArena->Release(const_cast<BindingText*>(remembered.text));
-    remembered = {text, inserted ? index : kNotInserted};
 }
 
 }  // namespace Kolm

@@ -125,8 +125,8 @@ class ValueBuilder {
     // drops those after it, so the remembered keys always begin with the current structure's
     // keys so far.
     struct RememberedKey {
-        const BindingText* text;  // one reference held by the builder
-        std::uint32_t index;      // kNotInserted when the key repeated within its structure
+        BindingText* text;    // one reference held by the builder
+        std::uint32_t index;  // kNotInserted when the key repeated within its structure
     };
     struct KeyLayout {
         std::vector<RememberedKey> keys;
@@ -156,8 +156,6 @@ class ValueBuilder {
     }
 
     void SetOtherKey(Frame& frame, std::uint32_t position, std::string_view key);
-    void Remember(RememberedKey& remembered, const BindingEntry& entry, std::uint32_t index,
-                  bool inserted);
 
     BindingProperty& root;
     std::vector<Frame> frames;
