@@ -75,6 +75,18 @@ constexpr std::uint32_t Fnv1a(std::string_view text) {
     return Fnv1a(text.data(), text.size());
 }
 
+// Equality of the first and the last sizeof(Word) bytes of two ranges of `length` bytes, which
+// cover the ranges whole when length is from sizeof(Word) to twice that.
+template <class Word>
+[[gnu::always_inline]] inline bool EndWordsEqual(const char* a, const char* b, std::size_t length) {
+    Word a0, b0, a1, b1;
+    std::memcpy(&a0, a, sizeof(Word));
+    std::memcpy(&b0, b, sizeof(Word));
+    std::memcpy(&a1, a + length - sizeof(Word), sizeof(Word));
+    std::memcpy(&b1, b + length - sizeof(Word), sizeof(Word));
+    return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+}
+
 // Equality of two byte ranges of `length` bytes. Short ranges (keys, most texts) are compared as
 // two overlapping words, so texts of many different lengths cost no mispredicted loop exits. It
 // sits in the innermost loops of look-ups, so it is always inlined.
@@ -83,20 +95,10 @@ constexpr std::uint32_t Fnv1a(std::string_view text) {
         return std::memcmp(a, b, length) == 0;
     }
     if (length >= 8) {
-        std::uint64_t a0, b0, a1, b1;
-        std::memcpy(&a0, a, 8);
-        std::memcpy(&b0, b, 8);
-        std::memcpy(&a1, a + length - 8, 8);
-        std::memcpy(&b1, b + length - 8, 8);
-        return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+        return EndWordsEqual<std::uint64_t>(a, b, length);
     }
     if (length >= 4) {
-        std::uint32_t a0, b0, a1, b1;
-        std::memcpy(&a0, a, 4);
-        std::memcpy(&b0, b, 4);
-        std::memcpy(&a1, a + length - 4, 4);
-        std::memcpy(&b1, b + length - 4, 4);
-        return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+        return EndWordsEqual<std::uint32_t>(a, b, length);
     }
     if (length == 0) {
         return true;
