@@ -13,6 +13,7 @@ namespace {
 constexpr std::uint32_t kBlockSizes[] = {16, 32, 48, 64, 96, 128, 192, 256, 384, 512, 768, 1024};
 constexpr std::uint16_t kNoBlock = 0xFFFF;
 constexpr std::uint32_t kInitialBuckets = 8;
+constexpr std::size_t kLargestText = std::size_t{1} << 31;
 
 // Pool index by size in 16-byte steps, for sizes up to kLargestPooledBlock.
 constexpr std::array<std::int8_t, 65> MakePoolIndexTable() {
@@ -310,6 +311,10 @@ BindingText* BindingArena::Intern(std::string_view text, std::uint32_t hash) {
     if (BindingText* found = FindInChain(bucket, text, hash)) {
         ++found->references;
         return found;
+    }
+    // Lengths are kept in 32 bits; a text near that is beyond any real tree.
+    if (text.size() >= kLargestText) {
+        throw std::bad_alloc();
     }
     auto* entry = static_cast<BindingText*>(Allocate(TextBytes(text.size())));
     entry->hash = hash;

@@ -681,8 +681,10 @@ BindingEntry& BindingProperty::LocateEntry(const BindingHashedKey& key, std::uin
         }
     }
     GrowForEntry(size);
+    // Interning may throw; the entries are only shifted once nothing else can fail.
+    BindingText* text = arena_->Intern(key.Text(), key.Hash());
     BindingEntry& entry = OpenEntryAt(position, size);
-    entry.key_ = arena_->Intern(key.Text(), key.Hash());
+    entry.key_ = text;
     InitChild(&entry.value_, arena_);
     index = position;
     inserted = true;
@@ -738,8 +740,9 @@ BindingProperty& BindingProperty::AppendEntryInOrder(const BindingHashedKey& key
         return (*this)[key];
     }
     GrowForEntry(size);
+    BindingText* text = arena_->Intern(key.Text(), key.Hash());
     BindingEntry& entry = OpenEntryAt(size, size);
-    entry.key_ = arena_->Intern(key.Text(), key.Hash());
+    entry.key_ = text;
     InitChild(&entry.value_, arena_);
     return entry.value_;
 }

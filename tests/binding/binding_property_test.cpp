@@ -493,6 +493,21 @@ TEST(BindingCollectionTest, AbsurdSizesAreRefusedWithoutCorruption) {
     EXPECT_EQ(1, value.At(0).GetSigned());
 }
 
+TEST(BindingStructureTest, AKeyThatCannotBeStoredLeavesTheStructureAsItWas) {
+    BindingProperty value;
+    value["b"] = 1;
+    value["d"] = 2;
+    // A key as long as the 32-bit lengths allow and more; its hash is given, so it is never read.
+    const std::string shortText = "c";
+    const BindingHashedKey tooLong(std::string_view(shortText.data(), std::size_t{1} << 31), 7);
+    EXPECT_THROW(value[tooLong], std::bad_alloc);
+    EXPECT_EQ(2u, value.Size());
+    EXPECT_EQ(1, value.Find("b").GetSigned());
+    EXPECT_EQ(2, value.Find("d").GetSigned());
+    value["c"] = 3;
+    EXPECT_EQ(3u, value.Size());
+}
+
 TEST(BindingMoveTest, ClearKeepsTheArenaAndReleasesTexts) {
     BindingProperty value = SampleTree();
     BindingArena* arena = value.Arena();
