@@ -90,6 +90,17 @@ TEST(MessagePackRead, RepeatedMapKeyKeepsTheLastValue) {
     EXPECT_EQ(Read({0x82, 0xA1, 'a', 0x01, 0xA1, 'a', 0xC0}), "{a: null}");
 }
 
+TEST(MessagePackRead, MapsThatEndEarlyHoldOnlyTheKeysThatCame) {
+    // After two maps of the same keys a third one of fewer keys, or one the input ends inside,
+    // holds only its own keys.
+    EXPECT_EQ(Read({0x93, 0x82, 0xA1, 'a', 0x01, 0xA1, 'b', 0x02, 0x82, 0xA1, 'a', 0x03, 0xA1, 'b',
+                    0x04, 0x81, 0xA1, 'a', 0x05}),
+              "[{a: s1, b: s2}, {a: s3, b: s4}, {a: s5}]");
+    EXPECT_EQ(Read({0x93, 0x82, 0xA1, 'a', 0x01, 0xA1, 'b', 0x02, 0x82, 0xA1, 'a', 0x03, 0xA1, 'b',
+                    0x04, 0x82, 0xA1, 'b', 0x05}),
+              "[{a: s1, b: s2}, {a: s3, b: s4}, {b: s5}]");
+}
+
 TEST(MessagePackRead, StopsAfterTheRootValue) {
     const Parsed parsed = Parse({0x01, 0x02});
     EXPECT_EQ(parsed.description, "s1");

@@ -16,20 +16,22 @@ namespace Kolm {
 namespace {
 
 // A random object of keys drawn from a small pool, so neighbouring objects often share their
-// first keys and then diverge; keys may repeat within an object (the last value wins).
-void RandomObject(std::mt19937& random, int depth, std::string& json, BindingProperty& expected) {
+// first keys and then diverge, end early or go on; keys may repeat within an object (the last
+// value wins). With `sameShape` most objects have six keys in the same order, as records do.
+void RandomObject(std::mt19937& random, int depth, bool sameShape, std::string& json,
+                  BindingProperty& expected) {
     static const char* kKeys[] = {"id", "name", "a", "ab", "b", "B", "role", "zz", "", "id2"};
     expected.MakeStructure();
     json += '{';
-    const int count = static_cast<int>(random() % 7);
+    const int count = sameShape && random() % 8 != 0 ? 6 : static_cast<int>(random() % 7);
     for (int i = 0; i < count; ++i) {
         // Mostly the same order as the object before, sometimes another key.
-        const char* key = random() % 4 != 0 ? kKeys[i] : kKeys[random() % 10];
+        const char* key = random() % (sameShape ? 16 : 4) != 0 ? kKeys[i] : kKeys[random() % 10];
         json += std::string(i > 0 ? "," : "") + "\"" + key + "\":";
         BindingProperty& entry = expected[key];
         if (depth < 3 && random() % 3 == 0) {
             entry.Clear();
-            RandomObject(random, depth + 1, json, entry);
+            RandomObject(random, depth + 1, sameShape, json, entry);
         } else {
             const unsigned number = random() % 100;
             json += std::to_string(number);
@@ -41,18 +43,22 @@ void RandomObject(std::mt19937& random, int depth, std::string& json, BindingPro
 
 TEST(ValueBuilderKeys, ObjectsOfRepeatedDivergingAndDuplicateKeysMatchKeyByKeyBuilding) {
     std::mt19937 random(5);
-    for (int round = 0; round < 200; ++round) {
+    for (int round = 0; round < 400; ++round) {
+        const bool sameShape = round % 2 == 1;
         std::string json = "[";
         BindingProperty expected;
         expected.MakeCollection();
         for (int i = 0; i < 20; ++i) {
             json += i > 0 ? "," : "";
-            RandomObject(random, 0, json, expected.Append());
+            RandomObject(random, 0, sameShape, json, expected.Append());
         }
         json += ']';
         BindingResult parsed = ParseJson(json);
         ASSERT_TRUE(parsed.Succeeded()) << parsed.ErrorText();
         ASSERT_EQ(Testing::Describe(parsed.value), Testing::Describe(expected)) << json;
+        // No entry may be left without its key's reference, nor a key with one too many.
+        parsed.value.Clear();
+        ASSERT_EQ(parsed.value.Arena()->InternedTextCount(), 0u) << json;
     }
 }
 
