@@ -150,14 +150,17 @@ class MessagePackReader {
     bool NextTarget(BindingProperty*& target);
     void ReadKey(std::uint8_t byte);
     void ReadValue(std::uint8_t byte, BindingProperty& target);
-    void ReadString(std::uint32_t length, BindingProperty& target);
+    [[gnu::always_inline]] inline void ReadString(std::uint32_t length, BindingProperty& target);
+    void FailTruncatedString(std::uint32_t length);
     void ReadBlob(std::uint32_t length, BindingProperty& target);
     void OpenArray(std::uint32_t count, BindingProperty& target);
     void OpenMap(std::uint32_t count, BindingProperty& target);
 
     // Reads an N-byte big-endian payload; fails with the truncation message when it is short.
+    // It runs for most tokens, so it is inlined into the token switch; the failure is not.
     template <class T>
-    bool ReadBigEndian(T& value);
+    [[gnu::always_inline]] inline bool ReadBigEndian(T& value);
+    void FailTruncated(std::size_t payloadBytes);
     std::size_t Remaining() const { return size - position; }
     void Fail(const std::string& message) { result.Fail(message); }
 
@@ -172,15 +175,8 @@ class MessagePackReader {
 
 template <class T>
 bool MessagePackReader::ReadBigEndian(T& value) {
-    static constexpr const char* kTruncated[] = {
-        "Invalid MessagePack data. 8-bit integer value at position %1 is truncated.",
-        "Invalid MessagePack data. 16-bit integer value at position %1 is truncated.",
-        "Invalid MessagePack data. 32-bit integer value at position %1 is truncated.",
-        "Invalid MessagePack data. 64-bit integer value at position %1 is truncated.",
-    };
-    constexpr int kSizeIndex = sizeof(T) == 1 ? 0 : sizeof(T) == 2 ? 1 : sizeof(T) == 4 ? 2 : 3;
     if (Remaining() < sizeof(T)) {
-        Fail(Format(kTruncated[kSizeIndex], position));
+        FailTruncated(sizeof(T));
         return false;
     }
     std::uint64_t bits = 0;
@@ -199,6 +195,17 @@ bool MessagePackReader::ReadBigEndian(T& value) {
         std::memcpy(&value, &bits, sizeof value);
     }
     return true;
+}
+
+void MessagePackReader::FailTruncated(std::size_t payloadBytes) {
+    static constexpr const char* kTruncated[] = {
+        "Invalid MessagePack data. 8-bit integer value at position %1 is truncated.",
+        "Invalid MessagePack data. 16-bit integer value at position %1 is truncated.",
+        "Invalid MessagePack data. 32-bit integer value at position %1 is truncated.",
+        "Invalid MessagePack data. 64-bit integer value at position %1 is truncated.",
+    };
+    const int sizeIndex = payloadBytes == 1 ? 0 : payloadBytes == 2 ? 1 : payloadBytes == 4 ? 2 : 3;
+    Fail(Format(kTruncated[sizeIndex], position));
 }
 
 std::size_t MessagePackReader::Run() {
@@ -442,12 +449,16 @@ void MessagePackReader::ReadValue(std::uint8_t byte, BindingProperty& target) {
 
 void MessagePackReader::ReadString(std::uint32_t length, BindingProperty& target) {
     if (Remaining() < length) {
-        Fail(Format("Invalid MessagePack data. String of size %1 at position %2 is truncated.",
-                    length, position));
+        FailTruncatedString(length);
         return;
     }
     target = std::string_view(reinterpret_cast<const char*>(bytes + position), length);
     position += length;
+}
+
+void MessagePackReader::FailTruncatedString(std::uint32_t length) {
+    Fail(Format("Invalid MessagePack data. String of size %1 at position %2 is truncated.", length,
+                position));
 }
 
 void MessagePackReader::ReadBlob(std::uint32_t length, BindingProperty& target) {
