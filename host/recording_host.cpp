@@ -16,24 +16,12 @@ char kNoHttpAnswer[] = "no web service answers this request";
 }  // namespace
 
 RecordingHost::RecordingHost(std::uint32_t clientWord) {
-    table_.api.SendRemotingRequest = &RecordingHost::SendRemotingRequest;
-    table_.api.SendHttpRequest = &RecordingHost::SendHttpRequest;
-    table_.api.SendEvent = &RecordingHost::SendEvent;
-    table_.api.SubscribeHostEvent = &RecordingHost::SubscribeHostEvent;
-    table_.api.UnsubscribeHostEvent = &RecordingHost::UnsubscribeHostEvent;
-    table_.api.Reserved5 = &RecordingHost::Reserved5;
-    table_.api.HostYield = &RecordingHost::HostYield;
-    table_.api.BeginWait = &RecordingHost::BeginWait;
-    table_.api.EndWait = &RecordingHost::EndWait;
-    table_.api.WriteLog = &RecordingHost::WriteLog;
-    table_.owner = this;
     context_.api = &table_.api;
     context_.clientWord = clientWord;
 }
 
 RecordingHost& RecordingHost::From(const HostApi* api) {
-    // The table is the first member of Table, so its address is the Table's.
-    return *reinterpret_cast<const Table*>(api)->owner;
+    return HostApiTable<RecordingHost>::OwnerOf(api);
 }
 
 void RecordingHost::AnswerRemotingRequests(RemotingAnswer answer) {

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/host_api_table.h"
 #include "plugin/host_boundary.h"
 
 namespace Kolm::Host {
@@ -113,11 +114,7 @@ class RecordingHost {
     int Reserved5Count() const;
 
   private:
-    // The table the plugin sees, with the way back to this host right behind it.
-    struct Table {
-        HostApi api;
-        RecordingHost* owner;
-    };
+    friend struct HostApiTable<RecordingHost>;
     static RecordingHost& From(const HostApi* api);
 
     static void ZC_HOST_CALL SendRemotingRequest(const HostApi* api,
@@ -147,7 +144,7 @@ class RecordingHost {
     static std::uint64_t ZC_HOST_CALL EndWait(const HostApi* api);
     static void ZC_HOST_CALL WriteLog(const HostApi* api, std::int32_t level, const char* line);
 
-    Table table_;
+    HostApiTable<RecordingHost> table_{this};
     HostContext context_;
 
     mutable std::mutex mutex_;

@@ -17,20 +17,6 @@ HttpResponse FromWeb(const WebResponse& answer) {
     return response;
 }
 
-std::optional<uint64_t> ParseId(std::string_view text) {
-    if (text.empty() || text.size() > 19) {
-        return std::nullopt;
-    }
-    uint64_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        value = value * 10 + static_cast<uint64_t>(c - '0');
-    }
-    return value;
-}
-
 }  // namespace
 
 EmbeddedClubsService::EmbeddedClubsService(const SimulatedPlayer& player) {
@@ -171,7 +157,7 @@ HttpResponse EmbeddedClubsService::HandleAdmin(const HttpRequest& request, std::
     }
     rest.remove_prefix(kAs.size());
     const std::size_t slash = rest.find('/');
-    const std::optional<uint64_t> account = ParseId(rest.substr(0, slash));
+    const std::optional<uint64_t> account = ParseDecimal(rest.substr(0, slash));
     if (!account || slash == std::string_view::npos) {
         return HttpResponse::Error(400, "acting as a player: /as/<accountId>/<service path>");
     }

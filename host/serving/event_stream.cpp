@@ -36,17 +36,6 @@ std::string PayloadUri(const HostValue& payload) {
     return {};
 }
 
-uint64_t ParseId(std::string_view text) {
-    uint64_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9' || value > UINT64_MAX / 10 - 1) {
-            return 0;
-        }
-        value = value * 10 + static_cast<uint64_t>(c - '0');
-    }
-    return value;
-}
-
 }  // namespace
 
 EventStream::Filter EventStream::Filter::FromQuery(std::string_view query) {
@@ -121,11 +110,11 @@ HttpResponse EventStream::Open(const HttpRequest& request) {
     Filter filter = Filter::FromQuery(request.Query());
     uint64_t lastSeen = 0;
     if (const auto header = request.Header("Last-Event-ID")) {
-        lastSeen = ParseId(*header);
+        lastSeen = ParseDecimal(*header).value_or(0);
     }
     for (const auto& [key, value] : ParseQuery(request.Query())) {
         if (key == "lastEventId") {
-            lastSeen = ParseId(value);
+            lastSeen = ParseDecimal(value).value_or(0);
         }
     }
     HttpResponse response;

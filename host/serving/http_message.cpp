@@ -32,6 +32,25 @@ int HexValue(char c) {
     return -1;
 }
 
+// "%XX" becomes the byte it spells; any other "%" stays as it is.
+std::string Decode(std::string_view text, bool plusIsBlank) {
+    std::string decoded;
+    decoded.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '+' && plusIsBlank) {
+            decoded += ' ';
+        } else if (c == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+                   HexValue(text[i + 2]) >= 0) {
+            decoded += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            i += 2;
+        } else {
+            decoded += c;
+        }
+    }
+    return decoded;
+}
+
 }  // namespace
 
 std::string_view HttpRequest::Path() const {
@@ -123,35 +142,11 @@ bool StatusHasNoBody(int status) {
 }
 
 std::string PercentDecode(std::string_view text) {
-    std::string decoded;
-    decoded.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '+') {
-            decoded += ' ';
-        } else if (c == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-                   HexValue(text[i + 2]) >= 0) {
-            decoded += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-            i += 2;
-        } else {
-            decoded += c;
-        }
-    }
-    return decoded;
+    return Decode(text, true);
 }
 
 std::string PercentDecodePath(std::string_view path) {
-    std::string decoded;
-    std::size_t start = 0;
-    for (std::size_t plus = path.find('+');; plus = path.find('+', start)) {
-        decoded += PercentDecode(path.substr(start, plus - start));
-        if (plus == std::string_view::npos) {
-            break;
-        }
-        decoded += '+';
-        start = plus + 1;
-    }
-    return decoded;
+    return Decode(path, false);
 }
 
 std::vector<std::pair<std::string, std::string>> ParseQuery(std::string_view query) {
@@ -172,6 +167,20 @@ std::vector<std::pair<std::string, std::string>> ParseQuery(std::string_view que
         query.remove_prefix(amp + 1);
     }
     return pairs;
+}
+
+std::optional<uint64_t> ParseDecimal(std::string_view text) {
+    if (text.empty() || text.size() > 19) {
+        return std::nullopt;
+    }
+    uint64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    return value;
 }
 
 std::string JsonQuote(std::string_view text) {

@@ -65,6 +65,9 @@ std::string PercentDecodePath(std::string_view path);
 // empty value).
 std::vector<std::pair<std::string, std::string>> ParseQuery(std::string_view query);
 
+// A decimal number of one to 19 digits (so that it always fits 64 bits); nothing otherwise.
+std::optional<uint64_t> ParseDecimal(std::string_view text);
+
 // `text` as a JSON string literal, quotes included.
 std::string JsonQuote(std::string_view text);
 

@@ -7,24 +7,6 @@
 namespace Kolm::Host {
 namespace {
 
-std::string JsonText(std::string_view text) {
-    return JsonQuote(text);
-}
-
-std::optional<uint64_t> ParseUnsigned(std::string_view text) {
-    if (text.empty() || text.size() > 19) {
-        return std::nullopt;
-    }
-    uint64_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        value = value * 10 + static_cast<uint64_t>(c - '0');
-    }
-    return value;
-}
-
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
@@ -153,7 +135,7 @@ std::optional<HttpResponse> PlatformSimulation::HandleChange(
     }
     const std::string summoners = SimulatedSummoner::kSummonerPath;
     if (StartsWith(path, summoners) && method == "PUT") {
-        const std::optional<uint64_t> id = ParseUnsigned(path.substr(summoners.size()));
+        const std::optional<uint64_t> id = ParseDecimal(path.substr(summoners.size()));
         rapidjson::Document document;
         document.Parse(request.body.c_str(), request.body.size());
         if (!id || document.HasParseError() || !document.IsObject() ||
@@ -171,7 +153,7 @@ std::optional<HttpResponse> PlatformSimulation::HandleChange(
     }
     const std::string blocked = std::string(SimulatedChat::kBlockedPlayersPath) + "/";
     if (StartsWith(path, blocked) && method == "DELETE") {
-        const std::optional<uint64_t> id = ParseUnsigned(path.substr(blocked.size()));
+        const std::optional<uint64_t> id = ParseDecimal(path.substr(blocked.size()));
         if (!id) {
             return HttpResponse::Error(400, "DELETE " + blocked + "<summoner id>");
         }
@@ -186,7 +168,7 @@ std::optional<HttpResponse> PlatformSimulation::HandleChange(
                                        "POST " + messages + "<resource> with the payload as body");
         }
         relay_.Push(resource, request.body);
-        return HttpResponse::Json(202, "{\"queued\":" + JsonText(resource) + "}");
+        return HttpResponse::Json(202, "{\"queued\":" + JsonQuote(resource) + "}");
     }
     return std::nullopt;
 }

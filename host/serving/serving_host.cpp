@@ -10,24 +10,12 @@ ServingHost::ServingHost(HostEventBus& bus,
                          LogSink log,
                          uint32_t clientWord)
     : bus_(bus), plugins_(plugins), transport_(transport), log_(std::move(log)) {
-    table_.api.SendRemotingRequest = &SendRemotingRequest;
-    table_.api.SendHttpRequest = &SendHttpRequest;
-    table_.api.SendEvent = &SendEvent;
-    table_.api.SubscribeHostEvent = &SubscribeHostEvent;
-    table_.api.UnsubscribeHostEvent = &UnsubscribeHostEvent;
-    table_.api.Reserved5 = &Reserved5;
-    table_.api.HostYield = &HostYield;
-    table_.api.BeginWait = &BeginWait;
-    table_.api.EndWait = &EndWait;
-    table_.api.WriteLog = &WriteLog;
-    table_.owner = this;
     context_.api = &table_.api;
     context_.clientWord = clientWord;
 }
 
 ServingHost& ServingHost::From(const HostApi* api) {
-    // The table is the first member of Table, so its address is the Table's.
-    return *reinterpret_cast<const Table*>(api)->owner;
+    return HostApiTable<ServingHost>::OwnerOf(api);
 }
 
 void ZC_HOST_CALL ServingHost::SendRemotingRequest(const HostApi* api,

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "host/host_api_table.h"
 #include "host/host_event_bus.h"
 #include "host/serving/curl_transport.h"
 #include "host/simulated_plugins.h"
@@ -35,10 +36,7 @@ class ServingHost {
     const HostContext& Context() const { return context_; }
 
   private:
-    struct Table {
-        HostApi api;
-        ServingHost* owner;
-    };
+    friend struct HostApiTable<ServingHost>;
     static ServingHost& From(const HostApi* api);
 
     static void ZC_HOST_CALL SendRemotingRequest(const HostApi*, HostResponse*, const HostRequest*);
@@ -56,7 +54,7 @@ class ServingHost {
     static uint64_t ZC_HOST_CALL EndWait(const HostApi*);
     static void ZC_HOST_CALL WriteLog(const HostApi*, int32_t, const char*);
 
-    Table table_;
+    HostApiTable<ServingHost> table_{this};
     HostContext context_;
     HostEventBus& bus_;
     SimulatedPlugins& plugins_;

@@ -64,17 +64,6 @@ ClubsTestHost::ClubsTestHost() {
     std::string error;
     library_ = Host::PluginLibrary::Open(ZC_PLUGIN_LIBRARY_PATH, &error);
     EXPECT_NE(library_, nullptr) << error;
-    table_.owner = this;
-    table_.api.SendRemotingRequest = &SendRemotingRequest;
-    table_.api.SendHttpRequest = &SendHttpRequest;
-    table_.api.SendEvent = &SendEvent;
-    table_.api.SubscribeHostEvent = &SubscribeHostEvent;
-    table_.api.UnsubscribeHostEvent = &UnsubscribeHostEvent;
-    table_.api.Reserved5 = &Reserved5;
-    table_.api.HostYield = &HostYield;
-    table_.api.BeginWait = &BeginWait;
-    table_.api.EndWait = &EndWait;
-    table_.api.WriteLog = &WriteLog;
     context_.api = &table_.api;
     context_.clientWord = 0xC1AB5;
 
@@ -114,7 +103,7 @@ bool ClubsTestHost::Init() {
 }
 
 ClubsTestHost& ClubsTestHost::From(const HostApi* api) {
-    return *reinterpret_cast<const Table*>(api)->owner;
+    return Host::HostApiTable<ClubsTestHost>::OwnerOf(api);
 }
 
 void ClubsTestHost::SetSession(int state,

@@ -20,6 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/clubs_web_service/clubs_web_service.h"
+#include "host/host_api_table.h"
 #include "host/host_event_bus.h"
 #include "host/plugin_library.h"
 #include "host/simulated_chat.h"
@@ -129,10 +130,7 @@ class ClubsTestHost {
     std::shared_ptr<Host::SimulatedMessagingService> messaging;
 
   private:
-    struct Table {
-        HostApi api;
-        ClubsTestHost* owner;
-    };
+    friend struct Host::HostApiTable<ClubsTestHost>;
     static ClubsTestHost& From(const HostApi* api);
 
     static void ZC_HOST_CALL SendRemotingRequest(const HostApi* api,
@@ -162,7 +160,7 @@ class ClubsTestHost {
 
     std::unique_ptr<Host::PluginLibrary> library_;
     PluginLoadRecord record_{};
-    Table table_{};
+    Host::HostApiTable<ClubsTestHost> table_{this};
     HostContext context_{};
     bool started_ = false;
 

@@ -140,20 +140,7 @@ EventStreamReader::EventStreamReader(uint16_t port, const std::string& target) {
         WriteAll(socket_, "GET " + target + " HTTP/1.1\r\nHost: localhost:" + std::to_string(port) +
                               "\r\nAccept: text/event-stream\r\n\r\n");
         // Reads the head (and whatever follows it at once).
-        const Clock::time_point deadline = Clock::now() + std::chrono::seconds(5);
-        char chunk[4096];
-        while (!headDone_) {
-            pollfd entry{socket_, POLLIN, 0};
-            if (poll(&entry, 1, Remaining(deadline)) <= 0) {
-                break;
-            }
-            const ssize_t got = recv(socket_, chunk, sizeof(chunk), 0);
-            if (got <= 0) {
-                break;
-            }
-            buffer_.append(chunk, static_cast<std::size_t>(got));
-            Parse();
-        }
+        ReadUntil([&] { return headDone_; }, Clock::now() + std::chrono::seconds(5));
     }
 }
 
@@ -174,8 +161,13 @@ std::vector<StreamEvent> EventStreamReader::WaitFor(const std::string& needle,
         }
         return false;
     };
+    ReadUntil(found, deadline);
+    return events_;
+}
+
+void EventStreamReader::ReadUntil(const std::function<bool()>& done, Clock::time_point deadline) {
     char chunk[16384];
-    while (socket_ >= 0 && !found()) {
+    while (socket_ >= 0 && !done()) {
         pollfd entry{socket_, POLLIN, 0};
         if (poll(&entry, 1, Remaining(deadline)) <= 0) {
             break;
@@ -187,7 +179,6 @@ std::vector<StreamEvent> EventStreamReader::WaitFor(const std::string& needle,
         buffer_.append(chunk, static_cast<std::size_t>(got));
         Parse();
     }
-    return events_;
 }
 
 void EventStreamReader::Parse() {

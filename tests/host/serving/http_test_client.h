@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,8 @@ class EventStreamReader {
     std::vector<StreamEvent> WaitFor(const std::string& needle, std::chrono::milliseconds timeout);
 
   private:
+    // Reads and parses what arrives until `done` holds, the peer closes or `deadline` passes.
+    void ReadUntil(const std::function<bool()>& done, std::chrono::steady_clock::time_point deadline);
     void Parse();
     int socket_ = -1;
     int status_ = 0;
