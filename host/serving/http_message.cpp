@@ -3,8 +3,9 @@
 #include <cctype>
 #include <cstdio>
 
+#include "host/clubs_web_service/service_url.h"
+
 namespace Kolm::Host {
-namespace {
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
@@ -18,40 +19,6 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     }
     return true;
 }
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-// "%XX" becomes the byte it spells; any other "%" stays as it is.
-std::string Decode(std::string_view text, bool plusIsBlank) {
-    std::string decoded;
-    decoded.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '+' && plusIsBlank) {
-            decoded += ' ';
-        } else if (c == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-                   HexValue(text[i + 2]) >= 0) {
-            decoded += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-            i += 2;
-        } else {
-            decoded += c;
-        }
-    }
-    return decoded;
-}
-
-}  // namespace
 
 std::string_view HttpRequest::Path() const {
     const std::string_view target(this->target);
@@ -142,11 +109,11 @@ bool StatusHasNoBody(int status) {
 }
 
 std::string PercentDecode(std::string_view text) {
-    return Decode(text, true);
+    return DecodePercent(text, true);
 }
 
 std::string PercentDecodePath(std::string_view path) {
-    return Decode(path, false);
+    return DecodePercent(path, false);
 }
 
 std::vector<std::pair<std::string, std::string>> ParseQuery(std::string_view query) {

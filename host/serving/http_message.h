@@ -54,6 +54,9 @@ const char* ReasonPhrase(int status);
 // True when a response of this status carries no body (1xx, 204, 304).
 bool StatusHasNoBody(int status);
 
+// Equality of two header names or tokens, ASCII letters compared without case.
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+
 // Percent-decoding of the host's own query parameters: "%41" becomes "A", "+" a blank; a "%"
 // not followed by two hexadecimal digits stays as it is.
 std::string PercentDecode(std::string_view text);

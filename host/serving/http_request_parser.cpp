@@ -80,19 +80,6 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // The head's lines without their line ends; the blank last line is not included.
 std::vector<std::string_view> SplitLines(std::string_view head) {
     std::vector<std::string_view> lines;
