@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "host/owned_host_value.h"
+#include "host/boundary/owned_host_value.h"
 
 namespace Kolm::Host {
 namespace {

@@ -31,7 +31,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/host_event_bus.h"
+#include "host/simulated/host_event_bus.h"
 #include "host/serving/http_message.h"
 
 namespace Kolm::Host {

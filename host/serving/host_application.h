@@ -18,7 +18,7 @@
 #include <memory>
 #include <string>
 
-#include "host/host_event_bus.h"
+#include "host/simulated/host_event_bus.h"
 #include "host/serving/curl_transport.h"
 #include "host/serving/embedded_clubs_service.h"
 #include "host/serving/event_stream.h"

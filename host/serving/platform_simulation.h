@@ -26,16 +26,16 @@
 #include <optional>
 #include <string>
 
-#include "host/host_event_bus.h"
-#include "host/owned_host_value.h"
+#include "host/simulated/host_event_bus.h"
+#include "host/boundary/owned_host_value.h"
 #include "host/serving/http_message.h"
 #include "host/serving/push_relay.h"
-#include "host/simulated_chat.h"
-#include "host/simulated_messaging_service.h"
-#include "host/simulated_platform_config.h"
-#include "host/simulated_player_notifications.h"
-#include "host/simulated_plugins.h"
-#include "host/simulated_summoner.h"
+#include "host/simulated/simulated_chat.h"
+#include "host/simulated/simulated_messaging_service.h"
+#include "host/simulated/simulated_platform_config.h"
+#include "host/simulated/simulated_player_notifications.h"
+#include "host/simulated/simulated_plugins.h"
+#include "host/simulated/simulated_summoner.h"
 
 namespace Kolm::Host {
 

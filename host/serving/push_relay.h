@@ -18,7 +18,7 @@
 #include <utility>
 
 #include "host/clubs_web_service/clubs_web_service.h"
-#include "host/simulated_messaging_service.h"
+#include "host/simulated/simulated_messaging_service.h"
 
 namespace Kolm::Host {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <thread>
 
-#include "host/owned_host_value.h"
+#include "host/boundary/owned_host_value.h"
 
 namespace Kolm::Host {
 namespace {

@@ -11,10 +11,10 @@
 #include <cstdint>
 #include <functional>
 
-#include "host/host_api_table.h"
-#include "host/host_event_bus.h"
+#include "host/boundary/host_api_table.h"
+#include "host/simulated/host_event_bus.h"
 #include "host/serving/curl_transport.h"
-#include "host/simulated_plugins.h"
+#include "host/simulated/simulated_plugins.h"
 #include "plugin/host_boundary.h"
 
 namespace Kolm::Host {

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "api/api_registry.h"
-#include "host/owned_host_value.h"
+#include "host/boundary/owned_host_value.h"
 #include "tests/api/endpoint_caller.h"
 #include "tests/api/test_endpoints.h"
 

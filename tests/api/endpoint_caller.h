@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/owned_host_value.h"
+#include "host/boundary/owned_host_value.h"
 #include "plugin/host_boundary.h"
 
 namespace Kolm::ApiTest {

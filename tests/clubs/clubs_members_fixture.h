@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/clubs_push_bridge.h"
+#include "host/simulated/clubs_push_bridge.h"
 #include "tests/clubs/clubs_scenario.h"
 
 namespace Kolm::ClubsTest {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <sstream>
 
-#include "host/owned_host_value.h"
+#include "host/boundary/owned_host_value.h"
 
 namespace Kolm::ClubsTest {
 

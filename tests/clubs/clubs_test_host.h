@@ -20,16 +20,16 @@
 #include <nlohmann/json.hpp>
 
 #include "host/clubs_web_service/clubs_web_service.h"
-#include "host/host_api_table.h"
-#include "host/host_event_bus.h"
-#include "host/plugin_library.h"
-#include "host/simulated_chat.h"
-#include "host/simulated_messaging_service.h"
-#include "host/simulated_platform_config.h"
-#include "host/simulated_player_notifications.h"
-#include "host/simulated_plugin.h"
-#include "host/simulated_plugins.h"
-#include "host/simulated_summoner.h"
+#include "host/boundary/host_api_table.h"
+#include "host/simulated/host_event_bus.h"
+#include "host/boundary/plugin_library.h"
+#include "host/simulated/simulated_chat.h"
+#include "host/simulated/simulated_messaging_service.h"
+#include "host/simulated/simulated_platform_config.h"
+#include "host/simulated/simulated_player_notifications.h"
+#include "host/simulated/simulated_plugin.h"
+#include "host/simulated/simulated_plugins.h"
+#include "host/simulated/simulated_summoner.h"
 #include "plugin/host_boundary.h"
 
 namespace Kolm::ClubsTest {

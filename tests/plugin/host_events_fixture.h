@@ -11,11 +11,11 @@
 #include <string_view>
 #include <vector>
 
-#include "host/host_event_bus.h"
-#include "host/owned_host_value.h"
-#include "host/plugin_library.h"
-#include "host/simulated_plugins.h"
-#include "host/test_host.h"
+#include "host/simulated/host_event_bus.h"
+#include "host/boundary/owned_host_value.h"
+#include "host/boundary/plugin_library.h"
+#include "host/simulated/simulated_plugins.h"
+#include "host/testing/test_host.h"
 
 namespace Kolm::Host {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "host/test_host.h"
+#include "host/testing/test_host.h"
 #include "logging/logger.h"
 #include "platform/framework_allocator.h"
 #include "platform/platform.h"

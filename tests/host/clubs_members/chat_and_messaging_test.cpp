@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "host/clubs_push_bridge.h"
-#include "host/host_event_bus.h"
-#include "host/simulated_chat.h"
-#include "host/simulated_messaging_service.h"
-#include "host/simulated_plugins.h"
+#include "host/simulated/clubs_push_bridge.h"
+#include "host/simulated/host_event_bus.h"
+#include "host/simulated/simulated_chat.h"
+#include "host/simulated/simulated_messaging_service.h"
+#include "host/simulated/simulated_plugins.h"
 
 namespace Kolm::Host {
 namespace {

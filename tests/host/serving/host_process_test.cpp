@@ -11,9 +11,9 @@
 #include <set>
 #include <string>
 
-#include "host/plugin_library.h"
+#include "host/boundary/plugin_library.h"
 #include "host/serving/request_bridge.h"
-#include "host/test_host.h"
+#include "host/testing/test_host.h"
 #include "tests/host/serving/host_test_support.h"
 #include "tests/host/serving/http_test_client.h"
 

@@ -1,0 +1,128 @@
+// zun-clubs-host: loads the clubs plugin the way the client's plugin manager does, starts it
+// with a simulated platform and serves its REST API, its events (Server-Sent Events) and an
+// OpenAPI document over HTTP on 127.0.0.1 until Ctrl-C or SIGTERM, then shuts it down.
+// `zun-clubs-host --help` lists the flags.
+#include <limits.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/boundary/plugin_library.h"
+#include "host/serving/host_application.h"
+#include "host/serving/host_options.h"
+
+namespace {
+
+constexpr const char* kLibraryFileName = "libzun-clubs.so";
+
+std::string ProgramDirectory() {
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
+    const std::string program(path, length > 0 ? static_cast<std::size_t>(length) : 0);
+    const std::size_t slash = program.find_last_of('/');
+    return slash == std::string::npos ? std::string(".") : program.substr(0, slash);
+}
+
+bool Exists(const std::string& path) {
+    return access(path.c_str(), R_OK) == 0;
+}
+
+// The library to load: the one named on the command line, else the first that exists of the
+// one next to this program and the one this program was built with.
+std::string FindLibrary(const std::string& requested) {
+    if (!requested.empty()) {
+        return requested;
+    }
+    std::vector<std::string> candidates{ProgramDirectory() + "/" + kLibraryFileName};
+#if defined(ZC_DEFAULT_PLUGIN_PATH)
+    candidates.push_back(ZC_DEFAULT_PLUGIN_PATH);
+#endif
+    for (const std::string& candidate : candidates) {
+        if (Exists(candidate)) {
+            return candidate;
+        }
+    }
+    return {};
+}
+
+void PrintLine(const std::string& line) {
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace Kolm::Host;
+    const HostOptionsResult parsed = ParseHostOptions(argc, argv);
+    if (!parsed.options) {
+        std::fprintf(stderr, "zun-clubs-host: %s\n", parsed.error.c_str());
+        return kExitUsage;
+    }
+    const HostOptions& options = *parsed.options;
+    if (options.help) {
+        std::fputs(HostUsage(argv[0]).c_str(), stdout);
+        return kExitClean;
+    }
+
+    // Signals are taken by sigwait below; every thread started from here on inherits the mask.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    const std::string path = FindLibrary(options.pluginPath);
+    if (path.empty()) {
+        std::fprintf(stderr, "zun-clubs-host: %s not found; pass --plugin <path>\n",
+                     kLibraryFileName);
+        return kExitUsage;
+    }
+    std::string error;
+    const std::unique_ptr<PluginLibrary> library = PluginLibrary::Open(path, &error);
+    if (library == nullptr) {
+        std::fprintf(stderr, "zun-clubs-host: cannot load the plugin: %s\n", error.c_str());
+        return kExitUsage;
+    }
+
+    int code = kExitClean;
+    {
+        HostApplication application(options, &PrintLine);
+        code = application.Start(library->Entry(), &error);
+        if (code != kExitClean) {
+            std::fprintf(stderr, "zun-clubs-host: %s\n", error.c_str());
+            application.Stop();
+            return code;
+        }
+        const std::string base = application.BaseUrl();
+        std::printf("zun-clubs-host: plugin %s loaded from %s\n", application.PluginName(),
+                    library->Path().c_str());
+        std::printf("zun-clubs-host: clubs web service at %s%s\n",
+                    application.ClubsServiceUrl().c_str(),
+                    application.ClubsService() != nullptr ? " (embedded)" : "");
+        std::printf("zun-clubs-host: listening on %s\n", base.c_str());
+        std::printf("  membership:   curl %s/zun-clubs/v1/clubs/membership\n", base.c_str());
+        std::printf("  events:       curl -N %s%s/events\n", base.c_str(),
+                    HostApplication::kHostPrefix);
+        std::printf("  OpenAPI:      %s%s/openapi.json\n", base.c_str(),
+                    HostApplication::kHostPrefix);
+        std::printf("  toasts:       curl %s/player-notifications/v1/notifications\n",
+                    base.c_str());
+        std::printf("  other player: curl %s%s/clubs-service/players\n", base.c_str(),
+                    HostApplication::kHostPrefix);
+        std::printf("Press Ctrl-C to stop.\n");
+        std::fflush(stdout);
+
+        int received = 0;
+        sigwait(&stopSignals, &received);
+        std::fprintf(stderr, "zun-clubs-host: %s received, shutting down\n",
+                     received == SIGINT ? "SIGINT" : "SIGTERM");
+        application.Stop();
+    }
+    std::fprintf(stderr, "zun-clubs-host: stopped\n");
+    return code;
+}

@@ -1,0 +1,59 @@
+// SimulatedMessagingService: the messaging service that carries the clubs web service's push
+// messages to the client. A message about a resource ("clubs/v1/clubs/<key>",
+// "clubs/v1/membership/<platformId>/<accountId>") is published as a resource event on the topic
+// "/kolm-messaging-service/v1/message/" + resource, its value a message record {resource,
+// service, version, timestamp, payload}. The last message of each topic is kept, so that a
+// plugin that starts following a topic reads it with a GET as it would in the client; a topic
+// without a message answers 404.
+//
+// Thread-safe; delivery runs on the caller's thread with no lock held.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "host/simulated/simulated_plugin.h"
+
+namespace Kolm::Host {
+
+class SimulatedMessagingService : public SimulatedPlugin {
+  public:
+    static constexpr const char* kPrefix = "/kolm-messaging-service";
+    static constexpr const char* kMessagePath = "/kolm-messaging-service/v1/message/";
+
+    struct Delivery {
+        std::string resource;
+        std::string payload;
+    };
+
+    SimulatedMessagingService();
+
+    // The topic path of a resource.
+    static std::string TopicOf(const std::string& resource);
+
+    // Sends one message about `resource` to whoever follows its topic and keeps it for the
+    // topic's reads. `service` and `version` are the resource's first two pieces; timestamps
+    // count up from 1 in delivery order.
+    void Deliver(const std::string& resource,
+                 const std::string& payload,
+                 ResourceEventType type = ResourceEventType::Create);
+
+    // Messages delivered so far, in order (only the newest `limit` once SetDeliveryLimit was
+    // called: a long-running host keeps no unbounded record).
+    std::vector<Delivery> Deliveries() const;
+    void SetDeliveryLimit(std::size_t limit);
+    // GETs of a resource's topic so far (the reads a new follower makes).
+    std::size_t TopicReads(const std::string& resource) const;
+
+  private:
+    mutable std::mutex deliveryMutex_;
+    std::deque<Delivery> deliveries_;
+    std::size_t deliveryLimit_ = SIZE_MAX;
+    int64_t nextTimestamp_ = 1;
+};
+
+}  // namespace Kolm::Host

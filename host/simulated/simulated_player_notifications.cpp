@@ -1,0 +1,85 @@
+#include "host/simulated/simulated_player_notifications.h"
+
+#include <cstddef>
+#include <utility>
+
+namespace Kolm::Host {
+
+SimulatedPlayerNotifications::SimulatedPlayerNotifications() : SimulatedPlugin(kPrefix) {
+    On(HOST_METHOD_GET, kNotificationsPath, [this](const SimulatedRequest&) { return Read(); });
+    On(HOST_METHOD_POST, kNotificationsPath,
+       [this](const SimulatedRequest& request) { return Append(request); });
+}
+
+void SimulatedPlayerNotifications::Add(OwnedHostValue notification) {
+    std::lock_guard lock(listMutex_);
+    notifications_.push_back(std::move(notification));
+}
+
+std::vector<OwnedHostValue> SimulatedPlayerNotifications::Notifications() const {
+    std::lock_guard lock(listMutex_);
+    return notifications_;
+}
+
+std::vector<OwnedHostValue> SimulatedPlayerNotifications::Posted() const {
+    std::lock_guard lock(listMutex_);
+    return posted_;
+}
+
+std::size_t SimulatedPlayerNotifications::ReadCount() const {
+    return RequestCount(HOST_METHOD_GET, kNotificationsPath);
+}
+
+void SimulatedPlayerNotifications::SetRecordLimit(std::size_t limit) {
+    std::lock_guard lock(listMutex_);
+    recordLimit_ = limit;
+    if (limit != 0 && posted_.size() > limit) {
+        posted_.erase(posted_.begin(), posted_.end() - static_cast<std::ptrdiff_t>(limit));
+    }
+}
+
+void SimulatedPlayerNotifications::FailReads(uint32_t status, std::string text) {
+    std::lock_guard lock(listMutex_);
+    readFailure_ = Failure{status, std::move(text)};
+}
+
+void SimulatedPlayerNotifications::FailPosts(uint32_t status, std::string text) {
+    std::lock_guard lock(listMutex_);
+    postFailure_ = Failure{status, std::move(text)};
+}
+
+void SimulatedPlayerNotifications::ClearFailures() {
+    std::lock_guard lock(listMutex_);
+    readFailure_.reset();
+    postFailure_.reset();
+}
+
+SimulatedAnswer SimulatedPlayerNotifications::Read() {
+    std::lock_guard lock(listMutex_);
+    if (readFailure_) {
+        return SimulatedAnswer::Error(readFailure_->status, readFailure_->text);
+    }
+    return SimulatedAnswer::Value(OwnedHostValue::Collection(notifications_));
+}
+
+SimulatedAnswer SimulatedPlayerNotifications::Append(const SimulatedRequest& request) {
+    std::lock_guard lock(listMutex_);
+    if (postFailure_) {
+        return SimulatedAnswer::Error(postFailure_->status, postFailure_->text);
+    }
+    if (request.arguments.empty()) {
+        return SimulatedAnswer::Error(400, "A notification to post is required");
+    }
+    const OwnedHostValue& record = request.arguments.front().value;
+    if (record.Get().kind != HOST_VALUE_KIND_STRUCTURE) {
+        return SimulatedAnswer::Error(400, "A notification must be a structure");
+    }
+    notifications_.push_back(record);
+    posted_.push_back(record);
+    if (recordLimit_ != 0 && posted_.size() > recordLimit_) {
+        posted_.erase(posted_.begin());
+    }
+    return SimulatedAnswer::Value(record);
+}
+
+}  // namespace Kolm::Host

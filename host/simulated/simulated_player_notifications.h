@@ -1,0 +1,61 @@
+// SimulatedPlayerNotifications: the player-notifications plugin. It holds the player's list of
+// notifications: a GET of "/player-notifications/v1/notifications" answers the list, a POST to
+// it appends its argument (the posted record, kept as sent) and answers it.
+//
+// Tests seed the list, read what was posted, and make reads or posts fail. Thread-safe.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/boundary/owned_host_value.h"
+#include "host/simulated/simulated_plugin.h"
+
+namespace Kolm::Host {
+
+class SimulatedPlayerNotifications : public SimulatedPlugin {
+  public:
+    static constexpr const char* kPrefix = "/player-notifications";
+    static constexpr const char* kNotificationsPath = "/player-notifications/v1/notifications";
+
+    SimulatedPlayerNotifications();
+
+    // Appends a notification as if it had been posted earlier (not counted among Posted).
+    void Add(OwnedHostValue notification);
+    // The list as a GET answers it, in order.
+    std::vector<OwnedHostValue> Notifications() const;
+    // The records posted to the list since construction, as sent, in order; a refused post is
+    // not among them.
+    std::vector<OwnedHostValue> Posted() const;
+    // GETs of the list answered so far, refused ones included.
+    std::size_t ReadCount() const;
+    // Keeps only the newest `limit` records of Posted (a long-running host); 0: all of them.
+    void SetRecordLimit(std::size_t limit);
+
+    // Until cleared, every read (or post) answers this error and changes nothing.
+    void FailReads(uint32_t status, std::string text);
+    void FailPosts(uint32_t status, std::string text);
+    void ClearFailures();
+
+  private:
+    struct Failure {
+        uint32_t status;
+        std::string text;
+    };
+
+    SimulatedAnswer Read();
+    SimulatedAnswer Append(const SimulatedRequest& request);
+
+    mutable std::mutex listMutex_;
+    std::vector<OwnedHostValue> notifications_;
+    std::vector<OwnedHostValue> posted_;
+    std::optional<Failure> readFailure_;
+    std::optional<Failure> postFailure_;
+    std::size_t recordLimit_ = 0;
+};
+
+}  // namespace Kolm::Host

@@ -1,0 +1,70 @@
+// SimulatedSummoner: the summoner plugin. It knows summoners by id (name and icon) and answers
+// "/zun-summoner/v1/summoners/<id>" with one summoner and "/zun-summoner/v2/summoner-names" and
+// "/zun-summoner/v2/summoner-icons" with the summoners of the id list given as the argument, in
+// the list's order, leaving out ids it does not know.
+//
+// Tests make single ids unknown to both forms, or whole calls fail. Thread-safe.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "host/simulated/simulated_plugin.h"
+
+namespace Kolm::Host {
+
+class SimulatedSummoner : public SimulatedPlugin {
+  public:
+    static constexpr const char* kPrefix = "/zun-summoner";
+    static constexpr const char* kSummonerPath = "/zun-summoner/v1/summoners/";
+    static constexpr const char* kNamesPath = "/zun-summoner/v2/summoner-names";
+    static constexpr const char* kIconsPath = "/zun-summoner/v2/summoner-icons";
+
+    SimulatedSummoner();
+
+    void AddSummoner(uint64_t summonerId, std::string displayName, int32_t profileIconId);
+    // The id reads as unknown: its own read fails with 404 and the lists leave it out.
+    void FailSummoner(uint64_t summonerId);
+    // Every call of `path` (the names or icons path, or kSummonerPath for all single reads)
+    // answers this error until ClearFailures.
+    void FailCalls(const std::string& path, uint32_t status, std::string text);
+    void ClearFailures();
+
+    // Ids asked for one by one, in order.
+    std::vector<uint64_t> SingleReads() const;
+    // Calls of the names or icons path so far.
+    std::size_t ListCalls(const std::string& path) const;
+    // Keeps only the newest `limit` ids of SingleReads (a long-running host); 0: all of them.
+    void SetRecordLimit(std::size_t limit);
+
+    SimulatedAnswer Answer(const SimulatedRequest& request) override;
+
+  private:
+    struct Summoner {
+        std::string displayName;
+        int32_t profileIconId = 0;
+    };
+    struct Failure {
+        uint32_t status;
+        std::string text;
+    };
+
+    SimulatedAnswer Single(const std::string& idText);
+    SimulatedAnswer List(const SimulatedRequest& request);
+    // The record as the summoner plugin answers it; call with the mutex held.
+    OwnedHostValue Record(uint64_t summonerId, const Summoner& summoner) const;
+
+    mutable std::mutex summonerMutex_;
+    std::map<uint64_t, Summoner> summoners_;
+    std::set<uint64_t> failedIds_;
+    std::map<std::string, Failure> failedCalls_;
+    std::vector<uint64_t> singleReads_;
+    std::size_t recordLimit_ = 0;
+};
+
+}  // namespace Kolm::Host

@@ -1,0 +1,107 @@
+// The simulated platform-configuration and summoner plugins, called the way the host routes a
+// plugin's remote call to them. (The player-notifications plugin is exercised through the clubs
+// tests, which read back every posted record.)
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/simulated/simulated_platform_config.h"
+#include "host/simulated/simulated_summoner.h"
+
+namespace Kolm::Host {
+namespace {
+
+SimulatedRequest Request(uint32_t method,
+                         const std::string& path,
+                         const char* argumentJson = nullptr) {
+    SimulatedRequest request;
+    request.method = method;
+    request.uri = path;
+    request.path = path;
+    if (argumentJson != nullptr) {
+        SimulatedRequest::Argument argument;
+        argument.value = OwnedHostValue::Json(argumentJson);
+        request.arguments.push_back(std::move(argument));
+    }
+    return request;
+}
+
+std::string ValueJson(const SimulatedAnswer& answer) {
+    return answer.hasError
+               ? "error " + std::to_string(answer.status) + ": " + answer.errorText.value_or("")
+               : answer.value.ToJson();
+}
+
+TEST(SimulatedPlatformConfigTest, ANamespaceReadsAsTheStructureOfItsValues) {
+    SimulatedPlatformConfig config;
+    config.SetValue("/zun-platform-config/v1/namespaces/Clubs/ClubsEnabled",
+                    OwnedHostValue::Bool(true));
+    config.SetNamespaceValue("Clubs", "ClubsMemberIcon", OwnedHostValue::String("m.png"));
+    config.SetNamespaceValue("Other", "Flag", OwnedHostValue::Signed(1));
+    const std::string clubs = "/zun-platform-config/v1/namespaces/Clubs";
+    EXPECT_EQ(ValueJson(config.Answer(Request(HOST_METHOD_GET, clubs))),
+              R"({"ClubsEnabled":true,"ClubsMemberIcon":"m.png"})");
+    EXPECT_EQ(ValueJson(config.Answer(Request(HOST_METHOD_GET, clubs + "/ClubsMemberIcon"))),
+              R"("m.png")");
+
+    config.SetNamespaceValue("Clubs", "ClubsEnabled", OwnedHostValue::Null(),
+                             ResourceEventType::Delete);
+    EXPECT_EQ(ValueJson(config.Answer(Request(HOST_METHOD_GET, clubs))),
+              R"({"ClubsMemberIcon":"m.png"})");
+    EXPECT_EQ(ValueJson(config.Answer(Request(HOST_METHOD_GET, clubs + "/ClubsEnabled"))),
+              "error 404: No handler for 2 /zun-platform-config/v1/namespaces/Clubs/ClubsEnabled");
+    EXPECT_EQ(ValueJson(config.Answer(
+                  Request(HOST_METHOD_GET, "/zun-platform-config/v1/namespaces/Missing"))),
+              "error 404: No namespace Missing");
+}
+
+TEST(SimulatedPlatformConfigTest, FailedNamespaceReadsAreCountedAndLeaveValueReadsAlone) {
+    SimulatedPlatformConfig config;
+    config.SetNamespaceValue("Clubs", "ClubsMemberIcon", OwnedHostValue::String("m.png"));
+    config.FailNamespaceReads(503, "down");
+    const std::string clubs = "/zun-platform-config/v1/namespaces/Clubs";
+    EXPECT_EQ(ValueJson(config.Answer(Request(HOST_METHOD_GET, clubs))), "error 503: down");
+    EXPECT_EQ(ValueJson(config.Answer(Request(HOST_METHOD_GET, clubs + "/ClubsMemberIcon"))),
+              R"("m.png")");
+    config.ClearNamespaceFailure();
+    EXPECT_EQ(ValueJson(config.Answer(Request(HOST_METHOD_GET, clubs))),
+              R"({"ClubsMemberIcon":"m.png"})");
+    EXPECT_EQ(config.NamespaceReads(), 2u);
+}
+
+TEST(SimulatedSummonerTest, ListsFollowTheIdsAndLeaveOutUnknownOnes) {
+    SimulatedSummoner summoner;
+    summoner.AddSummoner(7, "Kai", 3);
+    summoner.AddSummoner(8, "Lu", 4);
+    summoner.FailSummoner(8);
+    EXPECT_EQ(ValueJson(summoner.Answer(
+                  Request(HOST_METHOD_GET, SimulatedSummoner::kNamesPath, "[8,7,9,7]"))),
+              R"([{"summonerId":7,"displayName":"Kai","profileIconId":3},)"
+              R"({"summonerId":7,"displayName":"Kai","profileIconId":3}])");
+    EXPECT_EQ(ValueJson(summoner.Answer(Request(HOST_METHOD_GET, "/zun-summoner/v1/summoners/7"))),
+              R"({"summonerId":7,"displayName":"Kai","profileIconId":3})");
+    EXPECT_EQ(ValueJson(summoner.Answer(Request(HOST_METHOD_GET, "/zun-summoner/v1/summoners/8"))),
+              "error 404: Summoner 8 not found");
+    EXPECT_EQ(ValueJson(summoner.Answer(Request(HOST_METHOD_GET, "/zun-summoner/v1/summoners/x"))),
+              "error 400: Invalid summoner id x");
+    EXPECT_EQ(ValueJson(summoner.Answer(Request(HOST_METHOD_GET, SimulatedSummoner::kIconsPath))),
+              "error 400: A list of summoner ids is required");
+    EXPECT_EQ(summoner.SingleReads(), (std::vector<uint64_t>{7, 8}));
+    EXPECT_EQ(summoner.ListCalls(SimulatedSummoner::kNamesPath), 1u);
+}
+
+TEST(SimulatedSummonerTest, ARecordLimitKeepsTheNewestReads) {
+    SimulatedSummoner summoner;
+    summoner.AddSummoner(7, "Kai", 3);
+    for (const char* id : {"1", "2", "3"}) {
+        summoner.Answer(Request(HOST_METHOD_GET, std::string("/zun-summoner/v1/summoners/") + id));
+    }
+    summoner.SetRecordLimit(2);
+    EXPECT_EQ(summoner.SingleReads(), (std::vector<uint64_t>{2, 3}));
+    summoner.Answer(Request(HOST_METHOD_GET, "/zun-summoner/v1/summoners/7"));
+    EXPECT_EQ(summoner.SingleReads(), (std::vector<uint64_t>{3, 7}));
+}
+
+}  // namespace
+}  // namespace Kolm::Host
