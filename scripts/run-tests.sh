@@ -32,6 +32,8 @@ step "normal build"
 build default
 step "normal tests"
 ctest --preset default -j "$jobs"
+step "OpenAPI document lint"
+scripts/lint-openapi.sh build/default
 
 [ "$quick" = 1 ] && exit 0
 

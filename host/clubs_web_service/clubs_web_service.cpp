@@ -136,6 +136,52 @@ std::optional<std::string> ClubsWebService::FindClubKeyByName(const std::string&
     return std::nullopt;
 }
 
+ServiceData ClubsWebService::Snapshot(int64_t* clock) const {
+    std::lock_guard lock(mutex_);
+    if (clock)
+        *clock = clock_;
+    return data_;
+}
+
+std::map<std::string, std::string> ClubsWebService::AllTopics() const {
+    std::map<std::string, std::string> topics;
+    for (const auto& [key, club] : data_.clubs)
+        topics["clubs/v1/clubs/" + key] = ClubJson(data_, club, 0);
+    for (const auto& [accountId, player] : data_.players) {
+        topics["clubs/v1/membership/" + player.player.platformId + "/" +
+               std::to_string(accountId)] = PlayerMembershipJson(data_, player);
+    }
+    return topics;
+}
+
+void ClubsWebService::Replace(ServiceData data, int64_t clock) {
+    std::vector<Change> changes;
+    {
+        std::lock_guard lock(mutex_);
+        std::map<std::string, std::string> before = AllTopics();
+        data_ = std::move(data);
+        clock_ = clock;
+        changedClubs_.clear();
+        changedMemberships_.clear();
+        for (const auto& [topic, payload] : AllTopics()) {
+            const auto old = before.find(topic);
+            if (old == before.end() || old->second != payload)
+                changes.push_back({topic, payload});
+            if (old != before.end())
+                before.erase(old);
+        }
+        // What is left was there before and is gone now: a disbanded club says so with an
+        // empty payload; a player who left the world has nobody to tell.
+        for (const auto& [topic, payload] : before) {
+            if (topic.rfind("clubs/v1/clubs/", 0) == 0)
+                changes.push_back({topic, ""});
+        }
+        if (observers_.empty())
+            changes.clear();
+    }
+    Notify(changes);
+}
+
 const std::vector<ClubsWebService::Route>& ClubsWebService::Routes() {
     static const std::vector<Route> routes = {
         {"GET", {"v1", "membership", "*", "*"}, &ClubsWebService::GetMembership},
@@ -370,7 +416,9 @@ WebResponse ClubsWebService::CreateClub(Call& call) {
     if (data_.ActiveClubCount(accountId) >= limits.maxActiveClubs)
         return Refusal(409, "MAX_ACTIVE_CLUBS", "the player is in too many clubs");
     ServiceClub club;
-    club.key = "club-" + std::to_string(nextClubNumber_++);
+    do {
+        club.key = "club-" + std::to_string(nextClubNumber_++);
+    } while (data_.FindClub(club.key));
     club.name = name->second;
     club.platformId = call.caller.player.platformId;
     club.createdTs = club.lastModifiedTs = Tick();
@@ -439,6 +487,9 @@ WebResponse ClubsWebService::Invite(Call& call) {
     uint64_t accountId = 0;
     if (auto refusal = RefuseCandidate(*club, *summonerId, accountId))
         return *refusal;
+    if (static_cast<int64_t>(club->active.size() + club->invited.size()) >=
+        data_.config.limits.maxClubMembers)
+        return Refusal(409, "MAX_CLUB_MEMBERS", "the club has as many members as it may");
     RemoveEntry(club->nominated, accountId);
     const int64_t now = Tick();
     club->invited.push_back({accountId, now, "INVITEE", call.caller.player.accountId});

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -50,6 +51,13 @@ class ClubsWebService {
     int AddObserver(ChangeObserver observer);
     void RemoveObserver(int id);
 
+    // The whole state and the service's clock, as a world is written from them.
+    ServiceData Snapshot(int64_t* clock = nullptr) const;
+    // Replaces the whole state, which the caller has checked with CheckServiceData, and tells
+    // the observers about every club and every membership whose answer changed (a club that is
+    // gone with an empty payload), as the operations do for their own changes.
+    void Replace(ServiceData data, int64_t clock);
+
     // The key of the club of that exact name, for scenarios that let the service pick keys.
     std::optional<std::string> FindClubKeyByName(const std::string& name) const;
 
@@ -78,6 +86,8 @@ class ClubsWebService {
     void ClubChanged(const std::string& key);
     void MembershipChanged(uint64_t accountId);
     std::vector<Change> TakeChanges();
+    // Every club's and membership's topic with its payload, for Replace to compare.
+    std::map<std::string, std::string> AllTopics() const;
     void Notify(const std::vector<Change>& changes);
 
     // Membership operations; the first two captures are the platform and the account id.

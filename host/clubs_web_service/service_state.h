@@ -23,6 +23,9 @@ struct ClubsServiceLimits {
     bool clubNominationsEnabled = true;
     int32_t clubMotdMaxLength = 1000;
     int32_t clubDescriptionMaxLength = 1000;
+    // Active members and invitees a club may have; the service's own rule, not reported to
+    // clients with the others.
+    int32_t maxClubMembers = 100;
 };
 
 // Permission names per role, keyed by role text ("ADMIN", "OWNER", "OFFICER", "MEMBER",

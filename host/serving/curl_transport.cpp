@@ -88,6 +88,28 @@ void Fail(HostHttpResponse& response, const std::string& text) {
 
 }  // namespace
 
+void CurlTransport::AnswerWith(HostHttpResponse& response,
+                               uint32_t status,
+                               const std::string& body) {
+    response = HostHttpResponse{};
+    tAnswer = Answer{};
+    tAnswer.body = body;
+    tAnswer.headerTexts.emplace_back("Content-Type", "application/json");
+    tAnswer.headers.push_back(HostHeader{tAnswer.headerTexts[0].first.c_str(),
+                                         tAnswer.headerTexts[0].second.c_str()});
+    response.status = status;
+    response.headers = tAnswer.headers.data();
+    response.headerCount = 1;
+    response.body = reinterpret_cast<const uint8_t*>(tAnswer.body.data());
+    response.bodyLength = static_cast<uint32_t>(tAnswer.body.size());
+}
+
+void CurlTransport::FailTransport(HostHttpResponse& response, const std::string& text) {
+    response = HostHttpResponse{};
+    tAnswer = Answer{};
+    Fail(response, text);
+}
+
 void CurlTransport::Global() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });

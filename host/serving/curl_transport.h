@@ -12,6 +12,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
 
 #include "plugin/host_boundary.h"
 
@@ -26,6 +28,11 @@ class CurlTransport {
         : maxBodyBytes_(maxBodyBytes) {}
 
     void Send(HostHttpResponse& response, const HostHttpRequest& request) const;
+
+    // An answer made up by the host (a fault rule's) in the same storage Send uses: a JSON
+    // body with `status`, or a transport failure with `text` as the body.
+    static void AnswerWith(HostHttpResponse& response, uint32_t status, const std::string& body);
+    static void FailTransport(HostHttpResponse& response, const std::string& text);
 
   private:
     std::size_t maxBodyBytes_;

@@ -1,13 +1,10 @@
 // EmbeddedClubsService: the host's own clubs web service, the in-memory ClubsWebService served
-// over HTTP on a loopback port of its own, with a small seed so that a fresh host shows
-// something believable:
-//   - the configured player owns "Night Owls" (message of the day set) with Corvina as member
-//     and an outgoing invitation to Bram;
-//   - Aurelia owns "Lantern Keepers" with Bram as member and has invited the player (one
-//     pending invitation);
-//   - Bram owns "Tidewatch" with Dace as member.
+// over HTTP on a loopback port of its own, holding the clubs part of the host's world (see
+// worlds/default.json for the world a fresh host starts from: the player owns "Night Owls"
+// with Corvina as member and an invitation out to Bram, Aurelia owns "Lantern Keepers" and has
+// invited the player, Bram owns "Tidewatch" with Dace).
 // Acting as another player goes through HandleAdmin, which the host mounts under its own
-// paths: GET .../players lists the seeded players, and any request to .../as/<accountId>/<path>
+// paths: GET .../players lists the world's players, and any request to .../as/<accountId>/<path>
 // is the service request <path> sent with that player's token (create a club, invite, accept,
 // promote, demote, nominate, kick, leave, hand over ownership: the service's own operations).
 //
@@ -16,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +22,7 @@
 #include "host/serving/http_message.h"
 #include "host/serving/http_server.h"
 #include "host/serving/platform_simulation.h"
+#include "host/worlds/world.h"
 
 namespace Kolm::Host {
 
@@ -35,14 +34,14 @@ struct SeedPlayer {
 
 class EmbeddedClubsService {
   public:
-    explicit EmbeddedClubsService(const SimulatedPlayer& player);
+    EmbeddedClubsService() = default;
     ~EmbeddedClubsService();
     EmbeddedClubsService(const EmbeddedClubsService&) = delete;
     EmbeddedClubsService& operator=(const EmbeddedClubsService&) = delete;
 
-    // Adds the players (the configured one first) and the seed clubs; false with `error` when
-    // the configured player's ids or token collide with a seed player's, or a seed step fails.
-    bool Seed(std::string* error);
+    // Replaces the service's state with the world's (checked already) and its player list with
+    // the world's players; the service tells its observers what changed.
+    void Load(const World& world);
     // Serves the service on 127.0.0.1:`port` (0: any free port).
     bool Start(uint16_t port, std::string* error);
     void Stop();
@@ -50,7 +49,7 @@ class EmbeddedClubsService {
     // "http://127.0.0.1:<port>", after Start.
     std::string BaseUrl() const;
     ClubsWebService& Service() { return service_; }
-    const std::vector<SeedPlayer>& Players() const { return players_; }
+    std::vector<SeedPlayer> Players() const;
 
     // A request of the admin paths; `rest` is the path after the mount point ("/players",
     // "/as/1002/v1/clubs").
@@ -58,13 +57,10 @@ class EmbeddedClubsService {
 
   private:
     HttpResponse HandleService(const HttpRequest& request);
-    bool Step(uint64_t accountId,
-              const char* method,
-              const std::string& url,
-              const std::string& body,
-              std::string* error);
+    bool Knows(uint64_t accountId) const;
 
     ClubsWebService service_;
+    mutable std::mutex playersMutex_;
     std::vector<SeedPlayer> players_;
     std::unique_ptr<HttpServer> server_;
 };

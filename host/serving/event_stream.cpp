@@ -153,11 +153,13 @@ void EventStream::AddClient(int socket, std::string head, Filter filter, uint64_
 }
 
 void EventStream::OnEvent(std::string_view name, const HostValue& payload) {
-    const std::string json = HostValueToJson(payload);
-    const std::string uri = PayloadUri(payload);
+    Publish(name, HostValueToJson(payload), PayloadUri(payload));
+}
+
+void EventStream::Publish(std::string_view name, std::string_view json, std::string_view uri) {
     {
         std::lock_guard guard(mutex_);
-        Event event{++lastId_, std::string(name), uri, {}};
+        Event event{++lastId_, std::string(name), std::string(uri), {}};
         event.text = FormatEvent(event.id, name, json);
         for (auto& [id, client] : clients_) {
             if (client.closing || !client.filter.Matches(name, uri)) {

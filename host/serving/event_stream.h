@@ -63,6 +63,10 @@ class EventStream {
     // The answer to a stream request: the stream, or 503 when `maxClients` streams are open.
     HttpResponse Open(const HttpRequest& request);
 
+    // Streams an event that the host itself raises, not one of the bus: `json` is its payload
+    // and `uri` what the uri filter compares.
+    void Publish(std::string_view name, std::string_view json, std::string_view uri);
+
     std::size_t ClientCount() const;
     uint64_t LastEventId() const;
 

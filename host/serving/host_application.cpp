@@ -1,6 +1,14 @@
 #include "host/serving/host_application.h"
 
+#include <fstream>
+#include <sstream>
+
+#include "host/serving/fault_endpoints.h"
 #include "host/serving/openapi_document.h"
+#include "host/serving/world_endpoint.h"
+#include "host/simulated/simulated_plugin.h"
+#include "host/worlds/default_world.h"
+#include "host/worlds/world_document.h"
 
 namespace Kolm::Host {
 namespace {
@@ -20,6 +28,16 @@ const char* LevelName(int32_t level) {
     }
 }
 
+std::optional<std::string> ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return std::nullopt;
+    }
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
 std::string Version(uint32_t major, uint32_t minor, uint32_t patch) {
     return std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(patch);
 }
@@ -27,7 +45,110 @@ std::string Version(uint32_t major, uint32_t minor, uint32_t patch) {
 }  // namespace
 
 HostApplication::HostApplication(HostOptions options, LogSink log)
-    : options_(std::move(options)), log_(std::move(log)) {}
+    : options_(std::move(options)),
+      log_(std::move(log)),
+      faults_([this](const FaultRule& rule,
+                     std::string_view service,
+                     std::string_view method,
+                     std::string_view path) { FaultApplied(rule, service, method, path); }) {}
+
+void HostApplication::FaultApplied(const FaultRule& rule,
+                                   std::string_view service,
+                                   std::string_view method,
+                                   std::string_view path) {
+    if (log_) {
+        log_("fault rule " + rule.id + " applied to " + std::string(service) + " " +
+             std::string(method) + " " + std::string(path) + ": " + rule.ToJson());
+    }
+    if (EventStream* events = events_.get()) {
+        const std::string json = FaultEventJson(rule, service, method, path);
+        const std::string uri = FaultEventUri(rule);
+        events->Publish(ResourceEventName("/zun-clubs-host/v1/faults"), json, uri);
+        events->Publish("OnJsonApiEvent", json, uri);
+    }
+}
+
+std::optional<World> HostApplication::StartingWorld(std::string* error) const {
+    std::string text(DefaultWorldJson());
+    WorldFormat format = WorldFormat::Json;
+    if (!options_.worldFile.empty()) {
+        const std::optional<std::string> read = ReadFile(options_.worldFile);
+        if (!read) {
+            *error = "cannot read the world " + options_.worldFile;
+            return std::nullopt;
+        }
+        text = *read;
+        format = WorldFormatOfFile(options_.worldFile);
+    }
+    WorldParse parsed = ParseWorld(text, format);
+    if (!parsed.world) {
+        *error = "the world " + (options_.worldFile.empty() ? "built in" : options_.worldFile) +
+                 ": " + parsed.error;
+        return std::nullopt;
+    }
+    if (const std::string clash = HostWorld::OverridePlayer(*parsed.world, options_.player);
+        !clash.empty()) {
+        *error = clash;
+        return std::nullopt;
+    }
+    return parsed.world;
+}
+
+int HostApplication::StartPlatform(std::string* error) {
+    if (!options_.faultsFile.empty()) {
+        const std::optional<std::string> rules = ReadFile(options_.faultsFile);
+        const std::string refused =
+            rules ? faults_.AddAll(*rules) : "cannot read the file";
+        if (!refused.empty()) {
+            *error = "the fault rules " + options_.faultsFile + ": " + refused;
+            return kExitUsage;
+        }
+    }
+    if (!options_.clubsServiceUrl.empty()) {
+        if (!options_.worldFile.empty()) {
+            *error = "--world needs the embedded clubs web service; leave out --clubs-service-url";
+            return kExitUsage;
+        }
+        clubsServiceUrl_ = options_.clubsServiceUrl;
+        SimulatedPlayer player;
+        player.platformId = options_.player.platformId.value_or(player.platformId);
+        player.accountId = options_.player.accountId.value_or(player.accountId);
+        player.summonerId = options_.player.summonerId.value_or(player.summonerId);
+        player.summonerName = options_.player.summonerName.value_or(player.summonerName);
+        player.idToken = options_.player.idToken.value_or(player.idToken);
+        platform_ = std::make_unique<PlatformSimulation>(bus_, player, clubsServiceUrl_);
+        return kExitClean;
+    }
+    const std::optional<World> world = StartingWorld(error);
+    if (!world) {
+        return kExitUsage;
+    }
+    embedded_ = std::make_unique<EmbeddedClubsService>();
+    embedded_->Load(*world);
+    if (!embedded_->Start(options_.servicePort, error)) {
+        return kExitSetup;
+    }
+    clubsServiceUrl_ = embedded_->BaseUrl();
+    platform_ = std::make_unique<PlatformSimulation>(
+        bus_, HostWorld::LoggedInPlayer(*world).value_or(SimulatedPlayer{}), clubsServiceUrl_);
+    world_ = std::make_unique<HostWorld>(*embedded_, *platform_);
+    world_->Apply(*world);
+    platform_->Relay().Follow(embedded_->Service());
+    return kExitClean;
+}
+
+void HostApplication::ExportWorld() {
+    if (options_.exportWorldFile.empty() || world_ == nullptr) {
+        return;
+    }
+    std::ofstream file(options_.exportWorldFile, std::ios::binary | std::ios::trunc);
+    file << WriteWorld(world_->Current());
+    file.close();
+    if (log_) {
+        log_(file ? "world written to " + options_.exportWorldFile
+                  : "cannot write the world to " + options_.exportWorldFile);
+    }
+}
 
 HostApplication::~HostApplication() {
     Stop();
@@ -45,27 +166,14 @@ void HostApplication::WritePluginLog(int32_t level, const char* line) {
 
 int HostApplication::Start(LoadZunClubsFunction entry, std::string* error) {
     CurlTransport::Global();
-    if (options_.clubsServiceUrl.empty()) {
-        embedded_ = std::make_unique<EmbeddedClubsService>(options_.player);
-        if (!embedded_->Seed(error) || !embedded_->Start(options_.servicePort, error)) {
-            return kExitSetup;
-        }
-        clubsServiceUrl_ = embedded_->BaseUrl();
-    } else {
-        clubsServiceUrl_ = options_.clubsServiceUrl;
-    }
-    platform_ = std::make_unique<PlatformSimulation>(bus_, options_.player, clubsServiceUrl_);
-    if (embedded_ != nullptr) {
-        for (const SeedPlayer& seed : embedded_->Players()) {
-            platform_->Summoner().AddSummoner(seed.player.summonerId, seed.name,
-                                              seed.profileIconId);
-        }
-        platform_->Relay().Follow(embedded_->Service());
+    if (const int code = StartPlatform(error); code != kExitClean) {
+        return code;
     }
     events_ = std::make_unique<EventStream>(bus_);
     host_ = std::make_unique<ServingHost>(
         bus_, platform_->Plugins(), transport_,
         [this](int32_t level, const char* line) { WritePluginLog(level, line); });
+    host_->UseFaults(&faults_);
 
     record_ = PluginLoadRecord{};
     record_.versionMajor = options_.apiMajor;
@@ -121,6 +229,8 @@ void HostApplication::Stop() {
         loaded_ = false;
     }
     events_.reset();
+    ExportWorld();
+    world_.reset();
     if (embedded_ != nullptr) {
         embedded_->Stop();
     }
@@ -158,6 +268,18 @@ HttpResponse HostApplication::HandleHostPath(const HttpRequest& request, std::st
         return request.method == "GET" ? HttpResponse::Json(200, openApi_)
                                        : HttpResponse::Error(404, "the document is read with GET");
     }
+    constexpr std::string_view kFaults = "/faults";
+    if (rest.substr(0, kFaults.size()) == kFaults &&
+        (rest.size() == kFaults.size() || rest[kFaults.size()] == '/')) {
+        return HandleFaultRequest(request, rest.substr(kFaults.size()), faults_);
+    }
+    if (rest == "/world") {
+        if (world_ == nullptr) {
+            return HttpResponse::Error(
+                404, "the world lives in the embedded clubs web service, not embedded in this host");
+        }
+        return HandleWorldRequest(request, *world_);
+    }
     constexpr std::string_view kService = "/clubs-service";
     if (rest.substr(0, kService.size()) == kService) {
         if (embedded_ == nullptr) {
@@ -177,6 +299,8 @@ HttpResponse HostApplication::Index() const {
                        ",\"membership\":" + JsonQuote(base + "/zun-clubs/v1/clubs/membership") +
                        ",\"openapi\":" + JsonQuote(base + kHostPrefix + "/openapi.json") +
                        ",\"events\":" + JsonQuote(base + kHostPrefix + "/events") +
+                       ",\"world\":" + JsonQuote(base + kHostPrefix + "/world") +
+                       ",\"faults\":" + JsonQuote(base + kHostPrefix + "/faults") +
                        ",\"clubsService\":" + JsonQuote(clubsServiceUrl_) +
                        ",\"toasts\":" + JsonQuote(base + "/player-notifications/v1/notifications") +
                        ",\"session\":" + JsonQuote(base + "/zun-login/v1/session") + "}";

@@ -2,14 +2,16 @@
 // platform, the embedded clubs web service (unless another service URL is given), the host
 // table, the plugin instance, the REST server with its request bridge, the event stream and
 // the OpenAPI document, and routes every HTTP request:
-//   /zun-clubs-host/v1/events, /openapi.json, /clubs-service/...   the host's own paths
+//   /zun-clubs-host/v1/events, /openapi.json, /world, /faults,
+//   /clubs-service/...                                              the host's own paths
 //   /zun-login, /zun-platform-config, ... (a simulated plugin's)    PlatformSimulation
 //   anything else                                                   the plugin, by its
 //   ApiDescription
 //
-// Start order: clubs web service, platform, load (version check), bind the REST port, Init,
+// Start order: the world (--world or the built-in default), the fault rules (--faults), clubs
+// web service, platform, load (version check), bind the REST port, Init,
 // then serve. Stop order: REST server (no request in flight), push relay, plugin Shutdown,
-// event stream, clubs web service. Used by the program and, in-process, by tests.
+// event stream, the world written out (--export-world), clubs web service. Used by the program and, in-process, by tests.
 #pragma once
 
 #include <atomic>
@@ -23,6 +25,8 @@
 #include "host/serving/embedded_clubs_service.h"
 #include "host/serving/event_stream.h"
 #include "host/serving/host_options.h"
+#include "host/serving/host_world.h"
+#include "host/faults/fault_rules.h"
 #include "host/serving/http_server.h"
 #include "host/serving/platform_simulation.h"
 #include "host/serving/request_bridge.h"
@@ -68,11 +72,21 @@ class HostApplication {
     HostEventBus& Bus() { return bus_; }
     PlatformSimulation& Platform() { return *platform_; }
     EmbeddedClubsService* ClubsService() { return embedded_.get(); }
+    FaultRules& Faults() { return faults_; }
 
   private:
     HttpResponse HandleHostPath(const HttpRequest& request, std::string_view rest);
     HttpResponse Index() const;
     void WritePluginLog(int32_t level, const char* line);
+    // The world to start from (--world or the default, with the player flags), or none with
+    // `error` filled.
+    std::optional<World> StartingWorld(std::string* error) const;
+    int StartPlatform(std::string* error);
+    void FaultApplied(const FaultRule& rule,
+                      std::string_view service,
+                      std::string_view method,
+                      std::string_view path);
+    void ExportWorld();
 
     const HostOptions options_;
     const LogSink log_;
@@ -81,6 +95,8 @@ class HostApplication {
     std::unique_ptr<EmbeddedClubsService> embedded_;
     std::string clubsServiceUrl_;
     std::unique_ptr<PlatformSimulation> platform_;
+    std::unique_ptr<HostWorld> world_;
+    FaultRules faults_;
     std::unique_ptr<ServingHost> host_;
     std::unique_ptr<EventStream> events_;
     PluginLoadRecord record_{};

@@ -56,14 +56,19 @@ HostOptionsResult ParseHostOptions(int argc, const char* const* argv) {
             return number.has_value();
         };
     };
-    auto id = [](uint64_t& field) {
+    auto id = [](std::optional<uint64_t>& field) {
         return [&field](const std::string& value) {
-            const std::optional<uint64_t> number = ParseNumber(value, UINT64_MAX);
-            field = number.value_or(0);
-            return number.has_value() && *number != 0;
+            field = ParseNumber(value, UINT64_MAX);
+            return field.has_value() && *field != 0;
         };
     };
     auto text = [](std::string& field) {
+        return [&field](const std::string& value) {
+            field = value;
+            return !value.empty();
+        };
+    };
+    auto optionalText = [](std::optional<std::string>& field) {
         return [&field](const std::string& value) {
             field = value;
             return !value.empty();
@@ -74,11 +79,14 @@ HostOptionsResult ParseHostOptions(int argc, const char* const* argv) {
         {"--plugin", text(options.pluginPath)},
         {"--service-port", port(options.servicePort)},
         {"--clubs-service-url", text(options.clubsServiceUrl)},
-        {"--platform-id", text(options.player.platformId)},
+        {"--platform-id", optionalText(options.player.platformId)},
         {"--account-id", id(options.player.accountId)},
         {"--summoner-id", id(options.player.summonerId)},
-        {"--summoner-name", text(options.player.summonerName)},
-        {"--id-token", text(options.player.idToken)},
+        {"--summoner-name", optionalText(options.player.summonerName)},
+        {"--id-token", optionalText(options.player.idToken)},
+        {"--world", text(options.worldFile)},
+        {"--export-world", text(options.exportWorldFile)},
+        {"--faults", text(options.faultsFile)},
         {"--api-version", [&](const std::string& value) { return ParseVersion(value, options); }},
     };
     HostOptionsResult result;
@@ -125,17 +133,23 @@ std::string HostUsage(const std::string& program) {
            "                         library this program was built with)\n"
            "  --service-port N       port of the embedded clubs web service (default 0: any free)\n"
            "  --clubs-service-url U  use the clubs web service at U instead of the embedded one\n"
-           "  --platform-id ID       the player's platform id (default LOC1)\n"
-           "  --account-id N         the player's account id (default 1001)\n"
-           "  --summoner-id N        the player's summoner id (default 2001)\n"
-           "  --summoner-name NAME   the player's name (default Fenwick)\n"
-           "  --id-token TOKEN       the login session's token (default local-token-1001)\n"
+           "  --world FILE           start from the world in FILE (JSON, or YAML when it ends in\n"
+           "                         .yaml or .yml; default: worlds/default.json, built in)\n"
+           "  --export-world FILE    write the world as JSON to FILE on exit\n"
+           "  --faults FILE          load fault rules (a JSON array) at start\n"
+           "  --platform-id ID       the logged-in player's platform id (default: the world's)\n"
+           "  --account-id N         the logged-in player's account id (default: the world's)\n"
+           "  --summoner-id N        the logged-in player's summoner id (default: the world's)\n"
+           "  --summoner-name NAME   the logged-in player's name (default: the world's)\n"
+           "  --id-token TOKEN       the login session's token (default: the world's)\n"
            "  --api-version X.Y.Z    the host's plugin-API version (default 18.0.0)\n"
            "  --quiet                no log line per HTTP request\n"
            "  --help                 this text\n"
            "\n"
            "Paths: /zun-clubs/v1/... the plugin; /zun-clubs-host/v1/events the event stream\n"
            "(?event=NAME, ?uri=PREFIX, Last-Event-ID); /zun-clubs-host/v1/openapi.json the API;\n"
+           "/zun-clubs-host/v1/world the world (GET, PUT); /zun-clubs-host/v1/faults the fault\n"
+           "rules (GET, POST, DELETE; DELETE .../faults/ID removes one);\n"
            "/zun-clubs-host/v1/clubs-service/players and .../clubs-service/as/ACCOUNT/v1/...\n"
            "act as another player on the embedded service; /zun-login, /zun-platform-config,\n"
            "/zun-summoner, /zun-chat, /player-notifications, /kolm-messaging-service the\n"

@@ -9,6 +9,19 @@
 
 namespace Kolm::Host {
 
+// The logged-in player's fields given on the command line; each replaces the world's.
+struct PlayerFlags {
+    std::optional<std::string> platformId;
+    std::optional<uint64_t> accountId;
+    std::optional<uint64_t> summonerId;
+    std::optional<std::string> summonerName;
+    std::optional<std::string> idToken;
+
+    bool Any() const {
+        return platformId || accountId || summonerId || summonerName || idToken;
+    }
+};
+
 struct HostOptions {
     static constexpr uint16_t kDefaultPort = 8137;
 
@@ -16,7 +29,10 @@ struct HostOptions {
     std::string pluginPath;        // empty: next to the program, then the built library
     uint16_t servicePort = 0;      // the embedded clubs web service; 0: any free port
     std::string clubsServiceUrl;   // non-empty: use that service instead of the embedded one
-    SimulatedPlayer player;
+    PlayerFlags player;
+    std::string worldFile;        // empty: the built-in copy of worlds/default.json
+    std::string exportWorldFile;  // non-empty: the world is written there on exit
+    std::string faultsFile;       // non-empty: fault rules (a JSON array) loaded at start
     uint32_t apiMajor = 18;  // the host's plugin-API version handed to the plugin
     uint32_t apiMinor = 0;
     uint32_t apiPatch = 0;

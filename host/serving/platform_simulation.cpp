@@ -56,21 +56,63 @@ PlatformSimulation::PlatformSimulation(HostEventBus& bus,
     summoner_->AddSummoner(player_.summonerId, player_.summonerName, player_.profileIconId);
 }
 
+SimulatedPlayer PlatformSimulation::Player() const {
+    std::lock_guard lock(playerMutex_);
+    return player_;
+}
+
+bool PlatformSimulation::LoggedIn() const {
+    std::lock_guard lock(playerMutex_);
+    return loggedIn_;
+}
+
+void PlatformSimulation::SetPlayer(const std::optional<SimulatedPlayer>& player) {
+    {
+        std::lock_guard lock(playerMutex_);
+        const bool same = player ? loggedIn_ && player->platformId == player_.platformId &&
+                                       player->accountId == player_.accountId &&
+                                       player->summonerId == player_.summonerId &&
+                                       player->summonerName == player_.summonerName &&
+                                       player->idToken == player_.idToken
+                                 : !loggedIn_;
+        if (same) {
+            return;
+        }
+        if (player) {
+            player_ = *player;
+        }
+    }
+    if (player) {
+        LogIn();
+    } else {
+        LogOut();
+    }
+}
+
 OwnedHostValue PlatformSimulation::Session() const {
+    const SimulatedPlayer player = Player();
     std::vector<std::pair<std::string, OwnedHostValue>> fields;
     fields.emplace_back("state", OwnedHostValue::String("SUCCEEDED"));
-    fields.emplace_back("accountId", OwnedHostValue::Unsigned(player_.accountId));
-    fields.emplace_back("summonerId", OwnedHostValue::Unsigned(player_.summonerId));
-    fields.emplace_back("idToken", OwnedHostValue::String(player_.idToken));
-    fields.emplace_back("username", OwnedHostValue::String(player_.summonerName));
+    fields.emplace_back("accountId", OwnedHostValue::Unsigned(player.accountId));
+    fields.emplace_back("summonerId", OwnedHostValue::Unsigned(player.summonerId));
+    fields.emplace_back("idToken", OwnedHostValue::String(player.idToken));
+    fields.emplace_back("username", OwnedHostValue::String(player.summonerName));
     return OwnedHostValue::Structure(std::move(fields));
 }
 
 void PlatformSimulation::LogIn() {
+    {
+        std::lock_guard lock(playerMutex_);
+        loggedIn_ = true;
+    }
     login_->Publish(ResourceEventType::Update, kSessionPath, Session());
 }
 
 void PlatformSimulation::LogOut() {
+    {
+        std::lock_guard lock(playerMutex_);
+        loggedIn_ = false;
+    }
     login_->Publish(ResourceEventType::Delete, kSessionPath, OwnedHostValue::Null());
 }
 

@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -60,7 +61,11 @@ class PlatformSimulation {
     PlatformSimulation& operator=(const PlatformSimulation&) = delete;
 
     SimulatedPlugins& Plugins() { return plugins_; }
-    const SimulatedPlayer& Player() const { return player_; }
+    SimulatedPlayer Player() const;
+    bool LoggedIn() const;
+    // Makes `player` the one the session names and logs them in, or logs out (none); publishes
+    // the session only when it changes.
+    void SetPlayer(const std::optional<SimulatedPlayer>& player);
     SimulatedPlugin& Login() { return *login_; }
     SimulatedPlatformConfig& PlatformConfig() { return *platformConfig_; }
     SimulatedSummoner& Summoner() { return *summoner_; }
@@ -88,7 +93,9 @@ class PlatformSimulation {
                          const std::string& path,
                          const std::optional<OwnedHostValue>& body);
 
+    mutable std::mutex playerMutex_;
     SimulatedPlayer player_;
+    bool loggedIn_ = true;
     SimulatedPlugins plugins_;
     std::shared_ptr<SimulatedPlugin> login_;
     std::shared_ptr<SimulatedPlatformConfig> platformConfig_;

@@ -1,8 +1,73 @@
 #include "host/serving/serving_host.h"
 
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <thread>
+#include <utility>
+
+#include "host/serving/request_bridge.h"
 
 namespace Kolm::Host {
+namespace {
+
+// The service names of fault rules for the simulated plugins' path prefixes.
+std::string_view ServiceOfRemoteCall(std::string_view path) {
+    static const std::pair<std::string_view, std::string_view> services[] = {
+        {"/zun-login", "login"},
+        {"/zun-platform-config", "platform-config"},
+        {"/zun-summoner", "summoner"},
+        {"/zun-chat", "chat"},
+        {"/player-notifications", "player-notifications"},
+        {"/kolm-messaging-service", "messaging"},
+    };
+    for (const auto& [prefix, service] : services) {
+        if (path.substr(0, prefix.size()) == prefix &&
+            (path.size() == prefix.size() || path[prefix.size()] == '/')) {
+            return service;
+        }
+    }
+    return {};
+}
+
+// "http://host:port/v1/clubs?x=1" -> "/v1/clubs".
+std::string_view PathOfUrl(std::string_view url) {
+    const std::size_t scheme = url.find("://");
+    const std::size_t start = url.find('/', scheme == std::string_view::npos ? 0 : scheme + 3);
+    if (start == std::string_view::npos) {
+        return "/";
+    }
+    const std::string_view path = url.substr(start);
+    return path.substr(0, path.find_first_of("?#"));
+}
+
+// Waits out the effect's latency; true when the effect replaces the answer as well.
+bool Delay(const FaultEffect& effect) {
+    if (effect.latencyMs > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(effect.latencyMs));
+    }
+    return effect.status.has_value() || effect.transportFailure;
+}
+
+// A simulated plugin's failing answer: its status with the body as the value (and, from 400
+// on, as the error text); with no answer at all, the error a call that reached no plugin gets.
+SimulatedAnswer RemoteCallFault(const FaultEffect& effect, std::string_view service) {
+    if (effect.transportFailure) {
+        return SimulatedAnswer::Error(0, "the " + std::string(service) +
+                                             " plugin did not answer (fault rule)");
+    }
+    const std::string body = effect.bodyJson.empty() ? "null" : effect.bodyJson;
+    SimulatedAnswer answer = SimulatedAnswer::Value(
+        OwnedHostValue::FromJson(body).value_or(OwnedHostValue::Null()), *effect.status);
+    if (*effect.status >= 400) {
+        answer.hasError = true;
+        answer.errorText = body;
+    }
+    return answer;
+}
+
+}  // namespace
 
 ServingHost::ServingHost(HostEventBus& bus,
                          SimulatedPlugins& plugins,
@@ -21,17 +86,46 @@ ServingHost& ServingHost::From(const HostApi* api) {
 void ZC_HOST_CALL ServingHost::SendRemotingRequest(const HostApi* api,
                                                    HostResponse* response,
                                                    const HostRequest* request) {
-    if (response != nullptr && request != nullptr) {
-        From(api).plugins_.Answer(*response, *request);
+    if (response == nullptr || request == nullptr) {
+        return;
     }
+    ServingHost& host = From(api);
+    if (host.faults_ != nullptr && request->uri != nullptr) {
+        const std::string_view uri = request->uri;
+        const std::string_view path = uri.substr(0, uri.find('?'));
+        const std::string_view service = ServiceOfRemoteCall(path);
+        const std::optional<FaultEffect> effect =
+            service.empty() ? std::nullopt
+                            : host.faults_->Apply(service, MethodName(request->method), path);
+        if (effect && Delay(*effect)) {
+            WriteSimulatedAnswer(*response, RemoteCallFault(*effect, service));
+            return;
+        }
+    }
+    host.plugins_.Answer(*response, *request);
 }
 
 void ZC_HOST_CALL ServingHost::SendHttpRequest(const HostApi* api,
                                                HostHttpResponse* response,
                                                const HostHttpRequest* request) {
-    if (response != nullptr && request != nullptr) {
-        From(api).transport_.Send(*response, *request);
+    if (response == nullptr || request == nullptr) {
+        return;
     }
+    ServingHost& host = From(api);
+    if (host.faults_ != nullptr && request->url != nullptr) {
+        const std::optional<FaultEffect> effect = host.faults_->Apply(
+            "clubs", MethodName(request->method), PathOfUrl(request->url));
+        if (effect && Delay(*effect)) {
+            if (effect->transportFailure) {
+                CurlTransport::FailTransport(*response,
+                                             "the clubs web service did not answer (fault rule)");
+            } else {
+                CurlTransport::AnswerWith(*response, *effect->status, effect->bodyJson);
+            }
+            return;
+        }
+    }
+    host.transport_.Send(*response, *request);
 }
 
 void ZC_HOST_CALL ServingHost::SendEvent(const HostApi* api, const HostEventRecord* event) {

@@ -1,7 +1,8 @@
 // ServingHost: the host table of the runnable host. Remote calls go to the simulated other
 // plugins, HTTP requests out through the curl transport, events and subscriptions through the
 // event bus, log lines to a sink; waits and yields return at once (the host has no work queue
-// of its own to run). Unlike the recording test host it keeps no record of the calls, so it
+// of its own to run). Fault rules, when given, stand in for the services they name: the
+// clubs web service for HTTP requests, a simulated plugin for remote calls. Unlike the recording test host it keeps no record of the calls, so it
 // can run for as long as it is left running.
 //
 // Thread rules: the plugin may call the table from any thread at once; the members it uses are
@@ -12,6 +13,7 @@
 #include <functional>
 
 #include "host/boundary/host_api_table.h"
+#include "host/faults/fault_rules.h"
 #include "host/simulated/host_event_bus.h"
 #include "host/serving/curl_transport.h"
 #include "host/simulated/simulated_plugins.h"
@@ -34,6 +36,10 @@ class ServingHost {
 
     // The context handed to Init; valid as long as this host.
     const HostContext& Context() const { return context_; }
+
+    // Rules asked before every remote call and HTTP request the plugin sends (null: none);
+    // set before Init, must outlive this host.
+    void UseFaults(FaultRules* faults) { faults_ = faults; }
 
   private:
     friend struct HostApiTable<ServingHost>;
@@ -60,6 +66,7 @@ class ServingHost {
     SimulatedPlugins& plugins_;
     const CurlTransport& transport_;
     LogSink log_;
+    FaultRules* faults_ = nullptr;
 };
 
 }  // namespace Kolm::Host

@@ -1,0 +1,70 @@
+// FaultRules: the rules in force, asked once per call that an emulated service receives. The
+// first rule (in the order added) that matches the call and wins its draw applies: it counts
+// down its `times` (and leaves the list when they are used up) and is reported to the observer,
+// which the host uses to write its log and publish the event. A rule with a `seed` draws from
+// its own generator started at that seed, so a run of the same calls fails the same ones.
+//
+// Thread rules: every member may be called from any thread; the observer is called with no
+// lock held.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/faults/fault_rule.h"
+
+namespace Kolm::Host {
+
+// What the service does instead of (or before) answering normally.
+struct FaultEffect {
+    uint32_t latencyMs = 0;
+    std::optional<uint32_t> status;  // none and no transport failure: answer normally
+    std::string bodyJson;
+    bool transportFailure = false;
+};
+
+class FaultRules {
+  public:
+    using Observer = std::function<void(const FaultRule& rule,
+                                        std::string_view service,
+                                        std::string_view method,
+                                        std::string_view path)>;
+
+    explicit FaultRules(Observer observer = {}) : observer_(std::move(observer)) {}
+
+    // Stores the rule under the next id ("1", "2", ...) and returns it as stored.
+    FaultRule Add(FaultRule rule);
+    // Every rule of a JSON array, or none of them: "" when added, else what is wrong with which.
+    std::string AddAll(std::string_view jsonArray);
+    std::vector<FaultRule> List() const;
+    // The rules as a JSON array.
+    std::string ListJson() const;
+    bool Remove(const std::string& id);
+    void Clear();
+
+    // The effect for this call, if a rule applies; `path` without the query.
+    std::optional<FaultEffect> Apply(std::string_view service,
+                                     std::string_view method,
+                                     std::string_view path);
+
+  private:
+    struct Entry {
+        FaultRule rule;
+        std::mt19937_64 random;
+        uint64_t left = 0;  // with rule.times
+    };
+    static bool Draw(Entry& entry);
+
+    const Observer observer_;
+    mutable std::mutex mutex_;
+    std::vector<Entry> entries_;
+    uint64_t nextId_ = 1;
+};
+
+}  // namespace Kolm::Host

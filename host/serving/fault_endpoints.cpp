@@ -1,0 +1,60 @@
+#include "host/serving/fault_endpoints.h"
+
+namespace Kolm::Host {
+namespace {
+
+constexpr const char* kFaultsUri = "/zun-clubs-host/v1/faults";
+
+HttpResponse NoContent() {
+    HttpResponse response = HttpResponse::Json(204, "");
+    response.contentType.clear();
+    return response;
+}
+
+}  // namespace
+
+HttpResponse HandleFaultRequest(const HttpRequest& request,
+                                std::string_view rest,
+                                FaultRules& faults) {
+    const std::string& method = request.method;
+    if (rest.empty() || rest == "/") {
+        if (method == "GET") {
+            return HttpResponse::Json(200, faults.ListJson());
+        }
+        if (method == "POST") {
+            FaultRuleParse parsed = ParseFaultRule(request.body);
+            if (!parsed.rule) {
+                return HttpResponse::Error(400, parsed.error);
+            }
+            return HttpResponse::Json(201, faults.Add(std::move(*parsed.rule)).ToJson());
+        }
+        if (method == "DELETE") {
+            faults.Clear();
+            return NoContent();
+        }
+        return HttpResponse::Error(405, "the fault rules take GET, POST and DELETE");
+    }
+    const std::string id(rest.substr(1));
+    if (method != "DELETE") {
+        return HttpResponse::Error(405, "a fault rule is removed with DELETE");
+    }
+    if (!faults.Remove(id)) {
+        return HttpResponse::Error(404, "no fault rule with id \"" + id + "\"");
+    }
+    return NoContent();
+}
+
+std::string FaultEventUri(const FaultRule& rule) {
+    return std::string(kFaultsUri) + "/" + rule.id;
+}
+
+std::string FaultEventJson(const FaultRule& rule,
+                           std::string_view service,
+                           std::string_view method,
+                           std::string_view path) {
+    return "{\"data\":{\"method\":" + JsonQuote(method) + ",\"path\":" + JsonQuote(path) +
+           ",\"rule\":" + rule.ToJson() + ",\"service\":" + JsonQuote(service) +
+           "},\"eventType\":\"Create\",\"uri\":" + JsonQuote(FaultEventUri(rule)) + "}";
+}
+
+}  // namespace Kolm::Host

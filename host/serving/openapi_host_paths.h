@@ -1,0 +1,18 @@
+// The host's own paths in the OpenAPI document, next to the plugin's: the world
+// (GET and PUT /zun-clubs-host/v1/world) and the fault rules (/zun-clubs-host/v1/faults), with
+// the schemas they use. Written out by hand, since the host, not the plugin's description,
+// defines them.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace Kolm::Host {
+
+// (path, path item as JSON) in document order.
+const std::vector<std::pair<std::string, std::string>>& OpenApiHostPaths();
+// (schema name, schema as JSON).
+const std::vector<std::pair<std::string, std::string>>& OpenApiHostSchemas();
+
+}  // namespace Kolm::Host

@@ -1,0 +1,136 @@
+// Fault rules: what a rule accepts, which calls it matches, and how `times`, `probability` and
+// `seed` decide which matching calls it affects.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/faults/fault_rules.h"
+
+namespace Kolm::Host {
+namespace {
+
+FaultRule Rule(const std::string& json) {
+    FaultRuleParse parsed = ParseFaultRule(json);
+    EXPECT_TRUE(parsed.rule.has_value()) << json << ": " << parsed.error;
+    return parsed.rule.value_or(FaultRule{});
+}
+
+constexpr const char* kMotd =
+    R"({"service":"clubs","method":"PUT","path":"/v1/clubs/*/motd","status":403,)"
+    R"("body":{"errorCode":"CLUB_PERMISSION_DENIED"}})";
+
+TEST(FaultRule, StarMatchesExactlyOneSegmentAndTheMethodMustAgree) {
+    const FaultRule rule = Rule(kMotd);
+    EXPECT_TRUE(rule.Matches("clubs", "PUT", "/v1/clubs/club-1/motd"));
+    EXPECT_FALSE(rule.Matches("clubs", "GET", "/v1/clubs/club-1/motd"));
+    EXPECT_FALSE(rule.Matches("clubs", "PUT", "/v1/clubs/motd"));
+    EXPECT_FALSE(rule.Matches("clubs", "PUT", "/v1/clubs/a/b/motd"));
+    EXPECT_FALSE(rule.Matches("summoner", "PUT", "/v1/clubs/club-1/motd"));
+    const FaultRule anyMethod = Rule(R"({"service":"summoner","path":"/zun-summoner/v1/*/*",)"
+                                     R"("transportFailure":true})");
+    EXPECT_TRUE(anyMethod.Matches("summoner", "GET", "/zun-summoner/v1/summoners/2002"));
+    EXPECT_TRUE(anyMethod.Matches("summoner", "POST", "/zun-summoner/v1/summoners/2002"));
+}
+
+TEST(FaultRule, ListsTheFieldsAsGivenAfterItsId) {
+    FaultRules rules;
+    const FaultRule stored = rules.Add(Rule(kMotd));
+    EXPECT_EQ(stored.id, "1");
+    EXPECT_EQ(stored.ToJson(),
+              R"({"id":"1","service":"clubs","method":"PUT","path":"/v1/clubs/*/motd",)"
+              R"("status":403,"body":{"errorCode":"CLUB_PERMISSION_DENIED"}})");
+    EXPECT_EQ(rules.ListJson(), "[" + stored.ToJson() + "]");
+}
+
+TEST(FaultRule, BadRulesAreRefusedWithWhatIsWrong) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"[1]", "a fault rule is a JSON object"},
+        {"{", "not valid JSON"},
+        {R"({"service":"mail","path":"/x","status":500})", "unknown service \"mail\""},
+        {R"({"path":"/x","status":500})", "\"service\" must name the service"},
+        {R"({"service":"clubs","status":500})", "\"path\" must be a path pattern"},
+        {R"({"service":"clubs","path":"x","status":500})", "\"path\" must be a path pattern"},
+        {R"({"service":"clubs","path":"/x?y=1","status":500})", "leave the query out"},
+        {R"({"service":"clubs","path":"/x","method":"put","status":500})", "\"method\""},
+        {R"({"service":"clubs","path":"/x","status":99})", "\"status\" must be an HTTP status"},
+        {R"({"service":"clubs","path":"/x","status":"500"})", "\"status\" must be"},
+        {R"({"service":"clubs","path":"/x","body":{}})", "\"body\" needs a \"status\""},
+        {R"({"service":"clubs","path":"/x"})", "a rule needs an effect"},
+        {R"({"service":"clubs","path":"/x","status":500,"transportFailure":true})", "not both"},
+        {R"({"service":"clubs","path":"/x","status":500,"probability":1.5})",
+         "\"probability\" must be a number from 0 to 1"},
+        {R"({"service":"clubs","path":"/x","status":500,"times":0})", "\"times\" must be"},
+        {R"({"service":"clubs","path":"/x","status":500,"seed":-3})", "\"seed\" must be"},
+        {R"({"service":"clubs","path":"/x","latencyMs":-1})", "\"latencyMs\" must be"},
+        {R"({"service":"clubs","path":"/x","status":500,"colour":1})", "unknown field \"colour\""},
+    };
+    for (const auto& [json, message] : cases) {
+        const FaultRuleParse parsed = ParseFaultRule(json);
+        EXPECT_FALSE(parsed.rule.has_value()) << json;
+        EXPECT_NE(parsed.error.find(message), std::string::npos) << json << ": " << parsed.error;
+    }
+}
+
+TEST(FaultRules, TimesCountsAffectedCallsAndThenTheRuleIsGone) {
+    std::vector<std::string> applied;
+    FaultRules rules([&](const FaultRule& rule, std::string_view, std::string_view,
+                         std::string_view path) { applied.push_back(rule.id + std::string(path)); });
+    rules.Add(Rule(R"({"service":"chat","path":"/zun-chat/v1/*","status":500,"times":2})"));
+    EXPECT_FALSE(rules.Apply("chat", "GET", "/zun-login/v1/session"));
+    const std::optional<FaultEffect> first = rules.Apply("chat", "GET", "/zun-chat/v1/a");
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->status, std::optional<uint32_t>(500));
+    EXPECT_TRUE(rules.Apply("chat", "GET", "/zun-chat/v1/b"));
+    EXPECT_FALSE(rules.Apply("chat", "GET", "/zun-chat/v1/c"));
+    EXPECT_EQ(rules.ListJson(), "[]");
+    EXPECT_EQ(applied, (std::vector<std::string>{"1/zun-chat/v1/a", "1/zun-chat/v1/b"}));
+}
+
+// Which of `calls` matching calls the rule affects, as a string of 'x' (affected) and '.'.
+std::string Pattern(FaultRules& rules, int calls) {
+    std::string pattern;
+    for (int i = 0; i < calls; ++i) {
+        pattern += rules.Apply("clubs", "GET", "/v1/clubs/k") ? 'x' : '.';
+    }
+    return pattern;
+}
+
+TEST(FaultRules, ASeedRepeatsWhichCallsAreAffected) {
+    const char* json = R"({"service":"clubs","path":"/v1/clubs/*","status":503,)"
+                       R"("probability":0.5,"seed":7})";
+    FaultRules first;
+    first.Add(Rule(json));
+    FaultRules second;
+    second.Add(Rule(json));
+    const std::string pattern = Pattern(first, 64);
+    EXPECT_EQ(Pattern(second, 64), pattern);
+    EXPECT_NE(pattern.find('x'), std::string::npos);
+    EXPECT_NE(pattern.find('.'), std::string::npos);
+}
+
+TEST(FaultRules, ALosingDrawLeavesTheCallToTheNextRule) {
+    FaultRules rules;
+    rules.Add(Rule(R"({"service":"clubs","path":"/v1/clubs/*","status":503,"probability":0})"));
+    rules.Add(Rule(R"({"service":"clubs","path":"/v1/clubs/*","status":404})"));
+    const std::optional<FaultEffect> effect = rules.Apply("clubs", "GET", "/v1/clubs/k");
+    ASSERT_TRUE(effect.has_value());
+    EXPECT_EQ(effect->status, std::optional<uint32_t>(404));
+}
+
+TEST(FaultRules, RemovesOneRuleByIdOrAllAndRefusesAnArrayWithOneBadRule) {
+    FaultRules rules;
+    EXPECT_EQ(rules.AddAll(std::string("[") + kMotd + "," + kMotd + "]"), "");
+    EXPECT_FALSE(rules.Remove("9"));
+    EXPECT_TRUE(rules.Remove("1"));
+    ASSERT_EQ(rules.List().size(), 1u);
+    EXPECT_EQ(rules.List()[0].id, "2");
+    const std::string refused = rules.AddAll(std::string("[") + kMotd + R"(,{"service":"x"}])");
+    EXPECT_NE(refused.find("rule 2: unknown service"), std::string::npos) << refused;
+    EXPECT_EQ(rules.List().size(), 1u);
+    rules.Clear();
+    EXPECT_EQ(rules.ListJson(), "[]");
+}
+
+}  // namespace
+}  // namespace Kolm::Host

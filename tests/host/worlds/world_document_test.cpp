@@ -1,0 +1,167 @@
+// The world document: the shipped worlds read, written and read again unchanged, and bad
+// documents refused with a message that names what is wrong and where.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "host/worlds/default_world.h"
+#include "host/worlds/world_document.h"
+
+namespace Kolm::Host {
+namespace {
+
+std::string ReadShipped(const std::string& name) {
+    std::ifstream file(std::string(ZC_WORLDS_DIR) + "/" + name, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+World MustParse(std::string_view text, WorldFormat format = WorldFormat::Json) {
+    WorldParse parsed = ParseWorld(text, format);
+    EXPECT_TRUE(parsed.world.has_value()) << parsed.error;
+    return parsed.world.value_or(World{});
+}
+
+// The smallest world the service accepts: one player owning one club.
+constexpr const char* kMinimal =
+    R"({"players":[{"accountId":7,"summonerId":8}],)"
+    R"("clubs":[{"key":"k","name":"Seven","active":[{"accountId":7,"role":"OWNER"}]}]})";
+
+TEST(WorldDocument, BuiltInDefaultIsTheShippedDefaultFile) {
+    EXPECT_EQ(DefaultWorldJson(), ReadShipped("default.json"));
+}
+
+TEST(WorldDocument, DefaultWorldHoldsTheSeedAndWritesBackToTheSameText) {
+    const std::string text = ReadShipped("default.json");
+    const World world = MustParse(text);
+    EXPECT_EQ(world.service.players.size(), 5u);
+    ASSERT_EQ(world.loggedInAccountId, std::optional<uint64_t>(1001));
+    EXPECT_EQ(world.profiles.at(1001).name, "Fenwick");
+    const ServiceClub& owls = world.service.clubs.at("club-1");
+    EXPECT_EQ(owls.name, "Night Owls");
+    EXPECT_EQ(owls.motd, "Raid night is Thursday.");
+    EXPECT_EQ(RoleIn(owls, 1001), "OWNER");
+    EXPECT_EQ(RoleIn(world.service.clubs.at("club-2"), 1001), "INVITEE");
+    EXPECT_EQ(WriteWorld(world), text);
+}
+
+TEST(WorldDocument, YamlWorldReadsLikeItsJsonAndRoundTrips) {
+    const World world = MustParse(ReadShipped("full-house.yaml"), WorldFormat::Yaml);
+    EXPECT_EQ(world.service.config.limits.maxActiveClubs, 3);
+    EXPECT_EQ(world.service.ActiveClubCount(1001), 3);
+    EXPECT_EQ(world.service.clubs.at("club-1").nominated.size(), 3u);
+    ASSERT_EQ(world.service.players.at(1001).notices.size(), 1u);
+    EXPECT_EQ(world.service.players.at(1001).notices[0].action, "OWNER_GIVEN_OWNERSHIP");
+    ASSERT_EQ(world.blockedPlayers.size(), 1u);
+    EXPECT_EQ(world.blockedPlayers[0].summonerId, 2010u);
+    const std::string written = WriteWorld(world);
+    EXPECT_EQ(WriteWorld(MustParse(written)), written);
+}
+
+TEST(WorldDocument, LargeWorldHasAThousandPlayersInTenClubsOfAHundred) {
+    const World world = MustParse(ReadShipped("large.json"));
+    EXPECT_EQ(world.service.players.size(), 1000u);
+    ASSERT_EQ(world.service.clubs.size(), 10u);
+    for (const auto& [key, club] : world.service.clubs) {
+        EXPECT_EQ(club.active.size(), 100u) << key;
+    }
+}
+
+TEST(WorldDocument, MissingFieldsTakeDefaultsThatTheWrittenWorldSpellsOut) {
+    const World world = MustParse(kMinimal);
+    const PlayerRecord& player = world.service.players.at(7);
+    EXPECT_EQ(player.player.token, "local-token-7");
+    EXPECT_EQ(world.loggedInAccountId, std::optional<uint64_t>(7));  // the first player
+    EXPECT_EQ(world.service.clubs.at("k").jid, "k@clubs.chat.local");
+    const std::string written = WriteWorld(world);
+    EXPECT_NE(written.find("\"token\": \"local-token-7\""), std::string::npos);
+    EXPECT_EQ(WriteWorld(MustParse(written)), written);
+}
+
+TEST(WorldDocument, NullLoggedInAccountMeansNobodyIsLoggedIn) {
+    std::string text = kMinimal;
+    text.insert(1, "\"loggedInAccountId\":null,");
+    EXPECT_FALSE(MustParse(text).loggedInAccountId.has_value());
+}
+
+struct BadWorld {
+    const char* what;
+    std::string text;
+    const char* message;
+};
+
+std::string WithClubs(const std::string& clubs,
+                      const std::string& players = R"([{"accountId":7,"summonerId":8},)"
+                                                   R"({"accountId":9,"summonerId":10}])") {
+    return R"({"players":)" + players + R"(,"clubs":)" + clubs + "}";
+}
+
+TEST(WorldDocument, BadDocumentsAreRefusedWithWhatIsWrongAndWhere) {
+    const std::string owner = R"({"accountId":7,"role":"OWNER"})";
+    const BadWorld cases[] = {
+        {"not JSON", "{\"players\":[", "not valid JSON"},
+        {"no players", R"({"clubs":[]})", "players: is missing"},
+        {"players not an array", R"({"players":{},"clubs":[]})", "players: must be an array"},
+        {"unknown field", R"({"players":[],"clubs":[],"colour":1})", "colour: is not a field"},
+        {"wrong type", WithClubs(R"([{"key":"k","name":5,"active":[)" + owner + "]}]"),
+         "clubs[0].name: must be a text"},
+        {"negative id", R"({"players":[{"accountId":-1,"summonerId":8}],"clubs":[]})",
+         "players[0].accountId: must be a whole number"},
+        {"two owners",
+         WithClubs(R"([{"key":"k","name":"K","active":[)" + owner +
+                   R"(,{"accountId":9,"role":"OWNER"}]}])"),
+         "club \"k\" has two owners (accounts 7 and 9)"},
+        {"no owner", WithClubs(R"([{"key":"k","name":"K","active":[]}])"),
+         "club \"k\" has no owner"},
+        {"member not a player",
+         WithClubs(R"([{"key":"k","name":"K","active":[)" + owner +
+                   R"(,{"accountId":99,"role":"MEMBER"}]}])"),
+         "active member 99 is not a player"},
+        {"duplicate club key",
+         WithClubs(R"([{"key":"k","name":"K","active":[)" + owner +
+                   R"(]},{"key":"k","name":"L","active":[)" + owner + "]}]"),
+         "a second club with key \"k\""},
+        {"duplicate account",
+         WithClubs("[]", R"([{"accountId":7,"summonerId":8},{"accountId":7,"summonerId":9}])"),
+         "a second player with account id 7"},
+        {"member and invitee at once",
+         WithClubs(R"([{"key":"k","name":"K","active":[)" + owner +
+                   R"(],"invited":[{"accountId":7}]}])"),
+         "7 is listed twice"},
+        {"unknown role",
+         WithClubs(R"([{"key":"k","name":"K","active":[)" + owner +
+                   R"(,{"accountId":9,"role":"CAPTAIN"}]}])"),
+         "has role \"CAPTAIN\""},
+        {"logged in player unknown",
+         R"({"loggedInAccountId":5,"players":[{"accountId":7,"summonerId":8}],"clubs":[]})",
+         "loggedInAccountId: 5 is not a player"},
+        {"over the club limit",
+         R"({"service":{"limits":{"maxActiveClubs":0}},)" + WithClubs(
+             R"([{"key":"k","name":"K","active":[)" + owner + "]}]").substr(1),
+         "player 7 is in more active clubs than the limit of 0"},
+    };
+    for (const BadWorld& bad : cases) {
+        const WorldParse parsed = ParseWorld(bad.text);
+        EXPECT_FALSE(parsed.world.has_value()) << bad.what;
+        EXPECT_NE(parsed.error.find(bad.message), std::string::npos)
+            << bad.what << ": " << parsed.error;
+    }
+}
+
+TEST(WorldDocument, MalformedYamlIsRefusedWithTheReadersMessage) {
+    const WorldParse parsed = ParseWorld("players: [\n  - {accountId: 1", WorldFormat::Yaml);
+    EXPECT_FALSE(parsed.world.has_value());
+    EXPECT_NE(parsed.error.find("not valid YAML"), std::string::npos) << parsed.error;
+}
+
+TEST(WorldDocument, FileFormatFollowsTheExtension) {
+    EXPECT_EQ(WorldFormatOfFile("worlds/full-house.yaml"), WorldFormat::Yaml);
+    EXPECT_EQ(WorldFormatOfFile("a.yml"), WorldFormat::Yaml);
+    EXPECT_EQ(WorldFormatOfFile("worlds/default.json"), WorldFormat::Json);
+}
+
+}  // namespace
+}  // namespace Kolm::Host
