@@ -143,15 +143,45 @@ ServiceData ClubsWebService::Snapshot(int64_t* clock) const {
     return data_;
 }
 
+namespace {
+
+// What makes a player's membership change in the way the operations report it: the player's
+// place in each club, the preferences and the pending notices, not the clubs' own contents
+// (those changes go out under the club's topic).
+std::string MembershipSignature(const ServiceData& data, const PlayerRecord& record) {
+    std::string signature = record.player.platformId + "|" +
+                            std::to_string(record.player.summonerId) + "|" + record.primaryClubKey +
+                            "|" + (record.shareClubAffiliation ? "1" : "0") + "|";
+    for (const ServiceNotice& notice : record.notices)
+        signature +=
+            notice.clubKey + ":" + notice.action + ":" + notice.role + ":" + notice.status + ";";
+    for (const auto* references : {&record.removedClubs, &record.revokedInviteClubs}) {
+        for (const auto& [key, name] : *references)
+            signature += key + ",";
+        signature += "|";
+    }
+    for (const auto& [key, club] : data.clubs) {
+        const std::string role = RoleIn(club, record.player.accountId);
+        if (role != "UNKNOWN")
+            signature += key + ":" + role + ";";
+    }
+    return signature;
+}
+
+}  // namespace
+
 std::map<std::string, std::string> ClubsWebService::AllTopics() const {
     std::map<std::string, std::string> topics;
     for (const auto& [key, club] : data_.clubs)
         topics["clubs/v1/clubs/" + key] = ClubJson(data_, club, 0);
-    for (const auto& [accountId, player] : data_.players) {
-        topics["clubs/v1/membership/" + player.player.platformId + "/" +
-               std::to_string(accountId)] = PlayerMembershipJson(data_, player);
-    }
+    for (const auto& [accountId, player] : data_.players)
+        topics[MembershipTopic(player)] = MembershipSignature(data_, player);
     return topics;
+}
+
+std::string ClubsWebService::MembershipTopic(const PlayerRecord& player) {
+    return "clubs/v1/membership/" + player.player.platformId + "/" +
+           std::to_string(player.player.accountId);
 }
 
 void ClubsWebService::Replace(ServiceData data, int64_t clock) {
@@ -163,16 +193,24 @@ void ClubsWebService::Replace(ServiceData data, int64_t clock) {
         clock_ = clock;
         changedClubs_.clear();
         changedMemberships_.clear();
-        for (const auto& [topic, payload] : AllTopics()) {
+        for (const auto& [topic, state] : AllTopics()) {
             const auto old = before.find(topic);
-            if (old == before.end() || old->second != payload)
-                changes.push_back({topic, payload});
+            if (old == before.end() || old->second != state)
+                changes.push_back({topic, state});
             if (old != before.end())
                 before.erase(old);
         }
+        // The membership entries above hold signatures; their payload is the membership.
+        std::map<std::string, Change*> byTopic;
+        for (Change& change : changes)
+            byTopic[change.topic] = &change;
+        for (const auto& [accountId, player] : data_.players) {
+            if (const auto change = byTopic.find(MembershipTopic(player)); change != byTopic.end())
+                change->second->payload = PlayerMembershipJson(data_, player);
+        }
         // What is left was there before and is gone now: a disbanded club says so with an
         // empty payload; a player who left the world has nobody to tell.
-        for (const auto& [topic, payload] : before) {
+        for (const auto& [topic, state] : before) {
             if (topic.rfind("clubs/v1/clubs/", 0) == 0)
                 changes.push_back({topic, ""});
         }
@@ -275,9 +313,7 @@ std::vector<ClubsWebService::Change> ClubsWebService::TakeChanges() {
         const PlayerRecord* player = data_.FindPlayer(accountId);
         if (!player)
             continue;
-        changes.push_back(
-            {"clubs/v1/membership/" + player->player.platformId + "/" + std::to_string(accountId),
-             PlayerMembershipJson(data_, *player)});
+        changes.push_back({MembershipTopic(*player), PlayerMembershipJson(data_, *player)});
     }
     changedClubs_.clear();
     changedMemberships_.clear();

@@ -86,8 +86,10 @@ class ClubsWebService {
     void ClubChanged(const std::string& key);
     void MembershipChanged(uint64_t accountId);
     std::vector<Change> TakeChanges();
-    // Every club's and membership's topic with its payload, for Replace to compare.
+    // Every club's topic with its payload and every membership's topic with what decides
+    // whether it changed, for Replace to compare.
     std::map<std::string, std::string> AllTopics() const;
+    static std::string MembershipTopic(const PlayerRecord& player);
     void Notify(const std::vector<Change>& changes);
 
     // Membership operations; the first two captures are the platform and the account id.

@@ -151,22 +151,9 @@ void WriteReferences(Writer& w,
 
 void WriteServerConfig(Writer& w, const ClubsServiceLimits& limits) {
     w.StartObject();
-    const std::pair<const char*, int32_t> numbers[] = {
-        {"maxActiveClubs", limits.maxActiveClubs},
-        {"maxClubNameLength", limits.maxClubNameLength},
-        {"minClubNameLength", limits.minClubNameLength},
-        {"maxClubTagLength", limits.maxClubTagLength},
-        {"minClubTagLength", limits.minClubTagLength},
-        {"clubTagRequirementsMinMemberLevel", limits.clubTagRequirementsMinMemberLevel},
-        {"clubTagRequirementMinMembers", limits.clubTagRequirementMinMembers},
-        {"clubTagRequirementMinGames", limits.clubTagRequirementMinGames},
-        {"clubNominationsMaxPending", limits.clubNominationsMaxPending},
-        {"clubMotdMaxLength", limits.clubMotdMaxLength},
-        {"clubDescriptionMaxLength", limits.clubDescriptionMaxLength},
-    };
-    for (const auto& [key, value] : numbers) {
+    for (const auto& [key, field] : ReportedLimitNumbers()) {
         w.Key(key);
-        w.Int(value);
+        w.Int(limits.*field);
     }
     w.Key("clubNominationsEnabled");
     w.Bool(limits.clubNominationsEnabled);

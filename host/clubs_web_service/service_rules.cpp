@@ -20,7 +20,8 @@ std::string CheckPlayers(const ServiceData& data) {
     for (const auto& [accountId, record] : data.players) {
         const ServicePlayer& player = record.player;
         if (accountId == 0 || player.summonerId == 0) {
-            return "player " + std::to_string(accountId) + ": account and summoner ids must not be 0";
+            return "player " + std::to_string(accountId) +
+                   ": account and summoner ids must not be 0";
         }
         if (player.token.empty()) {
             return "player " + std::to_string(accountId) + " has an empty token";
@@ -83,9 +84,9 @@ std::string CheckClub(const ServiceData& data, const ServiceClub& club) {
                std::to_string(owners[1]) + ")";
     }
     std::set<uint64_t> listed;
-    for (const auto& [name, entries] : {std::pair{"active member", &club.active},
-                                        std::pair{"invitee", &club.invited},
-                                        std::pair{"nominee", &club.nominated}}) {
+    for (const auto& [name, entries] :
+         {std::pair{"active member", &club.active}, std::pair{"invitee", &club.invited},
+          std::pair{"nominee", &club.nominated}}) {
         if (std::string error = CheckList(data, club, name, *entries, listed); !error.empty()) {
             return error;
         }

@@ -4,6 +4,24 @@
 
 namespace Kolm::Host {
 
+const std::vector<std::pair<const char*, int32_t ClubsServiceLimits::*>>& ReportedLimitNumbers() {
+    using L = ClubsServiceLimits;
+    static const std::vector<std::pair<const char*, int32_t L::*>> numbers = {
+        {"maxActiveClubs", &L::maxActiveClubs},
+        {"maxClubNameLength", &L::maxClubNameLength},
+        {"minClubNameLength", &L::minClubNameLength},
+        {"maxClubTagLength", &L::maxClubTagLength},
+        {"minClubTagLength", &L::minClubTagLength},
+        {"clubTagRequirementsMinMemberLevel", &L::clubTagRequirementsMinMemberLevel},
+        {"clubTagRequirementMinMembers", &L::clubTagRequirementMinMembers},
+        {"clubTagRequirementMinGames", &L::clubTagRequirementMinGames},
+        {"clubNominationsMaxPending", &L::clubNominationsMaxPending},
+        {"clubMotdMaxLength", &L::clubMotdMaxLength},
+        {"clubDescriptionMaxLength", &L::clubDescriptionMaxLength},
+    };
+    return numbers;
+}
+
 PermissionMap DefaultPermissionMap() {
     const std::vector<std::string> everything = {
         "INVITE",   "PROMOTE",        "DEMOTE", "KICK_MEMBER", "KICK_OFFICER", "OWNERSHIP_TRANSFER",

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Kolm::Host {
@@ -27,6 +28,10 @@ struct ClubsServiceLimits {
     // clients with the others.
     int32_t maxClubMembers = 100;
 };
+
+// The integer limits the service reports, by their names in the server configuration and in
+// that order (clubNominationsEnabled, the one truth value, follows them there).
+const std::vector<std::pair<const char*, int32_t ClubsServiceLimits::*>>& ReportedLimitNumbers();
 
 // Permission names per role, keyed by role text ("ADMIN", "OWNER", "OFFICER", "MEMBER",
 // "INVITEE", "UNKNOWN"). The service both reports this map and acts by it.

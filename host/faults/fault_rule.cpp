@@ -114,9 +114,9 @@ std::string ReadChance(const rapidjson::Value& object, FaultRule& rule) {
 }  // namespace
 
 const std::vector<std::string>& FaultServices() {
-    static const std::vector<std::string> services = {
-        "clubs", "login", "platform-config", "summoner", "chat", "player-notifications",
-        "messaging"};
+    static const std::vector<std::string> services = {"clubs",    "login", "platform-config",
+                                                      "summoner", "chat",  "player-notifications",
+                                                      "messaging"};
     return services;
 }
 
@@ -153,7 +153,7 @@ FaultRuleParse ReadFaultRule(const rapidjson::Value& value) {
         return Refuse("a fault rule is a JSON object");
     }
     static const std::set<std::string> known = {
-        "id",       "service",     "method", "path", "status", "body", "transportFailure",
+        "id",        "service",     "method", "path", "status", "body", "transportFailure",
         "latencyMs", "probability", "seed",   "times"};
     FaultRule rule;
     rapidjson::Document fields;
@@ -170,8 +170,9 @@ FaultRuleParse ReadFaultRule(const rapidjson::Value& value) {
         }
     }
     if (!value.HasMember("service") || !value["service"].IsString()) {
-        return Refuse("\"service\" must name the service: clubs, login, platform-config, "
-                      "summoner, chat, player-notifications or messaging");
+        return Refuse(
+            "\"service\" must name the service: clubs, login, platform-config, "
+            "summoner, chat, player-notifications or messaging");
     }
     rule.service = value["service"].GetString();
     bool knownService = false;

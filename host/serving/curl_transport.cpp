@@ -95,8 +95,8 @@ void CurlTransport::AnswerWith(HostHttpResponse& response,
     tAnswer = Answer{};
     tAnswer.body = body;
     tAnswer.headerTexts.emplace_back("Content-Type", "application/json");
-    tAnswer.headers.push_back(HostHeader{tAnswer.headerTexts[0].first.c_str(),
-                                         tAnswer.headerTexts[0].second.c_str()});
+    tAnswer.headers.push_back(
+        HostHeader{tAnswer.headerTexts[0].first.c_str(), tAnswer.headerTexts[0].second.c_str()});
     response.status = status;
     response.headers = tAnswer.headers.data();
     response.headerCount = 1;

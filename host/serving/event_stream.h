@@ -31,8 +31,8 @@
 #include <thread>
 #include <vector>
 
-#include "host/simulated/host_event_bus.h"
 #include "host/serving/http_message.h"
+#include "host/simulated/host_event_bus.h"
 
 namespace Kolm::Host {
 

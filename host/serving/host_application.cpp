@@ -97,8 +97,7 @@ std::optional<World> HostApplication::StartingWorld(std::string* error) const {
 int HostApplication::StartPlatform(std::string* error) {
     if (!options_.faultsFile.empty()) {
         const std::optional<std::string> rules = ReadFile(options_.faultsFile);
-        const std::string refused =
-            rules ? faults_.AddAll(*rules) : "cannot read the file";
+        const std::string refused = rules ? faults_.AddAll(*rules) : "cannot read the file";
         if (!refused.empty()) {
             *error = "the fault rules " + options_.faultsFile + ": " + refused;
             return kExitUsage;
@@ -276,7 +275,8 @@ HttpResponse HostApplication::HandleHostPath(const HttpRequest& request, std::st
     if (rest == "/world") {
         if (world_ == nullptr) {
             return HttpResponse::Error(
-                404, "the world lives in the embedded clubs web service, not embedded in this host");
+                404,
+                "the world lives in the embedded clubs web service, not embedded in this host");
         }
         return HandleWorldRequest(request, *world_);
     }

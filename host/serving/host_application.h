@@ -9,9 +9,10 @@
 //   ApiDescription
 //
 // Start order: the world (--world or the built-in default), the fault rules (--faults), clubs
-// web service, platform, load (version check), bind the REST port, Init,
-// then serve. Stop order: REST server (no request in flight), push relay, plugin Shutdown,
-// event stream, the world written out (--export-world), clubs web service. Used by the program and, in-process, by tests.
+// web service, platform, load (version check), bind the REST port, Init, then serve. Stop
+// order: REST server (no request in flight), push relay, plugin Shutdown, event stream, the
+// world written out (--export-world), clubs web service. Used by the program and, in-process,
+// by tests.
 #pragma once
 
 #include <atomic>
@@ -20,17 +21,17 @@
 #include <memory>
 #include <string>
 
-#include "host/simulated/host_event_bus.h"
+#include "host/faults/fault_rules.h"
 #include "host/serving/curl_transport.h"
 #include "host/serving/embedded_clubs_service.h"
 #include "host/serving/event_stream.h"
 #include "host/serving/host_options.h"
 #include "host/serving/host_world.h"
-#include "host/faults/fault_rules.h"
 #include "host/serving/http_server.h"
 #include "host/serving/platform_simulation.h"
 #include "host/serving/request_bridge.h"
 #include "host/serving/serving_host.h"
+#include "host/simulated/host_event_bus.h"
 #include "plugin/host_boundary.h"
 
 namespace Kolm::Host {

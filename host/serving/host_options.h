@@ -17,9 +17,7 @@ struct PlayerFlags {
     std::optional<std::string> summonerName;
     std::optional<std::string> idToken;
 
-    bool Any() const {
-        return platformId || accountId || summonerId || summonerName || idToken;
-    }
+    bool Any() const { return platformId || accountId || summonerId || summonerName || idToken; }
 };
 
 struct HostOptions {
@@ -33,7 +31,7 @@ struct HostOptions {
     std::string worldFile;        // empty: the built-in copy of worlds/default.json
     std::string exportWorldFile;  // non-empty: the world is written there on exit
     std::string faultsFile;       // non-empty: fault rules (a JSON array) loaded at start
-    uint32_t apiMajor = 18;  // the host's plugin-API version handed to the plugin
+    uint32_t apiMajor = 18;       // the host's plugin-API version handed to the plugin
     uint32_t apiMinor = 0;
     uint32_t apiPatch = 0;
     bool quiet = false;  // no line per HTTP request

@@ -106,8 +106,8 @@ void HostWorld::ApplyPlatform(const World& world) {
         if (IsHostOwned(value)) {
             continue;
         }
-        const std::string path =
-            std::string(SimulatedPlatformConfig::kNamespacesPath) + value.nameSpace + "/" + value.key;
+        const std::string path = std::string(SimulatedPlatformConfig::kNamespacesPath) +
+                                 value.nameSpace + "/" + value.key;
         std::optional<OwnedHostValue> parsed = OwnedHostValue::FromJson(value.json);
         const std::optional<OwnedHostValue> held = config.Resource(path);
         if (parsed && (!held || held->ToJson() != parsed->ToJson())) {
@@ -136,8 +136,8 @@ World HostWorld::Current() const {
     }
     // The values the world set, as they are now (a person may have changed them since).
     for (const WorldConfigValue& value : config_) {
-        const std::string path =
-            std::string(SimulatedPlatformConfig::kNamespacesPath) + value.nameSpace + "/" + value.key;
+        const std::string path = std::string(SimulatedPlatformConfig::kNamespacesPath) +
+                                 value.nameSpace + "/" + value.key;
         if (const std::optional<OwnedHostValue> held = platform_.PlatformConfig().Resource(path)) {
             world.platformConfig.push_back({value.nameSpace, value.key, held->ToJson()});
         }

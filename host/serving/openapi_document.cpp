@@ -8,6 +8,8 @@
 #include <set>
 #include <vector>
 
+#include "host/serving/openapi_clubs_answers.h"
+#include "host/serving/openapi_host_paths.h"
 #include "host/serving/request_bridge.h"
 
 namespace Kolm::Host {
@@ -30,6 +32,14 @@ void String(Writer& writer, std::string_view text) {
 void Member(Writer& writer, std::string_view key, std::string_view text) {
     Key(writer, key);
     String(writer, text);
+}
+
+// A member whose value is JSON text written elsewhere; nothing when the text is empty.
+void RawMember(Writer& writer, std::string_view key, const std::string& json) {
+    if (!json.empty()) {
+        Key(writer, key);
+        writer.RawValue(json.c_str(), json.size(), rapidjson::kObjectType);
+    }
 }
 
 // Writes the schema of a type code (element code and referenced name for containers) and
@@ -101,7 +111,6 @@ class SchemaWriter {
         writer_.EndObject();
     }
 
-    void Note(const std::string& name) { referenced_.insert(name); }
     const std::set<std::string>& Referenced() const { return referenced_; }
 
   private:
@@ -164,7 +173,11 @@ void WriteTags(Writer& writer, const char* const* tags, uint32_t count) {
     writer.EndArray();
 }
 
-void WriteErrorResponse(Writer& writer, std::string_view status, std::string_view description) {
+// An error answer whose examples are the exact error texts.
+void WriteErrorTexts(Writer& writer,
+                     std::string_view status,
+                     std::string_view description,
+                     const std::vector<std::string>& texts) {
     Key(writer, status);
     writer.StartObject();
     Member(writer, "description", description);
@@ -176,9 +189,73 @@ void WriteErrorResponse(Writer& writer, std::string_view status, std::string_vie
     writer.StartObject();
     Member(writer, "$ref", "#/components/schemas/HostError");
     writer.EndObject();
+    if (!texts.empty()) {
+        Key(writer, "examples");
+        writer.StartObject();
+    }
+    for (const std::string& text : texts) {
+        Key(writer, text.substr(0, text.find(' ')));
+        writer.StartObject();
+        Key(writer, "value");
+        writer.StartObject();
+        Member(writer, "error", text);
+        writer.EndObject();
+        writer.EndObject();
+    }
+    if (!texts.empty()) {
+        writer.EndObject();
+    }
     writer.EndObject();
     writer.EndObject();
     writer.EndObject();
+}
+
+// The failures an endpoint can answer: the plugin's own 404s, the web service's refusals as
+// it passes them on, and arguments that cannot be converted (answered 500 with the message).
+void WriteErrorAnswers(Writer& writer, const HostFunctionEntry& entry, bool convertsArguments) {
+    const ClubsOperationAnswers answers =
+        ClubsAnswers(MethodName(entry.method), Text(entry.pathTemplate));
+    if (!answers.notFound.empty()) {
+        WriteErrorTexts(writer, "404", "The club, player, nomination or invitation is not held",
+                        answers.notFound);
+    }
+    if (answers.emptyNotFound) {
+        Key(writer, "404");
+        writer.StartObject();
+        Member(writer, "description", "No held club has the key: an empty text, not an error");
+        Key(writer, "content");
+        writer.StartObject();
+        Key(writer, "application/json");
+        writer.StartObject();
+        Key(writer, "schema");
+        writer.StartObject();
+        Member(writer, "type", "string");
+        writer.EndObject();
+        Member(writer, "example", "");
+        writer.EndObject();
+        writer.EndObject();
+        writer.EndObject();
+    }
+    if (answers.serviceRefusals) {
+        WriteErrorTexts(writer, "4XX",
+                        "A refusal of the clubs web service, passed on with its status; the error "
+                        "text is the service's errorCode",
+                        {"INSUFFICIENT_PERMISSIONS", "MAX_ACTIVE_CLUBS", "CLUB_NAME_TAKEN"});
+    }
+    if (convertsArguments || answers.serviceRefusals) {
+        std::vector<std::string> texts;
+        if (convertsArguments) {
+            texts.push_back("Value abc for 'summonerId' of type uint64 is in an incorrect format");
+        }
+        if (answers.serviceRefusals) {
+            texts.push_back("Failed to get response from url: ...");
+        }
+        WriteErrorTexts(writer, "500",
+                        "An argument that cannot be converted, or a clubs web service that cannot "
+                        "be reached: the plugin's message",
+                        texts);
+    }
+    WriteErrorTexts(writer, "default", "Any other failure: the status and its error text", {});
 }
 
 void WriteOperation(Writer& writer, const HostFunctionEntry& entry, SchemaWriter& schemas) {
@@ -214,6 +291,7 @@ void WriteOperation(Writer& writer, const HostFunctionEntry& entry, SchemaWriter
         Key(writer, "schema");
         schemas.Write(arguments[i]->type.code, arguments[i]->type.elementCode,
                       arguments[i]->type.typeName);
+        RawMember(writer, "example", PathParameterExample(Text(arguments[i]->name)));
         writer.EndObject();
         if (location == 2) {
             declared.insert(Text(arguments[i]->name));
@@ -228,6 +306,7 @@ void WriteOperation(Writer& writer, const HostFunctionEntry& entry, SchemaWriter
             writer.Bool(true);
             Key(writer, "schema");
             schemas.Write(12, 0, "");
+            RawMember(writer, "example", PathParameterExample(name));
             writer.EndObject();
         }
     }
@@ -245,6 +324,9 @@ void WriteOperation(Writer& writer, const HostFunctionEntry& entry, SchemaWriter
             writer.StartObject();
             Key(writer, "schema");
             schemas.Write(body->type.code, body->type.elementCode, body->type.typeName);
+            if (std::string_view(type) == "application/json") {
+                RawMember(writer, "example", RequestBodyExample(Text(body->type.typeName)));
+            }
             writer.EndObject();
         }
         writer.EndObject();
@@ -264,7 +346,7 @@ void WriteOperation(Writer& writer, const HostFunctionEntry& entry, SchemaWriter
     writer.EndObject();
     writer.EndObject();
     writer.EndObject();
-    WriteErrorResponse(writer, "default", "A refusal: the status and its error text");
+    WriteErrorAnswers(writer, entry, body != nullptr || declared.count("summonerId") != 0);
     writer.EndObject();
     writer.EndObject();
 }
@@ -365,6 +447,35 @@ void WriteEventStream(Writer& writer, const std::string& path) {
     writer.EndObject();
 }
 
+// The registered types the operations refer to, and the types those refer to in turn: only
+// these are written, so that every schema of the document is used.
+std::set<std::string> UsedTypes(const HostApiDescription& description,
+                                const std::set<std::string>& referenced) {
+    std::map<std::string, const HostTypeEntry*> types;
+    for (uint32_t i = 0; description.types != nullptr && i < description.typeCount; ++i) {
+        types.emplace(Text(description.types[i].name), &description.types[i]);
+    }
+    std::set<std::string> used;
+    std::vector<std::string> pending(referenced.begin(), referenced.end());
+    while (!pending.empty()) {
+        const std::string name = pending.back();
+        pending.pop_back();
+        if (!used.insert(name).second) {
+            continue;
+        }
+        const auto type = types.find(name);
+        for (uint32_t i = 0;
+             type != types.end() && type->second->fields != nullptr && i < type->second->entryCount;
+             ++i) {
+            const char* fieldType = type->second->fields[i].type.typeName;
+            if (*Text(fieldType) != '\0') {
+                pending.emplace_back(fieldType);
+            }
+        }
+    }
+    return used;
+}
+
 }  // namespace
 
 std::string SchemaName(std::string_view registeredName) {
@@ -402,8 +513,13 @@ std::string BuildOpenApiDocument(const HostApiDescription& description, const Op
     Member(writer, "version", info.version);
     Member(writer, "description",
            "The local REST API of the plugin, as its API description lists it, served by "
-           "zun-clubs-host. Changes are also published as events on the host's event stream.");
+           "zun-clubs-host. Changes are also published as events on the host's event stream. "
+           "No authentication: the host listens on the loopback interface only, for the "
+           "developer on this machine.");
     writer.EndObject();
+    Key(writer, "security");  // none, for the reason the description gives
+    writer.StartArray();
+    writer.EndArray();
     if (!info.serverUrl.empty()) {
         Key(writer, "servers");
         writer.StartArray();
@@ -449,6 +565,9 @@ std::string BuildOpenApiDocument(const HostApiDescription& description, const Op
     if (!info.eventStreamPath.empty()) {
         WriteEventStream(writer, info.eventStreamPath);
     }
+    for (const auto& [path, item] : OpenApiHostPaths()) {
+        RawMember(writer, path, item);
+    }
     writer.EndObject();
     Key(writer, "x-events");
     writer.StartArray();
@@ -458,8 +577,7 @@ std::string BuildOpenApiDocument(const HostApiDescription& description, const Op
         Member(writer, "name", Text(event.name));
         Member(writer, "nameSpace", Text(event.nameSpace));
         Member(writer, "description", Text(event.description));
-        Member(writer, "type", "#/components/schemas/" + SchemaName(Text(event.typeName)));
-        schemas.Note(Text(event.typeName));
+        Member(writer, "type", Text(event.typeName));
         WriteTags(writer, event.tags, event.tagCount);
         writer.EndObject();
     }
@@ -469,9 +587,11 @@ std::string BuildOpenApiDocument(const HostApiDescription& description, const Op
     Key(writer, "schemas");
     writer.StartObject();
     std::set<std::string> written;
+    const std::set<std::string> used = UsedTypes(description, schemas.Referenced());
     for (uint32_t i = 0; description.types != nullptr && i < description.typeCount; ++i) {
         const HostTypeEntry& type = description.types[i];
-        if (!written.insert(SchemaName(Text(type.name))).second) {
+        if (used.count(Text(type.name)) == 0 ||
+            !written.insert(SchemaName(Text(type.name))).second) {
             continue;
         }
         Key(writer, SchemaName(Text(type.name)));
@@ -488,6 +608,9 @@ std::string BuildOpenApiDocument(const HostApiDescription& description, const Op
     writer.EndObject();
     writer.EndObject();
     writer.EndObject();
+    for (const auto& [name, schema] : OpenApiHostSchemas()) {
+        RawMember(writer, name, schema);
+    }
     // Types referred to but not listed keep the document valid as open schemas.
     for (const std::string& name : schemas.Referenced()) {
         if (written.insert(SchemaName(name)).second) {

@@ -28,11 +28,10 @@ const char* const kRuleExample =
     R"("seed":7,"times":1})";
 
 std::string WorldPath() {
-    const std::string noWorld = Error(
-        "This host uses another clubs web service (--clubs-service-url) and holds no world",
-        "the world lives in the embedded clubs web service, not embedded in this host");
-    const std::string world =
-        R"({"$ref":"#/components/schemas/World"})";
+    const std::string noWorld =
+        Error("This host uses another clubs web service (--clubs-service-url) and holds no world",
+              "the world lives in the embedded clubs web service, not embedded in this host");
+    const std::string world = R"({"$ref":"#/components/schemas/World"})";
     return std::string(R"({"get":{"operationId":"GetHostWorld","tags":["Host"],)") +
            R"("summary":"The world the emulated platform runs now",)" +
            R"("responses":{"200":{"description":"The world","content":{"application/json":)" +
@@ -58,8 +57,8 @@ std::string FaultsPath() {
            R"("summary":"Add a fault rule",)" +
            R"("requestBody":{"required":true,"content":{"application/json":{"schema":)" + rule +
            R"(,"example":)" + kRuleExample + R"(}}},"responses":{"201":{"description":)" +
-           R"("The rule as stored, with its id","content":{"application/json":{"schema":)" +
-           rule + "}}},\"400\":" +
+           R"("The rule as stored, with its id","content":{"application/json":{"schema":)" + rule +
+           "}}},\"400\":" +
            Error("A rule that cannot be read; nothing changed",
                  "unknown service \\\"mail\\\"; one of clubs, login, platform-config, "
                  "summoner, chat, player-notifications, messaging") +
@@ -76,7 +75,8 @@ std::string FaultPath() {
            Error("No rule has this id", "no fault rule with id \\\"42\\\"") + "}}}";
 }
 
-const char* const kWorldSchema = R"({"type":"object","required":["players","clubs"],)"
+const char* const kWorldSchema =
+    R"({"type":"object","required":["players","clubs"],)"
     R"("description":"Everything the emulated platform knows. Only players and clubs are )"
     R"(required; the rest has defaults.","properties":{)"
     R"("loggedInAccountId":{"type":"integer","format":"int64","nullable":true,)"
@@ -91,7 +91,8 @@ const char* const kWorldSchema = R"({"type":"object","required":["players","club
     R"("additionalProperties":{"oneOf":[{"type":"integer"},{"type":"boolean"}]}}}},)"
     R"("clubs":{"type":"array","items":{"$ref":"#/components/schemas/WorldClub"}}}})";
 
-const char* const kWorldPlayerSchema = R"({"type":"object",)"
+const char* const kWorldPlayerSchema =
+    R"({"type":"object",)"
     R"("required":["accountId","summonerId"],"properties":{)"
     R"("accountId":{"type":"integer","format":"int64"},)"
     R"("summonerId":{"type":"integer","format":"int64"},"name":{"type":"string"},)"
@@ -104,7 +105,8 @@ const char* const kWorldPlayerSchema = R"({"type":"object",)"
     R"("removedClubs":{"$ref":"#/components/schemas/WorldClubReferences"},)"
     R"("revokedInvites":{"$ref":"#/components/schemas/WorldClubReferences"}}})";
 
-const char* const kWorldClubSchema = R"({"type":"object",)"
+const char* const kWorldClubSchema =
+    R"({"type":"object",)"
     R"("required":["key","name"],"properties":{"key":{"type":"string"},)"
     R"("name":{"type":"string"},"tag":{"type":"string"},"motd":{"type":"string"},)"
     R"("description":{"type":"string"},"platformId":{"type":"string"},)"
@@ -115,16 +117,19 @@ const char* const kWorldClubSchema = R"({"type":"object",)"
     R"("nominated":{"$ref":"#/components/schemas/WorldClubEntries"},)"
     R"("removed":{"$ref":"#/components/schemas/WorldClubEntries"}}})";
 
-const char* const kEntriesSchema = R"({"type":"array","items":{"type":"object",)"
+const char* const kEntriesSchema =
+    R"({"type":"array","items":{"type":"object",)"
     R"("required":["accountId"],"properties":{"accountId":{"type":"integer","format":"int64"},)"
     R"("role":{"type":"string","description":"OWNER, OFFICER or MEMBER; required when active"},)"
     R"("since":{"type":"integer","format":"int64"},)"
     R"("by":{"type":"integer","format":"int64","description":"the inviter or nominator"}}}})";
 
-const char* const kReferencesSchema = R"({"type":"array","items":{"type":"object",)"
+const char* const kReferencesSchema =
+    R"({"type":"array","items":{"type":"object",)"
     R"("required":["key"],"properties":{"key":{"type":"string"},"name":{"type":"string"}}}})";
 
-const char* const kFaultRuleSchema = R"({"type":"object","required":["service","path"],)"
+const char* const kFaultRuleSchema =
+    R"({"type":"object","required":["service","path"],)"
     R"("properties":{"id":{"type":"string","readOnly":true},"service":{"type":"string",)"
     R"("enum":["clubs","login","platform-config","summoner","chat","player-notifications",)"
     R"("messaging"]},"method":{"type":"string","description":"any method when absent"},)"

@@ -27,10 +27,10 @@
 #include <optional>
 #include <string>
 
-#include "host/simulated/host_event_bus.h"
 #include "host/boundary/owned_host_value.h"
 #include "host/serving/http_message.h"
 #include "host/serving/push_relay.h"
+#include "host/simulated/host_event_bus.h"
 #include "host/simulated/simulated_chat.h"
 #include "host/simulated/simulated_messaging_service.h"
 #include "host/simulated/simulated_platform_config.h"

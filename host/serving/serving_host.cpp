@@ -54,8 +54,8 @@ bool Delay(const FaultEffect& effect) {
 // on, as the error text); with no answer at all, the error a call that reached no plugin gets.
 SimulatedAnswer RemoteCallFault(const FaultEffect& effect, std::string_view service) {
     if (effect.transportFailure) {
-        return SimulatedAnswer::Error(0, "the " + std::string(service) +
-                                             " plugin did not answer (fault rule)");
+        return SimulatedAnswer::Error(
+            0, "the " + std::string(service) + " plugin did not answer (fault rule)");
     }
     const std::string body = effect.bodyJson.empty() ? "null" : effect.bodyJson;
     SimulatedAnswer answer = SimulatedAnswer::Value(
@@ -113,8 +113,8 @@ void ZC_HOST_CALL ServingHost::SendHttpRequest(const HostApi* api,
     }
     ServingHost& host = From(api);
     if (host.faults_ != nullptr && request->url != nullptr) {
-        const std::optional<FaultEffect> effect = host.faults_->Apply(
-            "clubs", MethodName(request->method), PathOfUrl(request->url));
+        const std::optional<FaultEffect> effect =
+            host.faults_->Apply("clubs", MethodName(request->method), PathOfUrl(request->url));
         if (effect && Delay(*effect)) {
             if (effect->transportFailure) {
                 CurlTransport::FailTransport(*response,

@@ -2,8 +2,8 @@
 // plugins, HTTP requests out through the curl transport, events and subscriptions through the
 // event bus, log lines to a sink; waits and yields return at once (the host has no work queue
 // of its own to run). Fault rules, when given, stand in for the services they name: the
-// clubs web service for HTTP requests, a simulated plugin for remote calls. Unlike the recording test host it keeps no record of the calls, so it
-// can run for as long as it is left running.
+// clubs web service for HTTP requests, a simulated plugin for remote calls. Unlike the recording
+// test host it keeps no record of the calls, so it can run for as long as it is left running.
 //
 // Thread rules: the plugin may call the table from any thread at once; the members it uses are
 // thread-safe themselves.
@@ -14,8 +14,8 @@
 
 #include "host/boundary/host_api_table.h"
 #include "host/faults/fault_rules.h"
-#include "host/simulated/host_event_bus.h"
 #include "host/serving/curl_transport.h"
+#include "host/simulated/host_event_bus.h"
 #include "host/simulated/simulated_plugins.h"
 #include "plugin/host_boundary.h"
 

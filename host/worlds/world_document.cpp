@@ -7,7 +7,7 @@
 
 #include <algorithm>
 #include <functional>
-#include <initializer_list>
+#include <vector>
 
 #include "host/clubs_web_service/service_rules.h"
 #include "host/worlds/yaml_to_json.h"
@@ -32,7 +32,7 @@ class Reader {
     const std::string& Where() const { return where_; }
 
     // Refuses members other than `known`.
-    void Only(std::initializer_list<const char*> known) {
+    void Only(const std::vector<const char*>& known) {
         if (!Ok()) {
             return;
         }
@@ -264,23 +264,13 @@ void ReadLimits(Reader& service, ClubsServiceLimits& limits, std::string& error)
         return;
     }
     Reader reader(*value, service.Path("limits"), error);
-    reader.Only({"maxActiveClubs", "maxClubNameLength", "minClubNameLength", "maxClubTagLength",
-                 "minClubTagLength", "clubTagRequirementsMinMemberLevel",
-                 "clubTagRequirementMinMembers", "clubTagRequirementMinGames",
-                 "clubNominationsMaxPending", "clubNominationsEnabled", "clubMotdMaxLength",
-                 "clubDescriptionMaxLength", "maxClubMembers"});
-    reader.Int("maxActiveClubs", limits.maxActiveClubs);
-    reader.Int("maxClubNameLength", limits.maxClubNameLength);
-    reader.Int("minClubNameLength", limits.minClubNameLength);
-    reader.Int("maxClubTagLength", limits.maxClubTagLength);
-    reader.Int("minClubTagLength", limits.minClubTagLength);
-    reader.Int("clubTagRequirementsMinMemberLevel", limits.clubTagRequirementsMinMemberLevel);
-    reader.Int("clubTagRequirementMinMembers", limits.clubTagRequirementMinMembers);
-    reader.Int("clubTagRequirementMinGames", limits.clubTagRequirementMinGames);
-    reader.Int("clubNominationsMaxPending", limits.clubNominationsMaxPending);
+    std::vector<const char*> known = {"clubNominationsEnabled", "maxClubMembers"};
+    for (const auto& [name, field] : ReportedLimitNumbers()) {
+        known.push_back(name);
+        reader.Int(name, limits.*field);
+    }
+    reader.Only(known);
     reader.Bool("clubNominationsEnabled", limits.clubNominationsEnabled);
-    reader.Int("clubMotdMaxLength", limits.clubMotdMaxLength);
-    reader.Int("clubDescriptionMaxLength", limits.clubDescriptionMaxLength);
     reader.Int("maxClubMembers", limits.maxClubMembers);
 }
 
@@ -317,8 +307,8 @@ World ReadWorld(const Json& document, std::string& error) {
     World world;
     world.clock = world.service.config.startTime;
     Reader top(document, "", error);
-    top.Only({"loggedInAccountId", "players", "blockedPlayers", "platformConfig", "service",
-              "clubs"});
+    top.Only(
+        {"loggedInAccountId", "players", "blockedPlayers", "platformConfig", "service", "clubs"});
     if (const Json* service = top.Find("service", false)) {
         Reader reader(*service, "service", error);
         reader.Only({"clock", "chatDomain", "limits"});
@@ -446,24 +436,12 @@ void WriteClub(Writer& w, const ServiceClub& club) {
 
 void WriteLimits(Writer& w, const ClubsServiceLimits& limits) {
     w.StartObject();
-    const std::pair<const char*, int32_t> numbers[] = {
-        {"maxActiveClubs", limits.maxActiveClubs},
-        {"maxClubNameLength", limits.maxClubNameLength},
-        {"minClubNameLength", limits.minClubNameLength},
-        {"maxClubTagLength", limits.maxClubTagLength},
-        {"minClubTagLength", limits.minClubTagLength},
-        {"clubTagRequirementsMinMemberLevel", limits.clubTagRequirementsMinMemberLevel},
-        {"clubTagRequirementMinMembers", limits.clubTagRequirementMinMembers},
-        {"clubTagRequirementMinGames", limits.clubTagRequirementMinGames},
-        {"clubNominationsMaxPending", limits.clubNominationsMaxPending},
-        {"clubMotdMaxLength", limits.clubMotdMaxLength},
-        {"clubDescriptionMaxLength", limits.clubDescriptionMaxLength},
-        {"maxClubMembers", limits.maxClubMembers},
-    };
-    for (const auto& [key, value] : numbers) {
+    for (const auto& [key, field] : ReportedLimitNumbers()) {
         w.Key(key);
-        w.Int(value);
+        w.Int(limits.*field);
     }
+    w.Key("maxClubMembers");
+    w.Int(limits.maxClubMembers);
     w.Key("clubNominationsEnabled");
     w.Bool(limits.clubNominationsEnabled);
     w.EndObject();

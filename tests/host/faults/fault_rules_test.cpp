@@ -74,8 +74,10 @@ TEST(FaultRule, BadRulesAreRefusedWithWhatIsWrong) {
 
 TEST(FaultRules, TimesCountsAffectedCallsAndThenTheRuleIsGone) {
     std::vector<std::string> applied;
-    FaultRules rules([&](const FaultRule& rule, std::string_view, std::string_view,
-                         std::string_view path) { applied.push_back(rule.id + std::string(path)); });
+    FaultRules rules(
+        [&](const FaultRule& rule, std::string_view, std::string_view, std::string_view path) {
+            applied.push_back(rule.id + std::string(path));
+        });
     rules.Add(Rule(R"({"service":"chat","path":"/zun-chat/v1/*","status":500,"times":2})"));
     EXPECT_FALSE(rules.Apply("chat", "GET", "/zun-login/v1/session"));
     const std::optional<FaultEffect> first = rules.Apply("chat", "GET", "/zun-chat/v1/a");

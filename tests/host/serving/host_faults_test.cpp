@@ -52,10 +52,10 @@ TEST_F(HostFaults, AServiceRefusalPassesToTheFrontEndWithItsStatusAndErrorCode) 
 }
 
 TEST_F(HostFaults, AFailedNotificationLookUpSkipsTheToastButNotTheAction) {
-    const std::string id = AddRule(
-        R"({"service":"player-notifications","method":"GET",)"
-        R"("path":"/player-notifications/v1/notifications","status":500,)"
-        R"("body":{"message":"down"}})");
+    const std::string id =
+        AddRule(R"({"service":"player-notifications","method":"GET",)"
+                R"("path":"/player-notifications/v1/notifications","status":500,)"
+                R"("body":{"message":"down"}})");
     const HttpResult invited = Call("POST", "/zun-clubs/v1/clubs/club-1/invitations/2005");
     EXPECT_EQ(invited.status, 200) << invited.body;
     EXPECT_EQ(Toasts().find("clubs_invite_sent"), std::string::npos) << Toasts();
@@ -109,10 +109,11 @@ TEST_F(HostFaults, NoAnswerFromTheServiceFailsTheActionAndChangesNothing) {
 }
 
 TEST_F(HostFaults, AnAppliedRuleIsPublishedOnTheEventStream) {
-    EventStreamReader stream(host.Port(), "/zun-clubs-host/v1/events?uri=/zun-clubs-host/v1/faults");
+    EventStreamReader stream(host.Port(),
+                             "/zun-clubs-host/v1/events?uri=/zun-clubs-host/v1/faults");
     ASSERT_TRUE(stream.Connected());
-    const std::string id = AddRule(
-        R"({"service":"clubs","method":"PUT","path":"/v1/clubs/*/motd","status":403})");
+    const std::string id =
+        AddRule(R"({"service":"clubs","method":"PUT","path":"/v1/clubs/*/motd","status":403})");
     EXPECT_EQ(SetMotd("x"), 403);
     const std::vector<StreamEvent> events = stream.WaitFor("\"service\":\"clubs\"", kWait);
     ASSERT_FALSE(events.empty());
@@ -148,8 +149,9 @@ TEST(HostFaultsFile, RulesFromTheFileApplyFromTheStartAndAreLogged) {
     ASSERT_NE(host.Port(), 0) << host.ErrorOutput();
     EXPECT_EQ(Request(host.Port(), "PATCH", kOwlsMotd, R"({"motd":"x"})").status, 403);
     EXPECT_TRUE(Eventually([&] {
-        return host.ErrorOutput().find("fault rule 1 applied to clubs PUT "
-                                       "/v1/clubs/club-1/motd") != std::string::npos;
+        return host.ErrorOutput().find(
+                   "fault rule 1 applied to clubs PUT "
+                   "/v1/clubs/club-1/motd") != std::string::npos;
     })) << host.ErrorOutput();
     std::remove(path.c_str());
 }

@@ -86,10 +86,10 @@ TEST(HostProcessStart, UnknownFlagExitsWithTwo) {
 TEST(HostProcessStart, HelpDescribesEveryFlag) {
     HostProcess host({"--help"}, false);
     EXPECT_EQ(host.Wait(std::chrono::seconds(20)), 0);
-    for (const char* flag : {"--port", "--plugin", "--service-port", "--clubs-service-url",
-                             "--platform-id", "--account-id", "--summoner-id", "--summoner-name",
-                             "--id-token", "--api-version", "--quiet", "--help", "--world",
-                             "--export-world", "--faults"}) {
+    for (const char* flag :
+         {"--port", "--plugin", "--service-port", "--clubs-service-url", "--platform-id",
+          "--account-id", "--summoner-id", "--summoner-name", "--id-token", "--api-version",
+          "--quiet", "--help", "--world", "--export-world", "--faults"}) {
         EXPECT_NE(host.Output().find(std::string("  ") + flag + " "), std::string::npos) << flag;
     }
 }

@@ -60,8 +60,7 @@ TEST(HostWorldStart, TheDefaultWorldIsTheShippedDefault) {
 TEST(HostWorldStart, FullHouseShowsTheLimitsReachedAndHidesTheBlockedInvitation) {
     HostProcess host({"--quiet", "--world", Shipped("full-house.yaml")});
     ASSERT_NE(host.Port(), 0) << host.ErrorOutput();
-    const rapidjson::Document membership =
-        ParseJson(Request(host.Port(), "GET", kMembership).body);
+    const rapidjson::Document membership = ParseJson(Request(host.Port(), "GET", kMembership).body);
     ASSERT_TRUE(membership.IsObject());
     EXPECT_EQ(membership["activeClubs"].Size(), 3u);
     // The invitation from a blocked player is declined by the plugin, not listed.

@@ -139,8 +139,8 @@ TEST(WorldDocument, BadDocumentsAreRefusedWithWhatIsWrongAndWhere) {
          R"({"loggedInAccountId":5,"players":[{"accountId":7,"summonerId":8}],"clubs":[]})",
          "loggedInAccountId: 5 is not a player"},
         {"over the club limit",
-         R"({"service":{"limits":{"maxActiveClubs":0}},)" + WithClubs(
-             R"([{"key":"k","name":"K","active":[)" + owner + "]}]").substr(1),
+         R"({"service":{"limits":{"maxActiveClubs":0}},)" +
+             WithClubs(R"([{"key":"k","name":"K","active":[)" + owner + "]}]").substr(1),
          "player 7 is in more active clubs than the limit of 0"},
     };
     for (const BadWorld& bad : cases) {
