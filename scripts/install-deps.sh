@@ -13,11 +13,16 @@ packages=(
   nlohmann-json3-dev libmsgpack-cxx-dev libyaml-cpp-dev
   # The runnable host's HTTP client.
   libcurl4-openssl-dev
+  # The OpenAPI lint reads the document from the running host.
+  curl
 )
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# The OpenAPI linter (scripts/lint-openapi.sh) runs on Node.js; any npm will do, so one that is
+# already on the machine is kept.
+command -v npm >/dev/null || missing+=(nodejs npm)
 if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}"
   sudo_cmd=()
