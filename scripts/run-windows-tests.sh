@@ -13,7 +13,7 @@
 #
 # Usage: scripts/run-windows-tests.sh
 #   ZC_WINDOWS_ARCH=32|64 forces a path instead of the probe (64 works on every machine that
-#   runs 64-bit Wine; 32 fails where 32-bit programs cannot run).
+#   runs 64-bit Wine; 32 stops with an error where 32-bit programs cannot run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -68,9 +68,16 @@ install_missing g++-mingw-w64-i686 binutils-mingw-w64-i686 dpkg-dev unzip
 
 step "which Windows build runs the tests"
 case "${ZC_WINDOWS_ARCH:-}" in
-  32 | 64)
-    arch=$ZC_WINDOWS_ARCH
-    echo "forced by ZC_WINDOWS_ARCH=$arch"
+  64)
+    arch=64
+    echo "forced by ZC_WINDOWS_ARCH=64"
+    ;;
+  32)
+    arch=32
+    echo "forced by ZC_WINDOWS_ARCH=32"
+    [ "$(probe_arch)" = 32 ] ||
+      fail "32-bit Wine cannot start on a machine that runs no 32-bit programs; unset" \
+        "ZC_WINDOWS_ARCH or set it to 64"
     ;;
   "") arch=$(probe_arch) ;;
   *) fail "ZC_WINDOWS_ARCH must be 32 or 64, not '$ZC_WINDOWS_ARCH'" ;;
