@@ -158,6 +158,7 @@ if [ "$arch" = 32 ]; then
   build_dir=$root/build/mingw32
   export WINEPREFIX=$root/build/wine-prefix
   wine_loader=wine
+  wineboot_command=(wineboot)
 else
   step "x86_64 build (mingw64 preset)"
   configure mingw64 x86_64-w64-mingw32 -DZC_BUILD_TESTS=ON
@@ -169,6 +170,7 @@ else
   wine_loader=$(command -v wine64 || echo /usr/lib/wine/wine64)
   [ -x "$wine_loader" ] || fail "64-bit Wine is not installed ($wine_loader is missing)"
   export WINELOADER=$wine_loader
+  wineboot_command=("$wine_loader" wineboot)
 fi
 
 step "starting Wine ($arch-bit)"
@@ -179,7 +181,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 unset WINEPATH
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   status=0
-  "$wine_loader" wineboot --init >"$root/build/wineboot.log" 2>&1 || status=$?
+  "${wineboot_command[@]}" --init >"$root/build/wineboot.log" 2>&1 || status=$?
   if [ "$status" -ne 0 ]; then
     tail -n 5 "$root/build/wineboot.log" >&2
     rm -rf "$WINEPREFIX"
