@@ -24,6 +24,15 @@ function(zc_add_module name)
   set(ZC_MODULES ${ZC_MODULES} ${name} CACHE INTERNAL "")
 endfunction()
 
+# The plugin's code looks for yaml.dll in the folder of its own module: a test program that
+# links the code in, or the plugin DLL. The Windows build puts a copy beside each.
+function(zc_copy_yaml_dll_beside target)
+  if(WIN32 AND EXISTS "${ZC_YAML_DLL_DIR}/yaml.dll")
+    get_target_property(folder ${target} BINARY_DIR)
+    configure_file("${ZC_YAML_DLL_DIR}/yaml.dll" "${folder}/yaml.dll" COPYONLY)
+  endif()
+endfunction()
+
 # zc_add_test(<name> SOURCES <files...> [LIBS <libs...>] [LABELS <labels...>])
 # A GoogleTest executable linked against the given modules (LIBS, for example zc_binding, or
 # zc_core for all of them); its tests are registered one by one.
@@ -32,6 +41,7 @@ function(zc_add_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   zc_set_warnings(${name})
+  zc_copy_yaml_dll_beside(${name})
   set(props "")
   if(ARG_LABELS)
     set(props PROPERTIES LABELS "${ARG_LABELS}")

@@ -24,12 +24,12 @@ const char* YamlLibrary::DefaultFileName() {
 
 const YamlLibrary& YamlLibrary::Instance() {
     // A function-local static: the first caller loads, concurrent first callers wait for it.
-    static const YamlLibrary instance(DefaultFileName());
+    static const YamlLibrary instance(DefaultFileName(), Platform::ThisModuleFolder());
     return instance;
 }
 
-YamlLibrary::YamlLibrary(const char* fileName) {
-    loaded = BindAll(fileName);
+YamlLibrary::YamlLibrary(const char* fileName, const std::string& preferredFolder) {
+    loaded = Open(fileName, preferredFolder);
     if (!loaded) {
         parserInitialize = nullptr;
         parserSetEncoding = nullptr;
@@ -46,13 +46,28 @@ YamlLibrary::~YamlLibrary() {
     }
 }
 
-bool YamlLibrary::BindAll(const char* fileName) {
-    handle = Platform::LoadDynamicLibrary(fileName);
-    if (handle == nullptr) {
-        loadError = std::string("YAML is not available: the library \"") + fileName +
-                    "\" could not be loaded.";
-        return false;
+bool YamlLibrary::Open(const char* fileName, const std::string& preferredFolder) {
+    if (!preferredFolder.empty()) {
+        const std::string besidePlugin = preferredFolder + fileName;
+        handle = Platform::LoadDynamicLibrary(besidePlugin.c_str());
+        if (handle != nullptr) {
+            return BindAll(besidePlugin);
+        }
     }
+    handle = Platform::LoadDynamicLibrary(fileName);
+    if (handle != nullptr) {
+        return BindAll(fileName);
+    }
+    loadError =
+        std::string("YAML is not available: the library \"") + fileName + "\" could not be loaded.";
+    if (!preferredFolder.empty()) {
+        loadError += " It was looked for in \"" + preferredFolder +
+                     "\" and on the system's library search path.";
+    }
+    return false;
+}
+
+bool YamlLibrary::BindAll(const std::string& loadedName) {
     struct Missing {
         const char* symbol;
         bool bound;
@@ -68,7 +83,7 @@ bool YamlLibrary::BindAll(const char* fileName) {
     };
     for (const Missing& function : functions) {
         if (!function.bound) {
-            loadError = std::string("YAML is not available: the library \"") + fileName +
+            loadError = "YAML is not available: the library \"" + loadedName +
                         "\" has no function \"" + function.symbol + "\".";
             return false;
         }

@@ -1,8 +1,11 @@
 // libyaml's parser functions, bound at run time from libyaml's own shared library.
 //
 // The plugin does not link libyaml: the library is opened on the first YAML parse and its six
-// parser functions are looked up by name. A missing library or function leaves the binding
-// unloaded with a message naming what is missing, and YAML parsing then fails with that message.
+// parser functions are looked up by name. The library shipped beside the plugin is preferred: a
+// host loads the plugin from its own plugins folder and does not put that folder on the system's
+// library search path. A missing library or function leaves the binding unloaded with a message
+// naming what is missing, and YAML parsing then fails with that message; the other formats do
+// not depend on it.
 #pragma once
 
 #include <yaml.h>
@@ -17,12 +20,15 @@ class YamlLibrary {
     // File name of libyaml's shared library on this platform.
     static const char* DefaultFileName();
 
-    // The process-wide binding of DefaultFileName(), made on the first call (thread-safe) and
-    // kept until the plugin is unloaded.
+    // The process-wide binding of DefaultFileName(), looked for in the folder of the plugin's
+    // own module first, made on the first call (thread-safe) and kept until the plugin is
+    // unloaded.
     static const YamlLibrary& Instance();
 
-    // Opens `fileName` and binds its functions; check IsLoaded() afterwards.
-    explicit YamlLibrary(const char* fileName);
+    // Opens `fileName` from `preferredFolder` (a path ending in a separator; none when empty),
+    // else through the system's library search, and binds its functions; check IsLoaded()
+    // afterwards.
+    explicit YamlLibrary(const char* fileName, const std::string& preferredFolder = {});
     ~YamlLibrary();
     YamlLibrary(const YamlLibrary&) = delete;
     YamlLibrary& operator=(const YamlLibrary&) = delete;
@@ -41,7 +47,8 @@ class YamlLibrary {
     void (*parserDelete)(yaml_parser_t* parser) = nullptr;
 
   private:
-    bool BindAll(const char* fileName);
+    bool Open(const char* fileName, const std::string& preferredFolder);
+    bool BindAll(const std::string& loadedName);
 
     void* handle = nullptr;
     bool loaded = false;

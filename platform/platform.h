@@ -32,13 +32,20 @@ LocalTime CurrentLocalTime();
 // The full path of the running executable; empty when the system cannot tell.
 std::string ExecutableFileName();
 
+// The folder, with a trailing separator, of the module that holds this code: the plugin's DLL
+// or shared object (or the program, where the code is linked in statically). A host loads the
+// plugin from its own plugins folder, so the libraries shipped beside the plugin are looked for
+// here. Empty when the system cannot tell. UTF-8.
+std::string ThisModuleFolder();
+
 // Writes a text to the debugger's console (OutputDebugStringA). Systems without one drop it.
 void WriteDebuggerConsole(const char* text);
 
 // Opaque handle of a loaded dynamic library; null means none.
 using DynamicLibrary = void*;
 
-// Loads a library by file name or path; null when it cannot be loaded.
+// Loads a library by file name (through the system's library search) or by path (UTF-8); null
+// when it cannot be loaded.
 DynamicLibrary LoadDynamicLibrary(const char* fileName);
 // The address of an exported symbol, or null when the library or the symbol is missing.
 void* FindDynamicSymbol(DynamicLibrary library, const char* symbolName);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
 #include <ctime>
 
 #if defined(__linux__)
@@ -57,6 +58,21 @@ std::string ExecutableFileName() {
     }
 #endif
     return std::string();
+}
+
+std::string ThisModuleFolder() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<const void*>(&ThisModuleFolder), &info) == 0 ||
+        info.dli_fname == nullptr) {
+        return std::string();
+    }
+    // The name is the one the module was loaded by, relative when it was; made absolute here,
+    // before the working directory is likely to have changed.
+    char absolute[PATH_MAX];
+    const std::string path =
+        realpath(info.dli_fname, absolute) != nullptr ? absolute : info.dli_fname;
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 void WriteDebuggerConsole(const char* /*text*/) {

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Builds yaml.dll, the YAML event parser the plugin loads at run time on Windows, from Debian's
-# libyaml source package with the i686 mingw-w64 cross compiler.
+# libyaml source package with a mingw-w64 cross compiler, and puts libyaml's license beside it
+# (libyaml-license.txt, for the release package).
 #
-# Usage: scripts/build-yaml-dll.sh [output directory]   (default: build/yaml-dll)
+# Usage: scripts/build-yaml-dll.sh [output directory] [target triple]
+#   output directory: default build/yaml-dll
+#   target triple: i686-w64-mingw32 (default, the real target) or x86_64-w64-mingw32
 # The source package is fetched once into build/libyaml-src; a DLL newer than its sources is
 # left alone, so a second run costs nothing.
 set -euo pipefail
@@ -10,8 +13,9 @@ cd "$(dirname "$0")/.."
 root=$PWD
 out_dir=$(mkdir -p "${1:-build/yaml-dll}" && cd "${1:-build/yaml-dll}" && pwd)
 src_root=$root/build/libyaml-src
-cc=i686-w64-mingw32-gcc-posix
-command -v "$cc" >/dev/null || cc=i686-w64-mingw32-gcc
+triple=${2:-i686-w64-mingw32}
+cc=$triple-gcc-posix
+command -v "$cc" >/dev/null || cc=$triple-gcc
 
 sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
@@ -42,6 +46,7 @@ fi
 src=$(source_dir)
 [ -f "$src/include/yaml.h" ] || { echo "libyaml sources not found under $src_root" >&2; exit 1; }
 
+cp "$src/License" "$out_dir/libyaml-license.txt"
 dll=$out_dir/yaml.dll
 if [ -f "$dll" ] && [ -z "$(find "$src/src" "$src/include" -newer "$dll" -print -quit)" ]; then
   echo "yaml.dll is up to date: $dll"

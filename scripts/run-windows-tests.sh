@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
-# Cross-builds the plugin for its real target (zun-clubs.dll, i686 Windows) with the test suite,
-# checks the DLL's export and import tables, builds yaml.dll and runs every test program under
-# Wine. Installs the cross compiler and Wine (which needs the i386 architecture) when missing.
+# Cross-builds the plugin for its real target (zun-clubs.dll, i686 Windows), checks the DLL's
+# export and import tables and the host boundary header's 32-bit layout, makes the release
+# package and runs the test suite under Wine. Installs the cross compilers and Wine when missing.
+#
+# Which Windows build runs the tests depends on the machine: Wine's 32-bit loader is itself a
+# 32-bit Linux program, so where the kernel runs no 32-bit programs (some containers and
+# sandboxes) 32-bit Wine cannot start. The script runs a small 32-bit program to find out.
+#   - 32-bit path: the whole i686 build (mingw32 preset) with its test suite under 32-bit Wine.
+#   - 64-bit path: only the i686 DLL and its package are built and checked; the same code and
+#     test suite are built for x86_64 Windows (mingw64 preset) and run under 64-bit Wine.
+# Both paths run the installed-plugin test from the unpacked package of the build they test.
 #
 # Usage: scripts/run-windows-tests.sh
+#   ZC_WINDOWS_ARCH=32|64 forces a path instead of the probe (64 works on every machine that
+#   runs 64-bit Wine; 32 stops with an error where 32-bit programs cannot run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-build_dir=$root/build/mingw32
 jobs=$(nproc)
 [ "$jobs" -gt 2 ] && jobs=2
 
@@ -17,47 +26,111 @@ fail() { echo "error: $*" >&2; exit 1; }
 sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
 
-step "Windows packages"
-packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 dpkg-dev wine wine32:i386)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
+install_missing() { # packages...
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return
   echo "installing: ${missing[*]}"
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     "${sudo_cmd[@]}" dpkg --add-architecture i386
   fi
   "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
     "${missing[@]}"
+}
+
+# Prints 32 when this machine runs a 32-bit Linux program (so 32-bit Wine can run), else 64;
+# the reason goes to standard error.
+probe_arch() {
+  local probe_dir=$root/build/probe-32
+  mkdir -p "$probe_dir"
+  printf '#include <stdio.h>\nint main(void) { puts("32-bit ok"); return 0; }\n' >"$probe_dir/probe.c"
+  if ! gcc -m32 -o "$probe_dir/probe" "$probe_dir/probe.c" 2>"$probe_dir/build.log"; then
+    echo "gcc -m32 cannot build a 32-bit program ($(head -n 1 "$probe_dir/build.log"))" >&2
+    echo 64
+    return
+  fi
+  local output status=0
+  output=$("$probe_dir/probe" 2>&1) || status=$?
+  if [ "$status" -eq 0 ] && [ "$output" = "32-bit ok" ]; then
+    echo "a 32-bit program runs here" >&2
+    echo 32
+  else
+    echo "a 32-bit program does not run here (exit status $status: $output)" >&2
+    echo 64
+  fi
+}
+
+step "Windows packages"
+install_missing g++-mingw-w64-i686 binutils-mingw-w64-i686 dpkg-dev unzip
+
+step "which Windows build runs the tests"
+case "${ZC_WINDOWS_ARCH:-}" in
+  64)
+    arch=64
+    echo "forced by ZC_WINDOWS_ARCH=64"
+    ;;
+  32)
+    arch=32
+    echo "forced by ZC_WINDOWS_ARCH=32"
+    [ "$(probe_arch)" = 32 ] ||
+      fail "32-bit Wine cannot start on a machine that runs no 32-bit programs; unset" \
+        "ZC_WINDOWS_ARCH or set it to 64"
+    ;;
+  "") arch=$(probe_arch) ;;
+  *) fail "ZC_WINDOWS_ARCH must be 32 or 64, not '$ZC_WINDOWS_ARCH'" ;;
+esac
+if [ "$arch" = 32 ]; then
+  echo "path: 32-bit (i686 build and tests under 32-bit Wine)"
+  # Only where 32-bit programs run is the i386 architecture worth adding.
+  install_missing wine wine32:i386
+else
+  echo "path: 64-bit (i686 DLL checked; x86_64 build and tests under 64-bit Wine)"
+  install_missing wine wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
 fi
 
-step "yaml.dll"
-yaml_dir=$build_dir/yaml
-scripts/build-yaml-dll.sh "$yaml_dir"
-
-step "host boundary layout for the Windows target"
-# The header's static assertions pin every record's 32-bit size and offsets; they must hold
-# for the real target's compiler, as C and as C++.
-for header in plugin/host_boundary.h; do
-  [ -f "$header" ] || continue
-  i686-w64-mingw32-gcc-posix -std=c11 -Wall -Wextra -Werror -fsyntax-only -I. -x c "$header"
-  i686-w64-mingw32-g++-posix -std=c++20 -Wall -Wextra -Werror -fsyntax-only -I. -x c++ "$header"
-  echo "$header: layout assertions hold"
-done
-
-step "cross build (mingw32 preset)"
 export CCACHE_DIR="${CCACHE_DIR:-$root/build/.ccache}"
 launcher=()
 if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
-cmake --preset mingw32 "${launcher[@]}" -DZC_BUILD_TESTS=ON >/dev/null
-cmake --build --preset mingw32 -j "$jobs"
+
+# Configures a preset with yaml.dll built into its build directory (the build copies it beside
+# the test programs and packages it). Args: preset triple [cmake options...]
+configure() {
+  local preset=$1 triple=$2
+  shift 2
+  scripts/build-yaml-dll.sh "$root/build/$preset/yaml" "$triple"
+  cmake --preset "$preset" "${launcher[@]}" "$@" >/dev/null
+}
+
+step "host boundary layout for the Windows target"
+# The header's static assertions pin every record's 32-bit size and offsets (and the 64-bit
+# rules); they must hold for the Windows compilers, as C and as C++.
+layout_compilers=(i686-w64-mingw32)
+[ "$arch" = 64 ] && layout_compilers+=(x86_64-w64-mingw32)
+for triple in "${layout_compilers[@]}"; do
+  for source in plugin/host_boundary.h tests/plugin/host_boundary_layout_check.c; do
+    "$triple-gcc-posix" -std=c11 -Wall -Wextra -Werror -fsyntax-only -I. -x c "$source"
+    "$triple-g++-posix" -std=c++20 -Wall -Wextra -Werror -fsyntax-only -I. -x c++ "$source"
+  done
+  echo "$triple: layout assertions hold"
+done
+
+step "i686 build (mingw32 preset)"
+if [ "$arch" = 32 ]; then
+  configure mingw32 i686-w64-mingw32 -DZC_BUILD_TESTS=ON -DZC_BUILD_HOST=ON
+  cmake --build --preset mingw32 -j "$jobs"
+else
+  # The tests run from the 64-bit build; here only what ships is built.
+  configure mingw32 i686-w64-mingw32 -DZC_BUILD_TESTS=OFF -DZC_BUILD_HOST=OFF
+  cmake --build --preset mingw32 -j "$jobs" --target zun-clubs
+fi
 
 step "export and import tables of zun-clubs.dll"
-dll=$build_dir/clubs/zun-clubs.dll
+dll=$root/build/mingw32/clubs/zun-clubs.dll
 [ -f "$dll" ] || fail "$dll was not built"
 table=$(i686-w64-mingw32-objdump -p "$dll")
 grep -q '^architecture: i386' <<<"$(i686-w64-mingw32-objdump -f "$dll")" || fail "not an i386 DLL"
@@ -75,26 +148,74 @@ done
 echo "exports: $exports"
 echo "imports: $(tr '\n' ' ' <<<"$imports")"
 
-if ! command -v wine >/dev/null; then
-  fail "wine is not installed"
+step "release package"
+(cd build/mingw32 && cpack -G ZIP >/dev/null)
+package=$(ls build/mingw32/zun-clubs-*-win32.zip)
+echo "$package:"
+unzip -l "$package" | sed -n 's/^ *[0-9]\+ \+[0-9-]\+ [0-9:]\+ \+/  /p'
+
+if [ "$arch" = 32 ]; then
+  build_dir=$root/build/mingw32
+  export WINEPREFIX=$root/build/wine-prefix
+  wine_loader=wine
+  wineboot_command=(wineboot)
+else
+  step "x86_64 build (mingw64 preset)"
+  configure mingw64 x86_64-w64-mingw32 -DZC_BUILD_TESTS=ON
+  cmake --build --preset mingw64 -j "$jobs"
+  (cd build/mingw64 && cpack -G ZIP >/dev/null)
+  build_dir=$root/build/mingw64
+  export WINEPREFIX=$root/build/wine64-prefix
+  # Debian's wine wrapper would pick the 32-bit loader when it is installed.
+  wine_loader=$(command -v wine64 || echo /usr/lib/wine/wine64)
+  [ -x "$wine_loader" ] || fail "64-bit Wine is not installed ($wine_loader is missing)"
+  export WINELOADER=$wine_loader
+  wineboot_command=("$wine_loader" wineboot)
 fi
 
-step "tests under Wine"
-export WINEPREFIX=$root/build/wine-prefix
+step "starting Wine ($arch-bit)"
 export WINEDEBUG=-all
 # No .NET or HTML engine installers on the first start of the prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# The plugin finds yaml.dll beside itself (the build puts copies beside the test programs too).
+unset WINEPATH
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  wineboot --init >/dev/null 2>&1
+  status=0
+  "${wineboot_command[@]}" --init >"$root/build/wineboot.log" 2>&1 || status=$?
+  if [ "$status" -ne 0 ]; then
+    tail -n 5 "$root/build/wineboot.log" >&2
+    rm -rf "$WINEPREFIX"
+    fail "$arch-bit Wine cannot start here (wineboot exited with status $status, output above);" \
+      "no Windows test can run, so the Windows build is not proven"
+  fi
 fi
 # One persistent wine server for all test programs (a server still running from the prefix's
 # set-up is reused), stopped when the script ends.
 wineserver -p 2>/dev/null || true
 trap 'wineserver -k 2>/dev/null || true' EXIT
-# The plugin finds yaml.dll through the DLL search path.
-WINEPATH=$(winepath -w "$yaml_dir")
-export WINEPATH
+
+step "tests under $arch-bit Wine"
 # A test program that has finished but does not exit is, rarely and only on a loaded machine,
 # seen under Wine; such a run is retried once (a failing test is never retried).
 ctest --test-dir "$build_dir" -j "$jobs" --output-on-failure --timeout 120 \
   --repeat after-timeout:2
+
+step "the installed plugin from the unpacked package under $arch-bit Wine"
+# As a host installs it: the test program in a folder of its own, the plugin in
+# plugins/zun-clubs/ with yaml.dll beside it, and no search path leading there. A second copy
+# of the plugin without yaml.dll still serves JSON and MessagePack.
+stage=$build_dir/installed
+rm -rf "$stage"
+mkdir -p "$stage/host" "$stage/plugins/zun-clubs" "$stage/plugins/without-yaml"
+unzip -q "$(ls "$build_dir"/zun-clubs-*-win*.zip)" -d "$stage/package"
+unpacked=$(ls -d "$stage"/package/zun-clubs-*)
+(cd "$unpacked" && sha256sum --quiet -c SHA256SUMS) || fail "the package's SHA256SUMS do not match"
+cp "$unpacked/zun-clubs.dll" "$unpacked/yaml.dll" "$stage/plugins/zun-clubs/"
+cp "$unpacked/zun-clubs.dll" "$stage/plugins/without-yaml/"
+cp "$build_dir/tests/host/zc_installed_plugin_test.exe" "$stage/host/"
+(cd "$stage/host" &&
+  "$wine_loader" zc_installed_plugin_test.exe ../plugins/zun-clubs/zun-clubs.dll beside &&
+  "$wine_loader" zc_installed_plugin_test.exe ../plugins/without-yaml/zun-clubs.dll missing)
+
+echo
+echo "Windows tests passed on the $arch-bit path"

@@ -275,18 +275,46 @@ TEST(YamlLibraryLoading, MissingLibraryFailsWithItsName) {
               "could not be loaded.");
 }
 
-TEST(YamlLibraryLoading, LibraryWithoutTheParserFunctionsIsRefused) {
-    // A system library that is always there and has no YAML functions.
+// A system library that is always there and has no YAML functions.
 #if defined(_WIN32)
 #define ZC_NOT_YAML_LIBRARY "kernel32.dll"
 #else
 #define ZC_NOT_YAML_LIBRARY "libm.so.6"
 #endif
+
+TEST(YamlLibraryLoading, LibraryWithoutTheParserFunctionsIsRefused) {
     YamlLibrary notYaml(ZC_NOT_YAML_LIBRARY);
     EXPECT_FALSE(notYaml.IsLoaded());
     EXPECT_EQ(Testing::Describe(ParseYaml("a: 1", notYaml)),
               "error: YAML is not available: the library \"" ZC_NOT_YAML_LIBRARY
               "\" has no function \"yaml_parser_initialize\".");
+}
+
+// ZC_BESIDE_FOLDER holds ZC_BESIDE_LIBRARY, a library that no library search finds (and that
+// has no YAML functions, which makes the error tell which file was opened).
+TEST(YamlLibraryLoading, LibraryInThePreferredFolderComesFirst) {
+    // Searched first: Windows hands out a module already loaded by its name alone.
+    YamlLibrary searched(ZC_BESIDE_LIBRARY);
+    EXPECT_EQ(searched.LoadError(),
+              "YAML is not available: the library \"" ZC_BESIDE_LIBRARY "\" could not be loaded.");
+    YamlLibrary beside(ZC_BESIDE_LIBRARY, ZC_BESIDE_FOLDER);
+    EXPECT_EQ(beside.LoadError(),
+              "YAML is not available: the library \"" ZC_BESIDE_FOLDER ZC_BESIDE_LIBRARY
+              "\" has no function \"yaml_parser_initialize\".");
+}
+
+TEST(YamlLibraryLoading, SystemSearchServesWhenThePreferredFolderLacksTheLibrary) {
+    YamlLibrary system(ZC_NOT_YAML_LIBRARY, ZC_BESIDE_FOLDER);
+    EXPECT_EQ(system.LoadError(), "YAML is not available: the library \"" ZC_NOT_YAML_LIBRARY
+                                  "\" has no function \"yaml_parser_initialize\".");
+}
+
+TEST(YamlLibraryLoading, LibraryFoundNowhereNamesWhereItWasLookedFor) {
+    YamlLibrary missing("libyaml-that-does-not-exist.so.0", ZC_BESIDE_FOLDER);
+    EXPECT_EQ(Testing::Describe(ParseYaml("a: 1", missing)),
+              "error: YAML is not available: the library \"libyaml-that-does-not-exist.so.0\" "
+              "could not be loaded. It was looked for in \"" ZC_BESIDE_FOLDER
+              "\" and on the system's library search path.");
 }
 
 TEST(YamlLibraryLoading, ProcessWideLibraryIsLoadedOnce) {

@@ -57,6 +57,15 @@ TEST(PlatformTest, ExecutableFileNameNamesThisTestProgram) {
     EXPECT_NE(ExecutableFileName().find("zc_platform_tests"), std::string::npos);
 }
 
+TEST(PlatformTest, ThisModuleFolderIsTheFolderOfTheProgramThatLinksTheCodeIn) {
+    const std::string folder = ThisModuleFolder();
+    const std::string program = ExecutableFileName();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_TRUE(folder.back() == '/' || folder.back() == '\\') << folder;
+    EXPECT_EQ(program.substr(0, folder.size()), folder);
+    EXPECT_EQ(program.find_first_of("/\\", folder.size()), std::string::npos) << program;
+}
+
 TEST(PlatformTest, DynamicLibrariesResolveSymbolsAndReportMissingOnes) {
     EXPECT_EQ(LoadDynamicLibrary("no-such-library-anywhere.so"), nullptr);
     EXPECT_EQ(LoadDynamicLibrary(nullptr), nullptr);
