@@ -8,8 +8,9 @@
 //   ApiDescription
 //
 // Start order: clubs web service, platform, load (version check), bind the REST port, Init,
-// then serve. Stop order: REST server (no request in flight), push relay, plugin Shutdown,
-// event stream, clubs web service. Used by the program and, in-process, by tests.
+// then listen and serve (so the port answers only once the plugin has started). Stop order: REST
+// server (no request in flight), push relay, plugin Shutdown, event stream, clubs web service. Used
+// by the program and, in-process, by tests.
 #pragma once
 
 #include <atomic>
@@ -18,7 +19,6 @@
 #include <memory>
 #include <string>
 
-#include "host/simulated/host_event_bus.h"
 #include "host/serving/curl_transport.h"
 #include "host/serving/embedded_clubs_service.h"
 #include "host/serving/event_stream.h"
@@ -27,6 +27,7 @@
 #include "host/serving/platform_simulation.h"
 #include "host/serving/request_bridge.h"
 #include "host/serving/serving_host.h"
+#include "host/simulated/host_event_bus.h"
 #include "plugin/host_boundary.h"
 
 namespace Kolm::Host {
