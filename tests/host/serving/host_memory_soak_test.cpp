@@ -56,23 +56,6 @@ void RunMixedRequests(uint16_t port, const std::string& clubKey, int count) {
     EXPECT_EQ(failures, 0);
 }
 
-TEST(HostEndurance, ResidentMemoryStaysFlatUnderAMixOfActionsAndReads) {
-    HostProcess host({"--quiet"});
-    ASSERT_NE(host.Port(), 0) << host.ErrorOutput();
-    const std::string key =
-        ClubKeyByName(ParseJson(Request(host.Port(), "GET", "/zun-clubs/v1/clubs/membership").body),
-                      "Night Owls");
-    ASSERT_FALSE(key.empty());
-    // The warm-up lets the allocator and every bounded record reach their working size.
-    RunMixedRequests(host.Port(), key, 2000);
-    const std::size_t before = host.ResidentKilobytes();
-    RunMixedRequests(host.Port(), key, 6000);
-    const std::size_t after = host.ResidentKilobytes();
-    ASSERT_GT(before, 0u);
-    EXPECT_LT(after, before + before * 15 / 100)
-        << "resident memory grew from " << before << " kB to " << after << " kB";
-}
-
 TEST(HostMemorySoak, ResidentMemoryStaysFlatUnderAMixOfActionsAndReads) {
     if (kSanitized) {
         GTEST_SKIP() << "resident memory is not measurable under a sanitizer";
