@@ -257,7 +257,8 @@ void HttpServer::Dispatch(Connection& connection, short events) {
     }
     // Checked after any progress too: a client that trickles its request byte by byte still
     // has one deadline for all of it.
-    if (connection.socket.Valid() && connection.stage != Connection::Stage::Handling &&
+    // The stage first: a request just handed to a worker is the worker's to touch.
+    if (connection.stage != Connection::Stage::Handling && connection.socket.Valid() &&
         Clock::now() >= connection.deadline) {
         OnDeadline(connection);
     }

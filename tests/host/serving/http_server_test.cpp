@@ -55,9 +55,10 @@ class ServerFixture : public ::testing::Test {
         sockets.push_back(socket);
         return socket;
     }
-    HttpResult Get(const std::string& path) {
+    HttpResult Get(const std::string& path,
+                   std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
         return SendRaw(server->Port(), "GET " + path + " HTTP/1.1\r\nHost: localhost\r\n\r\n",
-                       std::chrono::seconds(5));
+                       timeout);
     }
 
     std::unique_ptr<HttpServer> server;
@@ -96,10 +97,12 @@ TEST_F(ServerFixture, ABoundPortRefusesClientsUntilTheServerStarts) {
 TEST_F(ServerFixture, AClientThatDoesNotReadItsAnswerHoldsNoWorker) {
     HttpServer::Options options;
     options.workers = 1;
-    options.writeTimeout = std::chrono::seconds(60);
+    options.writeTimeout = std::chrono::seconds(120);
     Serve(options);
     Send("GET /big HTTP/1.1\r\nHost: localhost\r\n\r\n");  // and never read
-    const HttpResult answer = Get("/small");
+    // Long enough for a slow (sanitized) build to write the big answer, far shorter than the
+    // write timeout a blocked worker would wait out.
+    const HttpResult answer = Get("/small", std::chrono::seconds(30));
     EXPECT_EQ(answer.status, 200);
     EXPECT_EQ(answer.body, "\"ok\"");
 }
