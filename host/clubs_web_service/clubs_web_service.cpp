@@ -715,8 +715,12 @@ void ClubsWebService::AddNotice(uint64_t accountId,
                                 const ServiceClub& club,
                                 const std::string& role,
                                 const char* action) {
-    if (PlayerRecord* player = data_.FindPlayer(accountId))
-        player->notices.push_back({club.key, club.name, role, "UNREAD", action});
+    PlayerRecord* player = data_.FindPlayer(accountId);
+    if (player == nullptr)
+        return;
+    player->notices.push_back({club.key, club.name, role, "UNREAD", action});
+    if (player->notices.size() > kMaxPendingNotices)
+        player->notices.erase(player->notices.begin());
 }
 
 void ClubsWebService::Disband(ServiceClub& club) {

@@ -9,6 +9,7 @@
 // called after it is released, so they may call the service again.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -33,6 +34,10 @@ class ClubsWebService {
     // membership as `PlayerMembershipDto`). A disbanded club's payload is empty.
     using ChangeObserver =
         std::function<void(const std::string& topic, const std::string& payload)>;
+
+    // A player who never reads their initial membership keeps only this many newest notices,
+    // so that a service left running does not grow with every role change.
+    static constexpr std::size_t kMaxPendingNotices = 100;
 
     explicit ClubsWebService(ClubsServiceConfig config = {});
 

@@ -77,8 +77,8 @@ std::string EventStream::FormatEvent(uint64_t id, std::string_view name, std::st
 EventStream::EventStream(HostEventBus& bus, Options options) : bus_(bus), options_(options) {
     int ends[2] = {-1, -1};
     if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
-        wakeRead_ = ends[0];
-        wakeWrite_ = ends[1];
+        wakeRead_.Reset(ends[0]);
+        wakeWrite_.Reset(ends[1]);
     }
     writer_ = std::thread([this] { WriterLoop(); });
     listener_ = bus_.Listen(
@@ -93,11 +93,6 @@ EventStream::~EventStream() {
     }
     Wake();
     writer_.join();
-    for (auto& [id, client] : clients_) {
-        close(client.socket);
-    }
-    close(wakeRead_);
-    close(wakeWrite_);
 }
 
 HttpResponse EventStream::Open(const HttpRequest& request) {
@@ -120,23 +115,22 @@ HttpResponse EventStream::Open(const HttpRequest& request) {
     HttpResponse response;
     response.contentType = "text/event-stream";
     response.headers = {{"Cache-Control", "no-cache"}, {"X-Accel-Buffering", "no"}};
-    response.takeOver = [this, filter = std::move(filter), lastSeen](int socket,
+    response.takeOver = [this, filter = std::move(filter), lastSeen](UniqueFd socket,
                                                                      std::string head) mutable {
-        AddClient(socket, std::move(head), std::move(filter), lastSeen);
+        AddClient(std::move(socket), std::move(head), std::move(filter), lastSeen);
     };
     return response;
 }
 
-void EventStream::AddClient(int socket, std::string head, Filter filter, uint64_t lastSeen) {
-    fcntl(socket, F_SETFL, fcntl(socket, F_GETFL) | O_NONBLOCK);
+void EventStream::AddClient(UniqueFd socket, std::string head, Filter filter, uint64_t lastSeen) {
+    fcntl(socket.Get(), F_SETFL, fcntl(socket.Get(), F_GETFL) | O_NONBLOCK);
     {
         std::lock_guard guard(mutex_);
         if (clients_.size() >= options_.maxClients || stopping_) {
-            close(socket);  // several streams were opened at once past the limit
-            return;
+            return;  // several streams were opened at once past the limit
         }
         Client client;
-        client.socket = socket;
+        client.socket = std::move(socket);
         client.filter = std::move(filter);
         client.pending = head + "retry: 2000\n: zun-clubs-host event stream, last event id " +
                          std::to_string(lastId_) + "\n\n";
@@ -190,14 +184,14 @@ uint64_t EventStream::LastEventId() const {
 }
 
 void EventStream::Wake() {
-    if (wakeWrite_ >= 0) {
-        (void)!write(wakeWrite_, "x", 1);
+    if (wakeWrite_.Valid()) {
+        (void)!write(wakeWrite_.Get(), "x", 1);
     }
 }
 
 void EventStream::Flush(Client& client) {
     while (!client.pending.empty() && !client.closing) {
-        const ssize_t sent = send(client.socket, client.pending.data(), client.pending.size(),
+        const ssize_t sent = send(client.socket.Get(), client.pending.data(), client.pending.size(),
                                   MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent < 0) {
             if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
@@ -212,7 +206,7 @@ void EventStream::Flush(Client& client) {
 void EventStream::WriterLoop() {
     auto lastKeepAlive = std::chrono::steady_clock::now();
     for (;;) {
-        std::vector<pollfd> entries{{wakeRead_, POLLIN, 0}};
+        std::vector<pollfd> entries{{wakeRead_.Get(), POLLIN, 0}};
         std::vector<uint64_t> ids{0};
         {
             std::lock_guard guard(mutex_);
@@ -221,20 +215,19 @@ void EventStream::WriterLoop() {
             }
             for (auto it = clients_.begin(); it != clients_.end();) {
                 if (it->second.closing) {
-                    close(it->second.socket);
                     it = clients_.erase(it);
                     continue;
                 }
                 const short events =
                     static_cast<short>(POLLIN | (it->second.pending.empty() ? 0 : POLLOUT));
-                entries.push_back({it->second.socket, events, 0});
+                entries.push_back({it->second.socket.Get(), events, 0});
                 ids.push_back(it->first);
                 ++it;
             }
         }
         poll(entries.data(), entries.size(), 1000);
         char scratch[512];
-        while (read(wakeRead_, scratch, sizeof(scratch)) > 0) {
+        while (read(wakeRead_.Get(), scratch, sizeof(scratch)) > 0) {
         }
         const auto now = std::chrono::steady_clock::now();
         const bool keepAlive = now - lastKeepAlive >= options_.keepAlive;
@@ -254,7 +247,8 @@ void EventStream::WriterLoop() {
             }
             if ((entries[i].revents & POLLIN) != 0) {
                 // A stream client sends nothing after its request: end of input means it left.
-                const ssize_t got = recv(client.socket, scratch, sizeof(scratch), MSG_DONTWAIT);
+                const ssize_t got =
+                    recv(client.socket.Get(), scratch, sizeof(scratch), MSG_DONTWAIT);
                 if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) {
                     client.closing = true;
                     continue;

@@ -81,14 +81,14 @@ class EventStream {
         std::string text;  // formatted
     };
     struct Client {
-        int socket = -1;
+        UniqueFd socket;
         Filter filter;
         std::string pending;
         bool closing = false;
     };
 
     void OnEvent(std::string_view name, const HostValue& payload);
-    void AddClient(int socket, std::string head, Filter filter, uint64_t lastSeen);
+    void AddClient(UniqueFd socket, std::string head, Filter filter, uint64_t lastSeen);
     void WriterLoop();
     void Wake();
     // Sends what it can of each client's pending text; call with the mutex held.
@@ -97,8 +97,8 @@ class EventStream {
     HostEventBus& bus_;
     const Options options_;
     HostEventBus::ListenerId listener_ = 0;
-    int wakeRead_ = -1;
-    int wakeWrite_ = -1;
+    UniqueFd wakeRead_;
+    UniqueFd wakeWrite_;
 
     mutable std::mutex mutex_;
     uint64_t lastId_ = 0;

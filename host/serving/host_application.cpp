@@ -195,7 +195,7 @@ int HostApplication::Start(LoadZunClubsFunction entry, std::string* error) {
     serverOptions.port = options_.port;
     server_ = std::make_unique<HttpServer>(
         serverOptions, [this](const HttpRequest& request) { return Handle(request); });
-    if (!server_->Start(error)) {
+    if (!server_->Bind(error)) {
         server_.reset();
         return kExitSetup;
     }
@@ -212,6 +212,10 @@ int HostApplication::Start(LoadZunClubsFunction entry, std::string* error) {
         return kExitInitFailed;
     }
     ready_ = true;
+    // Listening only now: a client that reaches the port finds the plugin started.
+    if (!server_->Start(error)) {
+        return kExitSetup;
+    }
     return kExitClean;
 }
 

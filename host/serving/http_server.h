@@ -6,18 +6,24 @@
 // usual embeddable servers decode the path before the handler sees it (or need their
 // unescaping replaced), bring a dependency the Windows build lacks, and still leave the host's
 // rules (loopback only, Host names, body caps, one connection per request) to be added around
-// them. What remains for us is small: a request head parser (http_request_parser.h), bounded
-// reads and writes with deadlines, and a fixed pool of workers.
+// them. What remains for us is small: a request head parser (http_request_parser.h), one
+// thread that moves bytes without blocking, and a fixed pool of workers.
 //
 // Behaviour: binds 127.0.0.1 only; accepts peers on 127.0.0.0/8 only; refuses a Host header
 // that does not name the loopback interface (403), a declared body above the limit (413), a
-// head that is too slow (408) or malformed (400 and its siblings); answers every request with
-// "Connection: close". At most `maxConnections` connections are queued or served at once; a
-// further one gets 503 at once. A response with `takeOver` hands its socket and head to the caller
+// request that is too slow (408) or malformed (400 and its siblings); answers every request
+// with "Connection: close".
+//
+// Slow clients cannot lock out others: one network thread reads every request and writes
+// every answer without blocking, and a worker only runs the handler of a request that has
+// fully arrived. At most `maxConnections` connections are open at once; when a new one would
+// pass the limit, the oldest connection that is still sending its request (or lingering after
+// its answer) is closed to make room, and only when all of them are busy in a handler does the
+// newcomer get 503 at once. A response with `takeOver` hands its socket and head to the caller
 // (event streams), so that idle stream clients hold no worker.
 //
-// Thread rules: Start and Stop from one controlling thread; the handler runs on the worker
-// threads, several at once.
+// Thread rules: Bind, Start and Stop from one controlling thread; the handler runs on the
+// worker threads, several at once.
 #pragma once
 
 #include <atomic>
@@ -27,6 +33,8 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -34,6 +42,7 @@
 
 #include "host/serving/http_message.h"
 #include "host/serving/http_request_parser.h"
+#include "host/serving/unique_fd.h"
 
 namespace Kolm::Host {
 
@@ -44,7 +53,7 @@ class HttpServer {
     struct Options {
         uint16_t port = 0;  // 0: any free port (see Port())
         std::size_t workers = 16;
-        std::size_t maxConnections = 128;
+        std::size_t maxConnections = 512;
         HttpLimits limits;
         std::chrono::milliseconds readTimeout{10000};   // for the whole request
         std::chrono::milliseconds writeTimeout{10000};  // for the whole response
@@ -55,42 +64,64 @@ class HttpServer {
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
 
-    // Binds and starts serving; false with `error` filled when the port cannot be bound (for
-    // example "127.0.0.1:8080: Address already in use").
+    // Takes the port without listening yet: Port() is known, and a client that connects
+    // before Start is refused by the system rather than kept waiting. False with `error`
+    // filled when the port cannot be bound (for example "127.0.0.1:8080: cannot bind:
+    // Address already in use").
+    bool Bind(std::string* error);
+    // Binds (unless Bind did) and starts serving; false with `error` filled on failure.
     bool Start(std::string* error);
-    // The bound port, after a successful Start.
+    // The bound port, after a successful Bind or Start.
     uint16_t Port() const { return port_; }
-    // Stops accepting, lets the workers finish the requests they serve and joins them. Sockets
-    // already taken over are not touched.
+    // Stops accepting, lets the workers finish the handlers they run and joins them; open
+    // connections are closed. Sockets already taken over are not touched.
     void Stop();
 
   private:
-    void AcceptLoop();
+    using Clock = std::chrono::steady_clock;
+    struct Connection;
+    struct Job {
+        Connection* connection;  // owned by connections_, read by the network thread only
+        HttpRequest request;
+    };
+
+    void NetworkLoop();
     void WorkerLoop();
-    void Serve(int socket);
-    // Reads until the head is complete; false after answering the refusal itself.
-    bool ReadRequest(int socket,
-                     HttpRequest& request,
-                     std::chrono::steady_clock::time_point deadline);
-    void Respond(int socket, const HttpRequest* request, const HttpResponse& response);
+    void Accept();
+    // Makes room for one more connection; false when every connection is in a handler.
+    bool MakeRoom();
+    // Acts on one connection's poll result and deadline.
+    void Dispatch(Connection& connection, short events);
+    void OnReadable(Connection& connection);
+    void OnWritable(Connection& connection);
+    void OnDeadline(Connection& connection);
+    // Looks at what has arrived: dispatches a complete request, answers a refusal.
+    void Examine(Connection& connection);
+    void Answer(Connection& connection, std::string data);
+    void Close(Connection& connection);
+    void TakeBackAnswered();
+    void Serve(Job job);
+    void Wake();
 
     const Options options_;
     const Handler handler_;
-    int listenSocket_ = -1;
-    int wakeRead_ = -1;
-    int wakeWrite_ = -1;
+    UniqueFd listenSocket_;
+    UniqueFd wakeRead_;
+    UniqueFd wakeWrite_;
     uint16_t port_ = 0;
     std::atomic<bool> stopping_{false};
-    std::thread acceptor_;
+    std::thread network_;
     std::vector<std::thread> workers_;
+
+    // Owned and touched by the network thread only, except a connection's socket and output
+    // while a worker holds its job.
+    std::map<uint64_t, std::unique_ptr<Connection>> connections_;
+    uint64_t nextConnection_ = 1;
 
     std::mutex mutex_;
     std::condition_variable work_;
-    std::deque<int> pending_;  // accepted sockets waiting for a worker
-    std::size_t active_ = 0;   // sockets a worker is serving
+    std::deque<Job> jobs_;               // complete requests waiting for a worker; mutex_
+    std::vector<Connection*> answered_;  // back from a worker, answer ready; mutex_
 };
-
-// Writes all of `data` to the socket before `deadline`; false on error or timeout.
-bool SendAll(int socket, std::string_view data, std::chrono::steady_clock::time_point deadline);
 
 }  // namespace Kolm::Host

@@ -74,12 +74,19 @@ std::vector<SimulatedChat::BlockedPlayer> SimulatedChat::BlockedPlayers() const 
 
 std::vector<SimulatedChat::BlockedPlayer> SimulatedChat::PostedBlocks() const {
     std::lock_guard lock(chatMutex_);
-    return posted_;
+    return posted_.ToVector();
 }
 
 std::vector<uint64_t> SimulatedChat::Queries() const {
     std::lock_guard lock(chatMutex_);
-    return queries_;
+    return queries_.ToVector();
+}
+
+void SimulatedChat::SetRecordLimit(std::size_t limit) {
+    SimulatedPlugin::SetRecordLimit(limit);
+    std::lock_guard lock(chatMutex_);
+    posted_.SetLimit(limit);
+    queries_.SetLimit(limit);
 }
 
 void SimulatedChat::FailQueries(uint32_t status, std::string text) {
@@ -115,7 +122,7 @@ SimulatedAnswer SimulatedChat::Query(const std::string& idText) {
     if (error != std::errc() || stop != end) {
         return SimulatedAnswer::Error(400, "Invalid summoner id " + idText);
     }
-    queries_.push_back(id);
+    queries_.Add(id);
     if (queryFailure_) {
         return SimulatedAnswer::Error(queryFailure_->status, queryFailure_->text);
     }
@@ -150,7 +157,7 @@ SimulatedAnswer SimulatedChat::Post(const SimulatedRequest& request) {
     }
     player.name = ReadText(FindEntry(record, "name"));
     blocked_[player.id] = player.name;
-    posted_.push_back(player);
+    posted_.Add(player);
     return SimulatedAnswer::Value(Record(player));
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "host/simulated/recent_records.h"
 #include "host/simulated/simulated_plugin.h"
 
 namespace Kolm::Host {
@@ -36,10 +37,11 @@ class SimulatedChat : public SimulatedPlugin {
     void Unblock(uint64_t summonerId);
     // The blocked players in id order.
     std::vector<BlockedPlayer> BlockedPlayers() const;
-    // Players blocked through a POST since construction, in order, as sent.
+    // The newest players blocked through a POST (see SetRecordLimit), in order, as sent.
     std::vector<BlockedPlayer> PostedBlocks() const;
-    // Single-player queries answered so far (failed ones included), in order.
+    // The newest single-player queries answered (failed ones included), in order.
     std::vector<uint64_t> Queries() const;
+    void SetRecordLimit(std::size_t limit) override;
 
     // Until cleared, every single-player query (or every POST) answers this error and changes
     // nothing.
@@ -62,8 +64,8 @@ class SimulatedChat : public SimulatedPlugin {
 
     mutable std::mutex chatMutex_;
     std::map<uint64_t, std::string> blocked_;
-    std::vector<BlockedPlayer> posted_;
-    std::vector<uint64_t> queries_;
+    RecentRecords<BlockedPlayer> posted_;
+    RecentRecords<uint64_t> queries_;
     std::optional<Failure> queryFailure_;
     std::optional<Failure> postFailure_;
 };

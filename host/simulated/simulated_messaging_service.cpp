@@ -36,10 +36,7 @@ void SimulatedMessagingService::Deliver(const std::string& resource,
     {
         std::lock_guard lock(deliveryMutex_);
         timestamp = nextTimestamp_++;
-        deliveries_.push_back({resource, payload});
-        while (deliveries_.size() > deliveryLimit_) {
-            deliveries_.pop_front();
-        }
+        deliveries_.Add({resource, payload});
     }
     std::vector<std::pair<std::string, OwnedHostValue>> fields;
     fields.emplace_back("resource", OwnedHostValue::String(resource));
@@ -52,15 +49,13 @@ void SimulatedMessagingService::Deliver(const std::string& resource,
 
 std::vector<SimulatedMessagingService::Delivery> SimulatedMessagingService::Deliveries() const {
     std::lock_guard lock(deliveryMutex_);
-    return std::vector<Delivery>(deliveries_.begin(), deliveries_.end());
+    return deliveries_.ToVector();
 }
 
-void SimulatedMessagingService::SetDeliveryLimit(std::size_t limit) {
+void SimulatedMessagingService::SetRecordLimit(std::size_t limit) {
+    SimulatedPlugin::SetRecordLimit(limit);
     std::lock_guard lock(deliveryMutex_);
-    deliveryLimit_ = limit;
-    while (deliveries_.size() > deliveryLimit_) {
-        deliveries_.pop_front();
-    }
+    deliveries_.SetLimit(limit);
 }
 
 std::size_t SimulatedMessagingService::TopicReads(const std::string& resource) const {

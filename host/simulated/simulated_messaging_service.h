@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "host/simulated/recent_records.h"
 #include "host/simulated/simulated_plugin.h"
 
 namespace Kolm::Host {
@@ -42,17 +43,15 @@ class SimulatedMessagingService : public SimulatedPlugin {
                  const std::string& payload,
                  ResourceEventType type = ResourceEventType::Create);
 
-    // Messages delivered so far, in order (only the newest `limit` once SetDeliveryLimit was
-    // called: a long-running host keeps no unbounded record).
+    // The newest messages delivered (see SetRecordLimit), in order.
     std::vector<Delivery> Deliveries() const;
-    void SetDeliveryLimit(std::size_t limit);
+    void SetRecordLimit(std::size_t limit) override;
     // GETs of a resource's topic so far (the reads a new follower makes).
     std::size_t TopicReads(const std::string& resource) const;
 
   private:
     mutable std::mutex deliveryMutex_;
-    std::deque<Delivery> deliveries_;
-    std::size_t deliveryLimit_ = SIZE_MAX;
+    RecentRecords<Delivery> deliveries_;
     int64_t nextTimestamp_ = 1;
 };
 

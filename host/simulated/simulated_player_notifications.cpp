@@ -8,22 +8,29 @@ namespace Kolm::Host {
 SimulatedPlayerNotifications::SimulatedPlayerNotifications() : SimulatedPlugin(kPrefix) {
     On(HOST_METHOD_GET, kNotificationsPath, [this](const SimulatedRequest&) { return Read(); });
     On(HOST_METHOD_POST, kNotificationsPath,
-       [this](const SimulatedRequest& request) { return Append(request); });
+       [this](const SimulatedRequest& request) { return Post(request); });
 }
 
 void SimulatedPlayerNotifications::Add(OwnedHostValue notification) {
     std::lock_guard lock(listMutex_);
+    Append(std::move(notification));
+}
+
+void SimulatedPlayerNotifications::Append(OwnedHostValue notification) {
     notifications_.push_back(std::move(notification));
+    if (notifications_.size() > kListLimit) {
+        notifications_.pop_front();
+    }
 }
 
 std::vector<OwnedHostValue> SimulatedPlayerNotifications::Notifications() const {
     std::lock_guard lock(listMutex_);
-    return notifications_;
+    return std::vector<OwnedHostValue>(notifications_.begin(), notifications_.end());
 }
 
 std::vector<OwnedHostValue> SimulatedPlayerNotifications::Posted() const {
     std::lock_guard lock(listMutex_);
-    return posted_;
+    return posted_.ToVector();
 }
 
 std::size_t SimulatedPlayerNotifications::ReadCount() const {
@@ -31,11 +38,9 @@ std::size_t SimulatedPlayerNotifications::ReadCount() const {
 }
 
 void SimulatedPlayerNotifications::SetRecordLimit(std::size_t limit) {
+    SimulatedPlugin::SetRecordLimit(limit);
     std::lock_guard lock(listMutex_);
-    recordLimit_ = limit;
-    if (limit != 0 && posted_.size() > limit) {
-        posted_.erase(posted_.begin(), posted_.end() - static_cast<std::ptrdiff_t>(limit));
-    }
+    posted_.SetLimit(limit);
 }
 
 void SimulatedPlayerNotifications::FailReads(uint32_t status, std::string text) {
@@ -59,10 +64,11 @@ SimulatedAnswer SimulatedPlayerNotifications::Read() {
     if (readFailure_) {
         return SimulatedAnswer::Error(readFailure_->status, readFailure_->text);
     }
-    return SimulatedAnswer::Value(OwnedHostValue::Collection(notifications_));
+    return SimulatedAnswer::Value(OwnedHostValue::Collection(
+        std::vector<OwnedHostValue>(notifications_.begin(), notifications_.end())));
 }
 
-SimulatedAnswer SimulatedPlayerNotifications::Append(const SimulatedRequest& request) {
+SimulatedAnswer SimulatedPlayerNotifications::Post(const SimulatedRequest& request) {
     std::lock_guard lock(listMutex_);
     if (postFailure_) {
         return SimulatedAnswer::Error(postFailure_->status, postFailure_->text);
@@ -74,11 +80,8 @@ SimulatedAnswer SimulatedPlayerNotifications::Append(const SimulatedRequest& req
     if (record.Get().kind != HOST_VALUE_KIND_STRUCTURE) {
         return SimulatedAnswer::Error(400, "A notification must be a structure");
     }
-    notifications_.push_back(record);
-    posted_.push_back(record);
-    if (recordLimit_ != 0 && posted_.size() > recordLimit_) {
-        posted_.erase(posted_.begin());
-    }
+    Append(record);
+    posted_.Add(record);
     return SimulatedAnswer::Value(record);
 }
 

@@ -7,12 +7,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "host/boundary/owned_host_value.h"
+#include "host/simulated/recent_records.h"
 #include "host/simulated/simulated_plugin.h"
 
 namespace Kolm::Host {
@@ -24,17 +26,19 @@ class SimulatedPlayerNotifications : public SimulatedPlugin {
 
     SimulatedPlayerNotifications();
 
+    // The list keeps the newest this many notifications, as a notification centre would.
+    static constexpr std::size_t kListLimit = 256;
+
     // Appends a notification as if it had been posted earlier (not counted among Posted).
     void Add(OwnedHostValue notification);
     // The list as a GET answers it, in order.
     std::vector<OwnedHostValue> Notifications() const;
-    // The records posted to the list since construction, as sent, in order; a refused post is
-    // not among them.
+    // The newest records posted to the list (see SetRecordLimit), as sent, in order; a refused
+    // post is not among them.
     std::vector<OwnedHostValue> Posted() const;
     // GETs of the list answered so far, refused ones included.
     std::size_t ReadCount() const;
-    // Keeps only the newest `limit` records of Posted (a long-running host); 0: all of them.
-    void SetRecordLimit(std::size_t limit);
+    void SetRecordLimit(std::size_t limit) override;
 
     // Until cleared, every read (or post) answers this error and changes nothing.
     void FailReads(uint32_t status, std::string text);
@@ -48,14 +52,15 @@ class SimulatedPlayerNotifications : public SimulatedPlugin {
     };
 
     SimulatedAnswer Read();
-    SimulatedAnswer Append(const SimulatedRequest& request);
+    SimulatedAnswer Post(const SimulatedRequest& request);
+    // Adds to the list, dropping the oldest past kListLimit; call with listMutex_ held.
+    void Append(OwnedHostValue notification);
 
     mutable std::mutex listMutex_;
-    std::vector<OwnedHostValue> notifications_;
-    std::vector<OwnedHostValue> posted_;
+    std::deque<OwnedHostValue> notifications_;
+    RecentRecords<OwnedHostValue> posted_;
     std::optional<Failure> readFailure_;
     std::optional<Failure> postFailure_;
-    std::size_t recordLimit_ = 0;
 };
 
 }  // namespace Kolm::Host

@@ -160,7 +160,7 @@ SimulatedAnswer SimulatedPlugin::Answer(const SimulatedRequest& request) {
     std::optional<OwnedHostValue> resource;
     {
         std::lock_guard lock(mutex_);
-        received_.push_back(request);
+        received_.Add(request);
         auto found = handlers_.find({request.method, request.path});
         if (found != handlers_.end()) {
             handler = found->second;
@@ -184,16 +184,21 @@ SimulatedAnswer SimulatedPlugin::Answer(const SimulatedRequest& request) {
 
 std::vector<SimulatedRequest> SimulatedPlugin::ReceivedRequests() const {
     std::lock_guard lock(mutex_);
-    return received_;
+    return received_.ToVector();
 }
 
 std::size_t SimulatedPlugin::RequestCount(uint32_t method, const std::string& path) const {
     std::lock_guard lock(mutex_);
     std::size_t count = 0;
-    for (const SimulatedRequest& request : received_) {
+    for (const SimulatedRequest& request : received_.Items()) {
         count += request.method == method && request.path == path ? 1 : 0;
     }
     return count;
+}
+
+void SimulatedPlugin::SetRecordLimit(std::size_t limit) {
+    std::lock_guard lock(mutex_);
+    received_.SetLimit(limit);
 }
 
 void SimulatedPlugin::AttachBus(HostEventBus* bus) {

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "host/boundary/owned_host_value.h"
+#include "host/simulated/recent_records.h"
 #include "host/simulated/scripted_stream.h"
 #include "plugin/host_boundary.h"
 
@@ -97,8 +98,13 @@ class SimulatedPlugin {
     // 404 error "No handler for %s %s" (method code, path). Records the call first.
     virtual SimulatedAnswer Answer(const SimulatedRequest& request);
 
+    // The newest calls received, oldest first, and how many of them were of method and path:
+    // only the newest RecentRecords::kDefaultLimit are kept unless SetRecordLimit says
+    // otherwise, so that a long-running host does not grow.
     std::vector<SimulatedRequest> ReceivedRequests() const;
     std::size_t RequestCount(uint32_t method, const std::string& path) const;
+    // How many of the newest calls (and of each record a derived plugin keeps) are kept.
+    virtual void SetRecordLimit(std::size_t limit);
 
   private:
     friend class SimulatedPlugins;
@@ -108,7 +114,7 @@ class SimulatedPlugin {
     mutable std::mutex mutex_;
     std::map<std::pair<uint32_t, std::string>, std::shared_ptr<Handler>> handlers_;
     std::map<std::string, OwnedHostValue> resources_;
-    std::vector<SimulatedRequest> received_;
+    RecentRecords<SimulatedRequest> received_;
     HostEventBus* bus_ = nullptr;
 };
 

@@ -55,7 +55,7 @@ void SimulatedSummoner::ClearFailures() {
 
 std::vector<uint64_t> SimulatedSummoner::SingleReads() const {
     std::lock_guard lock(summonerMutex_);
-    return singleReads_;
+    return singleReads_.ToVector();
 }
 
 std::size_t SimulatedSummoner::ListCalls(const std::string& path) const {
@@ -63,12 +63,9 @@ std::size_t SimulatedSummoner::ListCalls(const std::string& path) const {
 }
 
 void SimulatedSummoner::SetRecordLimit(std::size_t limit) {
+    SimulatedPlugin::SetRecordLimit(limit);
     std::lock_guard lock(summonerMutex_);
-    recordLimit_ = limit;
-    if (limit != 0 && singleReads_.size() > limit) {
-        singleReads_.erase(singleReads_.begin(),
-                           singleReads_.end() - static_cast<std::ptrdiff_t>(limit));
-    }
+    singleReads_.SetLimit(limit);
 }
 
 SimulatedAnswer SimulatedSummoner::Answer(const SimulatedRequest& request) {
@@ -88,10 +85,7 @@ SimulatedAnswer SimulatedSummoner::Single(const std::string& idText) {
     if (error != std::errc() || stop != end) {
         return SimulatedAnswer::Error(400, "Invalid summoner id " + idText);
     }
-    singleReads_.push_back(id);
-    if (recordLimit_ != 0 && singleReads_.size() > recordLimit_) {
-        singleReads_.erase(singleReads_.begin());
-    }
+    singleReads_.Add(id);
     auto failed = failedCalls_.find(kSummonerPath);
     if (failed != failedCalls_.end()) {
         return SimulatedAnswer::Error(failed->second.status, failed->second.text);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "host/simulated/recent_records.h"
 #include "host/simulated/simulated_plugin.h"
 
 namespace Kolm::Host {
@@ -35,12 +36,11 @@ class SimulatedSummoner : public SimulatedPlugin {
     void FailCalls(const std::string& path, uint32_t status, std::string text);
     void ClearFailures();
 
-    // Ids asked for one by one, in order.
+    // Ids asked for one by one, in order (the newest ones, see SetRecordLimit).
     std::vector<uint64_t> SingleReads() const;
     // Calls of the names or icons path so far.
     std::size_t ListCalls(const std::string& path) const;
-    // Keeps only the newest `limit` ids of SingleReads (a long-running host); 0: all of them.
-    void SetRecordLimit(std::size_t limit);
+    void SetRecordLimit(std::size_t limit) override;
 
     SimulatedAnswer Answer(const SimulatedRequest& request) override;
 
@@ -63,8 +63,7 @@ class SimulatedSummoner : public SimulatedPlugin {
     std::map<uint64_t, Summoner> summoners_;
     std::set<uint64_t> failedIds_;
     std::map<std::string, Failure> failedCalls_;
-    std::vector<uint64_t> singleReads_;
-    std::size_t recordLimit_ = 0;
+    RecentRecords<uint64_t> singleReads_;
 };
 
 }  // namespace Kolm::Host

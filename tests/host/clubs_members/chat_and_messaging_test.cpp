@@ -72,7 +72,7 @@ TEST(SimulatedMessagingServiceTest, PublishesOnTheTopicAndKeepsTheLastMessageFor
     EXPECT_EQ(after.value.ToJson(), message);
     EXPECT_EQ(messaging->TopicReads("clubs/v1/clubs/k"), 2u);
 
-    messaging->SetDeliveryLimit(1);
+    messaging->SetRecordLimit(1);
     messaging->Deliver("clubs/v1/clubs/j", "");
     ASSERT_EQ(messaging->Deliveries().size(), 1u);
     EXPECT_EQ(messaging->Deliveries()[0].resource, "clubs/v1/clubs/j");

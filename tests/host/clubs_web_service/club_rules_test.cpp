@@ -155,6 +155,19 @@ TEST_F(ClubsWebServiceTest, PromotionAndDemotionMoveOneStepAndNotifyThePlayer) {
     EXPECT_EQ(again["membershipNotifications"].Size(), 0u);
 }
 
+TEST_F(ClubsWebServiceTest, APlayerKeepsOnlyTheNewestPendingNotices) {
+    const std::string club = "/v1/clubs/" + MakeClub();
+    for (std::size_t i = 0; i < ClubsWebService::kMaxPendingNotices; ++i) {
+        ASSERT_EQ(As(kOwner, "POST", club + "/promote/3").status, 200);
+        ASSERT_EQ(As(kOwner, "POST", club + "/demote/3").status, 200);
+    }
+    const rapidjson::Document init = Json(As(kMember, "GET", MembershipPath(kMember) + "/init"));
+    const auto& notices = init["membershipNotifications"];
+    ASSERT_EQ(notices.Size(), ClubsWebService::kMaxPendingNotices);
+    EXPECT_STREQ(notices[0]["action"].GetString(), "MEMBER_ROLE_PROMOTE");
+    EXPECT_STREQ(notices[notices.Size() - 1]["action"].GetString(), "MEMBER_ROLE_DEMOTE");
+}
+
 TEST_F(ClubsWebServiceTest, RemovingFollowsTheTargetsRole) {
     const std::string key = MakeClub();
     const std::string club = "/v1/clubs/" + key;

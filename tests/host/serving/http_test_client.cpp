@@ -17,9 +17,6 @@
 #include <thread>
 
 namespace Kolm::HostTest {
-namespace {
-
-using Clock = std::chrono::steady_clock;
 
 int Connect(uint16_t port) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -33,6 +30,10 @@ int Connect(uint16_t port) {
     }
     return fd;
 }
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
 
 int Remaining(Clock::time_point deadline) {
     const auto left =
@@ -213,7 +214,21 @@ void EventStreamReader::Parse() {
     }
 }
 
-HostProcess::HostProcess(std::vector<std::string> arguments, bool addPort) {
+namespace {
+
+// The rest of the output is not needed; a reader keeps the pipe from filling up.
+void KeepReading(int fd) {
+    std::thread([fd] {
+        char scratch[4096];
+        while (read(fd, scratch, sizeof(scratch)) > 0) {
+        }
+        close(fd);
+    }).detach();
+}
+
+}  // namespace
+
+HostProcess::HostProcess(std::vector<std::string> arguments, bool addPort, Start start) {
     if (addPort) {
         arguments.insert(arguments.begin(), {"--port", "0"});
     }
@@ -238,6 +253,10 @@ HostProcess::HostProcess(std::vector<std::string> arguments, bool addPort) {
     }
     close(out[1]);
     close(errorFd);
+    if (start == Start::AtOnce) {
+        KeepReading(out[0]);
+        return;
+    }
     // Waits for the port line (or the end of output when the host fails to start).
     const Clock::time_point deadline = Clock::now() + std::chrono::seconds(20);
     const std::string marker = "listening on http://127.0.0.1:";
@@ -257,13 +276,7 @@ HostProcess::HostProcess(std::vector<std::string> arguments, bool addPort) {
             port_ = static_cast<uint16_t>(std::atoi(output_.c_str() + at + marker.size()));
         }
     }
-    // The rest of the output is not needed; a reader keeps the pipe from filling up.
-    std::thread([fd = out[0]] {
-        char scratch[4096];
-        while (read(fd, scratch, sizeof(scratch)) > 0) {
-        }
-        close(fd);
-    }).detach();
+    KeepReading(out[0]);
 }
 
 HostProcess::~HostProcess() {
@@ -311,6 +324,17 @@ std::string HostProcess::ErrorOutput() const {
     std::stringstream text;
     text << file.rdbuf();
     return text.str();
+}
+
+std::size_t HostProcess::ResidentKilobytes() const {
+    std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::strtoull(line.c_str() + 6, nullptr, 10);
+        }
+    }
+    return 0;
 }
 
 uint16_t FreePort() {

@@ -52,7 +52,8 @@ class EventStreamReader {
 
   private:
     // Reads and parses what arrives until `done` holds, the peer closes or `deadline` passes.
-    void ReadUntil(const std::function<bool()>& done, std::chrono::steady_clock::time_point deadline);
+    void ReadUntil(const std::function<bool()>& done,
+                   std::chrono::steady_clock::time_point deadline);
     void Parse();
     int socket_ = -1;
     int status_ = 0;
@@ -62,10 +63,13 @@ class EventStreamReader {
 };
 
 // zun-clubs-host started with `arguments` (plus --port 0 unless given); waits for its
-// "listening on" line.
+// "listening on" line unless told to return at once (as a script that polls the port would).
 class HostProcess {
   public:
-    explicit HostProcess(std::vector<std::string> arguments, bool addPort = true);
+    enum class Start { WaitForPortLine, AtOnce };
+    explicit HostProcess(std::vector<std::string> arguments,
+                         bool addPort = true,
+                         Start start = Start::WaitForPortLine);
     ~HostProcess();
     HostProcess(const HostProcess&) = delete;
     HostProcess& operator=(const HostProcess&) = delete;
@@ -78,6 +82,8 @@ class HostProcess {
     int Wait(std::chrono::milliseconds timeout);
     std::string Output() const { return output_; }
     std::string ErrorOutput() const;
+    // The process's resident memory (VmRSS) in kilobytes, 0 when it cannot be read.
+    std::size_t ResidentKilobytes() const;
 
   private:
     pid_t pid_ = -1;
@@ -86,6 +92,9 @@ class HostProcess {
     std::string errorPath_;
     int exitCode_ = -1;
 };
+
+// Connects to 127.0.0.1:`port` (a blocking socket, owned by the caller), -1 when refused.
+int Connect(uint16_t port);
 
 // A loopback port nobody listens on right now.
 uint16_t FreePort();

@@ -1,12 +1,13 @@
 // The simulated platform-configuration and summoner plugins, called the way the host routes a
 // plugin's remote call to them. (The player-notifications plugin is exercised through the clubs
-// tests, which read back every posted record.)
+// tests, which read back every posted record; here only its bounds.)
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "host/simulated/simulated_platform_config.h"
+#include "host/simulated/simulated_player_notifications.h"
 #include "host/simulated/simulated_summoner.h"
 
 namespace Kolm::Host {
@@ -101,6 +102,23 @@ TEST(SimulatedSummonerTest, ARecordLimitKeepsTheNewestReads) {
     EXPECT_EQ(summoner.SingleReads(), (std::vector<uint64_t>{2, 3}));
     summoner.Answer(Request(HOST_METHOD_GET, "/zun-summoner/v1/summoners/7"));
     EXPECT_EQ(summoner.SingleReads(), (std::vector<uint64_t>{3, 7}));
+}
+
+TEST(SimulatedPlayerNotificationsTest, TheListAndThePostsKeepOnlyTheNewest) {
+    SimulatedPlayerNotifications notifications;
+    notifications.SetRecordLimit(2);
+    const std::size_t total = SimulatedPlayerNotifications::kListLimit + 3;
+    for (std::size_t i = 0; i < total; ++i) {
+        const std::string record = "{\"n\":" + std::to_string(i) + "}";
+        notifications.Answer(Request(
+            HOST_METHOD_POST, SimulatedPlayerNotifications::kNotificationsPath, record.c_str()));
+    }
+    const std::vector<OwnedHostValue> list = notifications.Notifications();
+    ASSERT_EQ(list.size(), SimulatedPlayerNotifications::kListLimit);
+    EXPECT_EQ(list.front().ToJson(), "{\"n\":3}");
+    const std::vector<OwnedHostValue> posted = notifications.Posted();
+    ASSERT_EQ(posted.size(), 2u);
+    EXPECT_EQ(posted.back().ToJson(), "{\"n\":" + std::to_string(total - 1) + "}");
 }
 
 }  // namespace

@@ -30,6 +30,10 @@ class SimulatedPluginsTest : public ::testing::Test {
         plugins.Answer(response, request);
         return response;
     }
+    void CallAndRelease(uint32_t method, const std::string& uri) {
+        HostResponse response = Call(method, uri.c_str());
+        response.release(&response);
+    }
 
     HostEventBus bus;
     SimulatedPlugins plugins{bus};
@@ -143,6 +147,31 @@ TEST_F(SimulatedPluginsTest, AnErrorFlagMayComeWithoutText) {
     EXPECT_EQ(Field(response.errorText), nullptr);
     EXPECT_EQ(Field(response.status), 500u);
     response.release(&response);
+}
+
+TEST_F(SimulatedPluginsTest, OnlyTheNewestCallsAreRecordedByDefault) {
+    auto login = plugins.Add("/zun-login");
+    const std::size_t total = RecentRecords<SimulatedRequest>::kDefaultLimit + 10;
+    for (std::size_t i = 0; i < total; ++i) {
+        CallAndRelease(HOST_METHOD_GET, "/zun-login/v1/call-" + std::to_string(i));
+    }
+    const std::vector<SimulatedRequest> kept = login->ReceivedRequests();
+    ASSERT_EQ(kept.size(), RecentRecords<SimulatedRequest>::kDefaultLimit);
+    EXPECT_EQ(kept.front().path, "/zun-login/v1/call-10");
+    EXPECT_EQ(kept.back().path, "/zun-login/v1/call-" + std::to_string(total - 1));
+}
+
+TEST_F(SimulatedPluginsTest, ARecordLimitBoundsTheCallsAndTheirCounts) {
+    auto login = plugins.Add("/zun-login");
+    for (int i = 0; i < 5; ++i) {
+        CallAndRelease(HOST_METHOD_GET, "/zun-login/v1/session");
+    }
+    login->SetRecordLimit(3);
+    EXPECT_EQ(login->RequestCount(HOST_METHOD_GET, "/zun-login/v1/session"), 3u);
+    CallAndRelease(HOST_METHOD_POST, "/zun-login/v1/session");
+    EXPECT_EQ(login->RequestCount(HOST_METHOD_GET, "/zun-login/v1/session"), 2u);
+    EXPECT_EQ(login->RequestCount(HOST_METHOD_POST, "/zun-login/v1/session"), 1u);
+    EXPECT_EQ(login->ReceivedRequests().size(), 3u);
 }
 
 }  // namespace
