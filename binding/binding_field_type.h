@@ -430,8 +430,10 @@ void ToValueTyped(BindingResult& status,
     }
 }
 
-// The accessor of a field of native type T. For a container, `type` is the record its elements
-// refer to (or null, then looked up by hash when needed).
+// The accessor of a field of native type T. For a container of records, `type` is the record
+// its elements refer to as the field found it at registration. Like a direct field's, that record
+// is final: when it was missing then, nothing is looked up now (no registry is passed on), so
+// the elements fail as unregistered instead of finding a type registered after the field.
 template <class T>
 class TypedAccessor final : public BindingFieldAccessor {
   public:
@@ -441,14 +443,26 @@ class TypedAccessor final : public BindingFieldAccessor {
                          std::string_view name,
                          const BindingTypeInfo* type,
                          const BindingTypeRegistry* registry) const override {
-        ContainerOps<T>::Assign(result, *static_cast<T*>(field), input, name, type, registry);
+        ContainerOps<T>::Assign(result, *static_cast<T*>(field), input, name, type,
+                                LookupRegistry(type, registry));
     }
     void ConvertToValue(BindingResult& status,
                         BindingProperty& out,
                         const void* field,
                         const BindingTypeInfo* type,
                         const BindingTypeRegistry* registry) const override {
-        ContainerOps<T>::ToValue(status, out, *static_cast<const T*>(field), type, registry);
+        ContainerOps<T>::ToValue(status, out, *static_cast<const T*>(field), type,
+                                 LookupRegistry(type, registry));
+    }
+
+  private:
+    static const BindingTypeRegistry* LookupRegistry(const BindingTypeInfo* type,
+                                                     const BindingTypeRegistry* registry) {
+        if constexpr (std::is_void_v<typename BindingFieldType<T>::Referenced>) {
+            return registry;  // nested containers: their records are looked up by hash
+        } else {
+            return type != nullptr ? registry : nullptr;
+        }
     }
 };
 

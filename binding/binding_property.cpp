@@ -167,6 +167,20 @@ void BindingHashedKey::FreeText(const char* text) {
 
 // ---- construction and assignment ---------------------------------------------------------------
 
+// The one way content replaces content: the new is built apart and complete before the old is
+// released, because its source may live inside the old (`v = v.GetBlob()`, a root given its own
+// child, a key taken from the text the value held) or contain this very value (a child given a
+// copy of its parent).
+template <class Build>
+void BindingProperty::Replace(Build&& build) {
+    BindingProperty fresh;
+    fresh.arena_ = &EnsureArena();
+    fresh.ownsArena_ = false;
+    build(fresh);
+    ReleaseContent();
+    TakeFrom(fresh);
+}
+
 BindingProperty::BindingProperty(bool value) noexcept {
     kind_ = BindingKind::Bool;
     payload_.unsignedValue = 0;
@@ -243,14 +257,9 @@ BindingProperty& BindingProperty::operator=(const BindingProperty& other) {
         return *this;
     }
     if (arena_ != nullptr && arena_ == other.arena_) {
-        // Same tree: `other` may live inside this value, so copy before releasing.
-        BindingProperty copy;
-        copy.arena_ = arena_;
-        copy.ownsArena_ = false;
-        copy.CopyFrom(other);
-        ReleaseContent();
-        TakeFrom(copy);
+        Replace([&](BindingProperty& fresh) { fresh.CopyFrom(other); });
     } else {
+        // Another tree cannot live inside this value.
         ReleaseContent();
         CopyFrom(other);
     }
@@ -312,11 +321,7 @@ BindingProperty& BindingProperty::operator=(std::string_view text) {
             return *this;  // assigning a value its own text
         }
     }
-    BindingArena& arena = EnsureArena();
-    BindingText* entry = arena.Intern(text);
-    ReleaseContent();
-    kind_ = BindingKind::String;
-    payload_.storage = entry;
+    Replace([text](BindingProperty& fresh) { fresh.SetText(text); });
     return *this;
 }
 
@@ -335,14 +340,12 @@ BindingProperty& BindingProperty::operator=(BindingBlob&& bytes) {
 }
 
 BindingProperty& BindingProperty::operator=(std::span<const std::uint8_t> bytes) {
-    ReleaseContent();
-    SetBlob(bytes);
+    Replace([bytes](BindingProperty& fresh) { fresh.SetBlob(bytes); });
     return *this;
 }
 
 BindingProperty& BindingProperty::operator=(BindingEnumRecord record) {
-    ReleaseContent();
-    SetEnum(record);
+    Replace([record](BindingProperty& fresh) { fresh.SetEnum(record); });
     return *this;
 }
 
@@ -647,9 +650,17 @@ BindingProperty& BindingProperty::operator[](const BindingHashedKey& key) {
     return LocateEntry(key, index, inserted).value_;
 }
 
-BindingEntry& BindingProperty::LocateEntry(const BindingHashedKey& key, std::uint32_t& index,
+BindingEntry& BindingProperty::LocateEntry(const BindingHashedKey& key,
+                                           std::uint32_t& index,
                                            bool& inserted) {
-    MakeStructure();
+    if (kind_ != BindingKind::Structure) {
+        // The structure replaces the old content, which may hold the key's text.
+        BindingEntry* entry = nullptr;
+        Replace([&](BindingProperty& fresh) {
+            entry = &fresh.MakeStructure().LocateEntry(key, index, inserted);
+        });
+        return *entry;
+    }
     inserted = false;
     const std::uint32_t size = payload_.storage == nullptr ? 0 : Header(payload_.storage)->size;
     std::uint32_t position = size;
@@ -692,11 +703,17 @@ BindingEntry& BindingProperty::LocateEntry(const BindingHashedKey& key, std::uin
 }
 
 BindingProperty& BindingProperty::InsertEntryAt(std::uint32_t index, const BindingText* key) {
-    MakeStructure();
+    if (kind_ != BindingKind::Structure) {
+        BindingProperty* value = nullptr;
+        Replace([&](BindingProperty& fresh) {
+            value = &fresh.MakeStructure().InsertEntryAt(index, key);
+        });
+        return *value;
+    }
     const std::uint32_t size = payload_.storage == nullptr ? 0 : Header(payload_.storage)->size;
     assert(index <= size);
-    assert(index == 0 || CompareKeys(Items<BindingEntry>(payload_.storage)[index - 1].Key(),
-                                     key->View()) < 0);
+    assert(index == 0 ||
+           CompareKeys(Items<BindingEntry>(payload_.storage)[index - 1].Key(), key->View()) < 0);
     assert(index == size ||
            CompareKeys(key->View(), Items<BindingEntry>(payload_.storage)[index].Key()) < 0);
     GrowForEntry(size);
@@ -733,7 +750,9 @@ BindingEntry& BindingProperty::OpenEntryAt(std::uint32_t index, std::uint32_t si
 }
 
 BindingProperty& BindingProperty::AppendEntryInOrder(const BindingHashedKey& key) {
-    MakeStructure();
+    if (kind_ != BindingKind::Structure) {
+        return (*this)[key];  // the first entry of a new structure
+    }
     const std::uint32_t size = payload_.storage == nullptr ? 0 : Header(payload_.storage)->size;
     if (size > 0 &&
         CompareKeys(key.Text(), Items<BindingEntry>(payload_.storage)[size - 1].Key()) <= 0) {
@@ -751,11 +770,14 @@ void BindingProperty::CopyKeysFrom(const BindingProperty& layout) {
     if (&layout == this) {
         return;
     }
-    if (kind_ != BindingKind::Structure || Size() != 0) {
-        // An empty structure keeps its block, which may already be large enough.
-        ReleaseContent();
-        MakeStructure();
+    if (kind_ == BindingKind::Structure && Size() == 0) {
+        AddKeysOf(layout);  // an empty structure keeps its block, which may be large enough
+        return;
     }
+    Replace([&](BindingProperty& fresh) { fresh.MakeStructure().AddKeysOf(layout); });
+}
+
+void BindingProperty::AddKeysOf(const BindingProperty& layout) {
     const auto source = layout.Entries();
     if (source.empty()) {
         return;

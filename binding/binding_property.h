@@ -187,7 +187,8 @@ class BindingProperty {
     BindingProperty& operator=(BindingProperty&& other) noexcept;
     ~BindingProperty();
 
-    // Each assignment clears the old content first.
+    // Each assignment replaces the old content. The new content is built first, so its source
+    // may be part of the old (`v = v.GetBlob()`, a root given its own child).
     BindingProperty& operator=(bool value);
     template <std::integral T>
     requires(!std::same_as<T, bool>) BindingProperty& operator=(T value) {
@@ -374,6 +375,12 @@ class BindingProperty {
     void SetBlob(std::span<const std::uint8_t> bytes);
     void SetEnum(BindingEnumRecord record);
     void CopyFrom(const BindingProperty& other);
+    // Gives this empty Structure the keys of `layout`, each with an Empty value.
+    void AddKeysOf(const BindingProperty& layout);
+    // Stores what `build` puts into an Empty value of this arena as the new content, built before
+    // the old content is released (the source may live inside it).
+    template <class Build>
+    void Replace(Build&& build);
     void TakeFrom(BindingProperty& other);
     void ReleaseContent();
 

@@ -70,8 +70,9 @@ BindingTypeBuilder& BindingTypeBuilder::AppendField(BindingFieldInfo field,
     field.description = Text(description);
     field.offset = static_cast<std::uint32_t>(offset);
     field.flags = flags;
+    // A field keeps the tags it is given, as given; only AddTag skips an empty text.
     for (std::string_view tag : tags) {
-        AppendTag(field.tags, tag);
+        field.tags.push_back(Text(tag));
     }
     field.owner = type_;
     type_->fields.push_back(std::move(field));

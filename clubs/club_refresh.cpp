@@ -77,7 +77,7 @@ void ToastNewMember(ClubsManager& manager,
     const uint64_t id = member.playerInfo.summonerId;
     RemoteResult<Api::SummonerResource> summoner = manager.FetchSummoner(id);
     if (summoner.failed) {
-        Log(kLogWarn, kLogGroupGen, "zun-clubs: Failed to get summoner data: %s",
+        Log(kLogError, kLogGroupDbg, "zun-clubs: Failed to get summoner data: %s",
             summoner.message.c_str());
         return;
     }

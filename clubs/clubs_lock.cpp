@@ -19,7 +19,7 @@ bool ClubsLock::RunEvent(const std::string& label, std::function<void()> work) {
 
 ClubsLock::RequestScope::RequestScope(ClubsLock& lock, const char* label) : lock_(lock) {
     if (lock.HeldByThisThread()) {
-        Log(kLogWarn, kLogGroupGen,
+        Log(kLogError, kLogGroupDbg,
             "zun-clubs: Refusing %s: another clubs handler is waiting on this thread", label);
         return;
     }

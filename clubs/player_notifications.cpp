@@ -74,7 +74,7 @@ std::string ToastIcon(ClubsManager& manager, const std::string& clubKey) {
     RemoteResult<BindingProperty> config =
         RemoteCall<BindingProperty>(*manager.plugin, HttpMethod::Get, kClubsConfigPath);
     if (config.failed) {
-        Log(kLogWarn, kLogGroupGen, "zun-clubs: Failed to get Clubs data: %s",
+        Log(kLogError, kLogGroupDbg, "zun-clubs: Failed to get Clubs data: %s",
             config.message.c_str());
         return std::string();
     }
@@ -102,7 +102,7 @@ RemoteResult<std::vector<PlayerNotificationResource>> ClubsManager::FetchPlayerN
 std::optional<std::vector<PlayerNotificationResource>> ClubsManager::ReadPlayerNotifications() {
     RemoteResult<std::vector<PlayerNotificationResource>> read = FetchPlayerNotifications();
     if (read.failed) {
-        Log(kLogWarn, kLogGroupGen, "zun-clubs: Failed to look up player notifications: %s",
+        Log(kLogError, kLogGroupDbg, "zun-clubs: Failed to look up player notifications: %s",
             read.message.c_str());
         return std::nullopt;
     }

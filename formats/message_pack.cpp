@@ -130,6 +130,7 @@ struct PackFrame {
     std::uint32_t read;
     bool isMap;
     std::string_view key;  // the key just read; points into the input
+    std::size_t start;     // position of the first item
 };
 
 class MessagePackReader {
@@ -161,6 +162,8 @@ class MessagePackReader {
     template <class T>
     [[gnu::always_inline]] inline bool ReadBigEndian(T& value);
     void FailTruncated(std::size_t payloadBytes);
+    // Fails when the input ended inside a container: the innermost one still missing items.
+    void CheckContainersComplete();
     std::size_t Remaining() const { return size - position; }
     void Fail(const std::string& message) { result.Fail(message); }
 
@@ -221,7 +224,25 @@ std::size_t MessagePackReader::Run() {
             ReadValue(byte, *target);
         }
     }
+    if (result.Succeeded()) {
+        CheckContainersComplete();
+    }
     return position;
+}
+
+void MessagePackReader::CheckContainersComplete() {
+    for (auto frame = frames.rbegin(); frame != frames.rend(); ++frame) {
+        if (frame->read < frame->expected) {
+            Fail(frame->isMap
+                     ? Format("Invalid MessagePack data. Map of %1 entries at position %2 is "
+                              "truncated.",
+                              frame->expected / 2, frame->start)
+                     : Format("Invalid MessagePack data. Array of %1 items at position %2 is "
+                              "truncated.",
+                              frame->expected, frame->start));
+            return;
+        }
+    }
 }
 
 bool MessagePackReader::NextTarget(BindingProperty*& target) {
@@ -479,7 +500,7 @@ void MessagePackReader::OpenArray(std::uint32_t count, BindingProperty& target) 
     }
     // Every element takes at least one byte, so the bytes left bound what a count can claim.
     target.Reserve(std::min<std::size_t>(count, Remaining()));
-    frames.push_back({count, 0, false, {}});
+    frames.push_back({count, 0, false, {}, position});
 }
 
 void MessagePackReader::OpenMap(std::uint32_t count, BindingProperty& target) {
@@ -488,7 +509,7 @@ void MessagePackReader::OpenMap(std::uint32_t count, BindingProperty& target) {
                     ValueBuilder::kNestingTooDeepText));
         return;
     }
-    frames.push_back({count * 2, 0, true, {}});
+    frames.push_back({count * 2, 0, true, {}, position});
 }
 
 }  // namespace

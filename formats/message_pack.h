@@ -4,11 +4,11 @@
 // fixints, int 8-64) or Unsigned (uint 8-64), float 32/64 to Float, str to String, bin to Blob,
 // nil to Empty, array to Collection, map to Structure (keys must be strings; a repeated key keeps
 // its last value). ext, fixext and 0xC1 are invalid. The reader is iterative and stops after
-// one complete root value; a container cut short by the end of the input is kept as far as it
-// got. Limits: at most ValueBuilder::kMaxNestingDepth (512) containers open at once; declared
-// counts and lengths are checked against the bytes actually present before anything is
-// reserved or copied, and a map count whose item count (2 per entry) does not fit 32 bits is
-// invalid data.
+// one complete root value; an input that ends inside a container is truncated data, like a
+// string cut short (zero bytes are an Empty value). Limits: at most ValueBuilder::kMaxNestingDepth
+// (512) containers open at once; declared counts and lengths are checked against the bytes actually
+// present before anything is reserved or copied, and a map count whose item count (2 per entry)
+// does not fit 32 bits is invalid data.
 #pragma once
 
 #include <cstddef>

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <deque>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -133,13 +134,40 @@ class YamlConverter {
     void Run(std::string_view text);
 
   private:
-    // An anchored value, copied when it is complete; `complete` is false while the anchored
-    // container is still open, which is what makes an alias of it cyclic.
+    static constexpr std::size_t kNone = SIZE_MAX;
+
+    // An anchored value. A scalar is kept as a copy; a container is copied only when an alias
+    // first needs it, until then `place` says where it lives, so a document without aliases copies
+    // nothing. `complete` is false while the anchored container is still open, which is what makes
+    // an alias of it cyclic.
     struct Anchor {
         BindingProperty value;
         std::size_t valueCount = 0;  // values in `value`, itself included
         std::size_t depth = 0;       // nesting levels of containers in `value`
         bool complete = false;
+        std::size_t place = kNone;  // index into `places` while not copied yet
+    };
+    // Where a container lives: one step (key or index) inside the place of its parent container,
+    // or, without a parent, a base: the document, or a value detached from it.
+    struct Place {
+        std::size_t parent = kNone;
+        std::size_t base = kNone;  // without a parent: kNone for the document, else `detached`
+        bool inStructure = false;
+        std::string key;
+        std::size_t index = 0;
+    };
+    // One open container beside the builder's frame for it.
+    struct OpenContainer {
+        OpenContainer(BindingProperty* container, const std::string* anchor)
+            : container(container), anchor(anchor) {}
+
+        BindingProperty* container;
+        const std::string* anchor;  // its anchor's name; null when unanchored
+        std::size_t place = kNone;  // made when an anchored container inside it completes
+        std::string key;            // the key selected last, in a Structure
+        // Places of entries holding anchored containers, by key. A repeated key replaces its
+        // entry's value, so such an entry is detached (copied aside) first.
+        std::unordered_map<std::string, std::size_t> placedEntries;
     };
 
     void Handle(const yaml_event_t& event);
@@ -149,13 +177,24 @@ class YamlConverter {
     void ScalarValue(const yaml_event_t& event, BindingProperty& target);
     void TaggedScalar(const char* tag, std::string_view text, BindingProperty& target);
     void ContainerStart(const yaml_event_t& event, bool isSequence);
-    void ContainerEnd(const yaml_event_t& event);
+    void ContainerEnd();
     void Alias(const yaml_event_t& event);
 
     // Adds an anchor; false (and the duplicate message) when the name is taken.
     bool AddAnchor(const yaml_char_t* name, const yaml_mark_t& mark, Anchor** anchor);
-    // Keeps a copy of the anchored value; fails past kMaxAnchorCopy values copied in total.
-    void Complete(Anchor& anchor, const BindingProperty& value, const yaml_mark_t& mark);
+    // Keeps a copy of an anchored scalar or key.
+    static void Complete(Anchor& anchor, const BindingProperty& value);
+    // The place of the document's root.
+    std::size_t DocumentPlace();
+    // The place of open container `open[index]`, made (with those of its parents) on first need.
+    std::size_t PlaceOfOpen(std::size_t index);
+    // A place for the current child of open container `open[parent]`: its last element or the
+    // entry of its last key.
+    std::size_t PlaceChild(std::size_t parent);
+    // Copies an anchored container from its place, on the first alias that needs it.
+    void Materialise(Anchor& anchor);
+    // Before the entry of a repeated key is replaced: keeps the anchored containers in it.
+    void DetachEntry(OpenContainer& structure, std::string_view key);
     void FailAt(const char* templateText, const yaml_mark_t& mark);
     void FailNamedAt(const char* templateText, const yaml_char_t* name, const yaml_mark_t& mark);
 
@@ -163,9 +202,10 @@ class YamlConverter {
     BindingResult& result;
     ValueBuilder builder;
     std::unordered_map<std::string, Anchor> anchors;
-    std::vector<const std::string*> openAnchors;  // per open container; null when unanchored
+    std::vector<OpenContainer> open;
+    std::vector<Place> places;
+    std::deque<BindingProperty> detached;
     std::size_t aliasExpansion = 0;
-    std::size_t anchorCopy = 0;
 };
 
 void CountValues(const BindingProperty& value,
@@ -237,7 +277,7 @@ void YamlConverter::Handle(const yaml_event_t& event) {
             return;
         case YAML_SEQUENCE_END_EVENT:
         case YAML_MAPPING_END_EVENT:
-            ContainerEnd(event);
+            ContainerEnd();
             return;
         case YAML_ALIAS_EVENT:
             Alias(event);
@@ -263,7 +303,7 @@ void YamlConverter::Scalar(const yaml_event_t& event) {
     if (result.Succeeded() && event.data.scalar.anchor != nullptr) {
         Anchor* anchor = nullptr;
         if (AddAnchor(event.data.scalar.anchor, event.start_mark, &anchor)) {
-            Complete(*anchor, target, event.start_mark);
+            Complete(*anchor, target);
         }
     }
 }
@@ -276,11 +316,16 @@ void YamlConverter::ScalarKey(const yaml_event_t& event) {
         return;
     }
     const std::string_view key(reinterpret_cast<const char*>(scalar.value), scalar.length);
+    OpenContainer& structure = open.back();
+    if (!structure.placedEntries.empty()) {
+        DetachEntry(structure, key);
+    }
+    structure.key.assign(key);
     builder.SetKey(key);
     if (scalar.anchor != nullptr) {
         Anchor* anchor = nullptr;
         if (AddAnchor(scalar.anchor, event.start_mark, &anchor)) {
-            Complete(*anchor, BindingProperty(key), event.start_mark);
+            Complete(*anchor, BindingProperty(key));
         }
     }
 }
@@ -406,15 +451,20 @@ void YamlConverter::ContainerStart(const yaml_event_t& event, bool isSequence) {
                event.start_mark);
         return;
     }
-    openAnchors.push_back(openAnchor);
+    open.emplace_back(&target, openAnchor);
 }
 
-void YamlConverter::ContainerEnd(const yaml_event_t& event) {
-    const BindingProperty& container = builder.Close();
-    const std::string* anchorName = openAnchors.back();
-    openAnchors.pop_back();
+void YamlConverter::ContainerEnd() {
+    builder.Close();
+    const std::string* anchorName = open.back().anchor;
+    const std::size_t place = open.back().place;
+    open.pop_back();
     if (anchorName != nullptr) {
-        Complete(anchors.find(*anchorName)->second, container, event.end_mark);
+        Anchor& anchor = anchors.find(*anchorName)->second;
+        anchor.place = place != kNone ? place
+                       : open.empty() ? DocumentPlace()
+                                      : PlaceChild(open.size() - 1);
+        anchor.complete = true;
     }
 }
 
@@ -436,7 +486,10 @@ void YamlConverter::Alias(const yaml_event_t& event) {
                     event.start_mark);
         return;
     }
-    const Anchor& anchor = found->second;
+    Anchor& anchor = found->second;
+    if (anchor.place != kNone) {
+        Materialise(anchor);
+    }
     if (builder.Depth() + anchor.depth > ValueBuilder::kMaxNestingDepth) {
         FailAt((std::string(ValueBuilder::kNestingTooDeepText) + ". At line: %1 col: %2").c_str(),
                event.start_mark);
@@ -461,20 +514,68 @@ bool YamlConverter::AddAnchor(const yaml_char_t* name, const yaml_mark_t& mark, 
     return true;
 }
 
-void YamlConverter::Complete(Anchor& anchor,
-                             const BindingProperty& value,
-                             const yaml_mark_t& mark) {
-    CountValues(value, 0, anchor.valueCount, anchor.depth);
-    anchorCopy += anchor.valueCount;
-    if (anchorCopy > kMaxAnchorCopy) {
-        FailAt(
-            "Anchored values are too large: more than 4000000 values copied. At line: %1 col: "
-            "%2",
-            mark);
+void YamlConverter::Complete(Anchor& anchor, const BindingProperty& value) {
+    anchor.value = value;
+    anchor.valueCount = 1;
+    anchor.complete = true;
+}
+
+std::size_t YamlConverter::DocumentPlace() {
+    places.push_back({});
+    return places.size() - 1;
+}
+
+std::size_t YamlConverter::PlaceOfOpen(std::size_t index) {
+    if (open[index].place == kNone) {
+        open[index].place = index == 0 ? DocumentPlace() : PlaceChild(index - 1);
+    }
+    return open[index].place;
+}
+
+std::size_t YamlConverter::PlaceChild(std::size_t parent) {
+    Place child;
+    child.parent = PlaceOfOpen(parent);
+    OpenContainer& container = open[parent];
+    if (container.container->IsStructure()) {
+        child.inStructure = true;
+        child.key = container.key;
+    } else {
+        child.index = container.container->Size() - 1;
+    }
+    places.push_back(std::move(child));
+    if (places.back().inStructure) {
+        container.placedEntries[container.key] = places.size() - 1;
+    }
+    return places.size() - 1;
+}
+
+void YamlConverter::Materialise(Anchor& anchor) {
+    std::vector<const Place*> steps;
+    std::size_t at = anchor.place;
+    while (places[at].parent != kNone) {
+        steps.push_back(&places[at]);
+        at = places[at].parent;
+    }
+    const BindingProperty* value =
+        places[at].base == kNone ? &result.value : &detached[places[at].base];
+    for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
+        value = (*step)->inStructure ? &value->Find((*step)->key) : &value->At((*step)->index);
+    }
+    anchor.value = *value;
+    anchor.place = kNone;
+    CountValues(anchor.value, 0, anchor.valueCount, anchor.depth);
+}
+
+void YamlConverter::DetachEntry(OpenContainer& structure, std::string_view key) {
+    const auto found = structure.placedEntries.find(std::string(key));
+    if (found == structure.placedEntries.end()) {
         return;
     }
-    anchor.value = value;
-    anchor.complete = true;
+    detached.emplace_back(structure.container->Find(key));
+    Place& place = places[found->second];
+    place.parent = kNone;
+    place.base = detached.size() - 1;
+    structure.placedEntries.erase(found);
 }
 
 void YamlConverter::FailAt(const char* templateText, const yaml_mark_t& mark) {
@@ -491,7 +592,6 @@ void YamlConverter::FailNamedAt(const char* templateText,
 }
 
 static_assert(kMaxAliasExpansion == 1000000, "the expansion message names the limit");
-static_assert(kMaxAnchorCopy == 4000000, "the anchor message names the limit");
 
 }  // namespace
 

@@ -10,6 +10,27 @@
 
 #include "api/path_matcher.h"
 
+namespace {
+
+// The compiled expression, the reference here, backtracks through every way its groups can
+// share the path: up to C(n + g, g) splits of n characters among g groups, each walked again.
+// Past this many the reference takes seconds (22 s for six adjacent groups over 60 characters)
+// and the input is left out rather than raced against the per-input time limit.
+constexpr double kMaxReferenceSplits = 20000;
+
+bool ReferenceRunStaysSmall(std::size_t groups, std::size_t pathLength) {
+    double splits = 1;
+    for (std::size_t i = 1; i <= groups; ++i) {
+        splits = splits * static_cast<double>(pathLength + i) / static_cast<double>(i);
+        if (splits > kMaxReferenceSplits) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view input(reinterpret_cast<const char*>(data), size);
     size_t split = input.find('\n');
@@ -18,6 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     Kolm::PathMatcher matcher(input.substr(0, split));
     std::string path(input.substr(split + 1));
+    if (!ReferenceRunStaysSmall(matcher.Placeholders().size(), path.size())) {
+        return 0;
+    }
     std::vector<std::string_view> fast;
     std::vector<std::string_view> reference;
     bool matched = matcher.Match(path, fast);

@@ -104,7 +104,6 @@ class PluginBase : public PluginConnection {
     const HostContext* hostContext_ = nullptr;
     PluginCallbacks callbacks_{};
     const HostApiDescription* apiDescription_ = nullptr;
-    bool initialised_ = false;
 };
 
 // The load sequence for the plugin type P: creates P on the framework heap, runs Load and, when

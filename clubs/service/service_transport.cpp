@@ -27,22 +27,19 @@ ServiceHttpAnswer ReadServiceAnswer(const HostHttpResponse& answer,
         return read;
     }
     read.status = answer.status;
-    if (answer.headers == nullptr && answer.headerCount > 0) {
-        read.conversionFailed = true;
-        read.errorText = ConversionError(request, "headers");
-        return read;
+    // The body stands on its own: without the headers a refusal's error code is still read.
+    if (!bodyMissing && answer.body != nullptr) {
+        read.body.assign(reinterpret_cast<const char*>(answer.body), answer.bodyLength);
     }
-    if (bodyMissing) {
+    const bool headersMissing = answer.headers == nullptr && answer.headerCount > 0;
+    if (headersMissing || bodyMissing) {
         read.conversionFailed = true;
-        read.errorText = ConversionError(request, "body");
+        read.errorText = ConversionError(request, headersMissing ? "headers" : "body");
         return read;
     }
     for (uint32_t i = 0; i < answer.headerCount; ++i) {
         const HostHeader& header = answer.headers[i];
         read.headers[header.name ? header.name : ""] = header.value ? header.value : "";
-    }
-    if (answer.body != nullptr) {
-        read.body.assign(reinterpret_cast<const char*>(answer.body), answer.bodyLength);
     }
     return read;
 }

@@ -184,7 +184,8 @@ TEST_F(ClubActionsTest, LeaveSucceedsWhenTheNotificationsCannotBeRead) {
     ASSERT_FALSE(reply.hasError) << reply.errorText;
     EXPECT_EQ(reply.value["activeClubs"], json::array());
     EXPECT_TRUE(Posted().empty());
-    EXPECT_EQ(CountLines("zun-clubs: Failed to look up player notifications: Error response for "
+    EXPECT_EQ(CountLines(kLogError,
+                         "zun-clubs: Failed to look up player notifications: Error response for "
                          "GET /player-notifications/v1/notifications: notifications down"),
               1);
 }

@@ -89,11 +89,6 @@ std::vector<std::string> ClubsScenario::PostedDetailKeys() const {
     return keys;
 }
 
-long ClubsScenario::CountLines(const std::string& line) const {
-    const std::vector<std::string> lines = host.LogLines();
-    return std::count(lines.begin(), lines.end(), line);
-}
-
 json ClubToast(const std::string& detailKey,
                const std::string& clubKey,
                const std::string& clubName,

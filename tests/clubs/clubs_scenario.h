@@ -47,7 +47,9 @@ class ClubsScenario : public ::testing::Test {
     std::vector<json> Posted() const;
     std::vector<std::string> PostedDetailKeys() const;
     std::size_t NotificationReads() const { return host.notifications->ReadCount(); }
-    long CountLines(const std::string& line) const;
+    long CountLines(int32_t level, const std::string& text) const {
+        return host.CountLines(level, text);
+    }
 
     RestReply Patch(const std::string& uri, const std::string& body) {
         return host.Call(HOST_METHOD_PATCH, uri, body);

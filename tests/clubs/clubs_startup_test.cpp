@@ -39,11 +39,6 @@ class ClubsStartupTest : public ::testing::Test {
         return urls;
     }
 
-    long CountLines(const std::string& line) const {
-        const std::vector<std::string> lines = host.LogLines();
-        return std::count(lines.begin(), lines.end(), line);
-    }
-
     std::string LastAuthorization() const {
         const std::vector<Host::WebRequest> requests = host.ServiceRequests();
         if (requests.empty()) {
@@ -65,9 +60,9 @@ TEST_F(ClubsStartupTest, EnablesClubsAndReadsTheInitMembershipOnceEverythingIsKn
     host.EnableClubs();
 
     EXPECT_EQ(Urls(), std::vector<std::string>{std::string("GET ") + kInitUrl});
-    EXPECT_EQ(CountLines("zun-clubs: Clubs is enabled"), 1);
+    EXPECT_EQ(host.CountLines(kLogOkay, "zun-clubs: Clubs is enabled"), 1);
     // The session and three platform values arrived before the last one completed the set.
-    EXPECT_EQ(CountLines("zun-clubs: Clubs is NOT enabled"), 4);
+    EXPECT_EQ(host.CountLines(kLogOkay, "zun-clubs: Clubs is NOT enabled"), 4);
     const Host::WebRequest request = host.ServiceRequests().front();
     EXPECT_EQ(request.headers.at("Authorization"), "JwtBearer token-a");
     EXPECT_EQ(request.headers.at("Content-type"), "application/json");
@@ -82,8 +77,8 @@ TEST_F(ClubsStartupTest, SessionWithAccountIdZeroIsNotALogin) {
     ChangeServiceUrl(kServiceUrl);
 
     EXPECT_TRUE(host.ServiceRequests().empty());
-    EXPECT_EQ(CountLines("zun-clubs: Clubs is enabled"), 0);
-    EXPECT_EQ(CountLines("zun-clubs: Clubs is NOT enabled"), 4);
+    EXPECT_EQ(host.CountLines(kLogOkay, "zun-clubs: Clubs is enabled"), 0);
+    EXPECT_EQ(host.CountLines(kLogOkay, "zun-clubs: Clubs is NOT enabled"), 4);
 }
 
 TEST_F(ClubsStartupTest, MissingSwitchKeepsClubsDisabledOnEveryChange) {
@@ -93,8 +88,8 @@ TEST_F(ClubsStartupTest, MissingSwitchKeepsClubsDisabledOnEveryChange) {
     ChangeServiceUrl(kServiceUrl);
 
     EXPECT_TRUE(host.ServiceRequests().empty());
-    EXPECT_EQ(CountLines("zun-clubs: Clubs is NOT enabled"), 4);
-    EXPECT_EQ(CountLines("zun-clubs: Clubs is enabled"), 0);
+    EXPECT_EQ(host.CountLines(kLogOkay, "zun-clubs: Clubs is NOT enabled"), 4);
+    EXPECT_EQ(host.CountLines(kLogOkay, "zun-clubs: Clubs is enabled"), 0);
 }
 
 TEST_F(ClubsStartupTest, NewServiceUrlReconfiguresAndReloadsWithThePlainRead) {
@@ -105,7 +100,7 @@ TEST_F(ClubsStartupTest, NewServiceUrlReconfiguresAndReloadsWithThePlainRead) {
 
     EXPECT_EQ(Urls(),
               std::vector<std::string>{"GET https://clubs-two.test/v1/membership/EUW1/2001"});
-    EXPECT_EQ(CountLines("zun-clubs: Clubs is enabled"), 1);
+    EXPECT_EQ(host.CountLines(kLogOkay, "zun-clubs: Clubs is enabled"), 1);
     EXPECT_EQ(host.messaging->RequestCount(HOST_METHOD_GET, kMembershipTopic), 1u);
 }
 
@@ -119,7 +114,7 @@ TEST_F(ClubsStartupTest, ErrorAfterSucceededKeepsTokenAndLeavesTheClientAlone) {
 
     // The next configuration change sees the lost session but the kept token.
     ChangeServiceUrl("https://clubs-two.test");
-    EXPECT_EQ(CountLines("zun-clubs: Clubs is NOT enabled"), 1);
+    EXPECT_EQ(host.CountLines(kLogOkay, "zun-clubs: Clubs is NOT enabled"), 1);
     const RestReply reply =
         host.Call(HOST_METHOD_PATCH, "/zun-clubs/v1/clubs/membership/preferences",
                   R"({"primaryClubKey":"","shareClubAffiliation":true})");
@@ -152,7 +147,7 @@ TEST_F(ClubsStartupTest, DeleteThenSucceededTakesIdsAndTokenAnew) {
     host.SetSession(kSucceeded, kAccountId, kSummonerId, "token-b");
     EXPECT_EQ(Urls(), std::vector<std::string>{std::string("GET ") + kPlainUrl});
     EXPECT_EQ(LastAuthorization(), "JwtBearer token-b");
-    EXPECT_EQ(CountLines("zun-clubs: Clubs is enabled"), 1);
+    EXPECT_EQ(host.CountLines(kLogOkay, "zun-clubs: Clubs is enabled"), 1);
 }
 
 TEST_F(ClubsStartupTest, DeleteOfAPlatformValueChangesNothing) {
@@ -182,7 +177,7 @@ TEST_F(ClubsStartupTest, ValuesOfOtherKindsAreConvertedNotRefused) {
     // A text other than "true" or "1" is false, and clubs is switched off again.
     host.ClearRecords();
     host.SetPlatformValue(kEnabledPath, "\"True\"");
-    EXPECT_EQ(CountLines("zun-clubs: Clubs is NOT enabled"), 1);
+    EXPECT_EQ(host.CountLines(kLogOkay, "zun-clubs: Clubs is NOT enabled"), 1);
     EXPECT_TRUE(host.ServiceRequests().empty());
 }
 
@@ -195,7 +190,7 @@ TEST_F(ClubsStartupTest, UnconvertibleSessionIsDroppedAndTheLoginStands) {
     EXPECT_TRUE(host.LogLines().empty());
 
     ChangeServiceUrl(kServiceUrl);
-    EXPECT_EQ(CountLines("zun-clubs: Clubs is enabled"), 1);
+    EXPECT_EQ(host.CountLines(kLogOkay, "zun-clubs: Clubs is enabled"), 1);
     EXPECT_EQ(LastAuthorization(), "JwtBearer token-a");
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 
@@ -272,9 +273,14 @@ std::vector<Host::WebRequest> ClubsTestHost::ServiceRequests() const {
     return serviceRequests_;
 }
 
-std::vector<std::string> ClubsTestHost::LogLines() const {
+std::vector<LogLine> ClubsTestHost::LogLines() const {
     std::lock_guard<std::mutex> guard(mutex_);
     return logLines_;
+}
+
+long ClubsTestHost::CountLines(int32_t level, const std::string& text) const {
+    const std::vector<LogLine> lines = LogLines();
+    return std::count(lines.begin(), lines.end(), LogLine{level, text});
 }
 
 void ClubsTestHost::ClearRecords() {
@@ -374,10 +380,10 @@ void ClubsTestHost::UnsubscribeHostEvent(const HostApi* api,
     From(api).bus.Unsubscribe(eventName, clientWord);
 }
 
-void ClubsTestHost::WriteLog(const HostApi* api, int32_t, const char* line) {
+void ClubsTestHost::WriteLog(const HostApi* api, int32_t level, const char* line) {
     ClubsTestHost& host = From(api);
     std::lock_guard<std::mutex> guard(host.mutex_);
-    host.logLines_.push_back(line != nullptr ? line : "");
+    host.logLines_.push_back({level, line != nullptr ? line : ""});
 }
 
 }  // namespace Kolm::ClubsTest

@@ -1,9 +1,9 @@
 // ClubsTestHost: the host side for the clubs tests. It loads the real plugin library through
 // its export, hands it a complete host table, and plays the parts around it: the login plugin,
 // the platform-configuration, player-notifications, summoner and chat plugins (simulated plugins
-// on an event bus), the messaging service's topics, and the clubs web service (the in-memory one). It
-// calls the plugin's REST endpoints the way a host does and records what the plugin publishes, asks
-// and logs.
+// on an event bus), the messaging service's topics, and the clubs web service (the in-memory one).
+// It calls the plugin's REST endpoints the way a host does and records what the plugin publishes,
+// asks and logs.
 //
 // Thread rules: every member may be used from several threads at once; the records are guarded
 // by one mutex that is never held while the plugin or a scripted hook runs.
@@ -19,10 +19,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/clubs_web_service/clubs_web_service.h"
 #include "host/boundary/host_api_table.h"
-#include "host/simulated/host_event_bus.h"
 #include "host/boundary/plugin_library.h"
+#include "host/clubs_web_service/clubs_web_service.h"
+#include "host/simulated/host_event_bus.h"
 #include "host/simulated/simulated_chat.h"
 #include "host/simulated/simulated_messaging_service.h"
 #include "host/simulated/simulated_platform_config.h"
@@ -30,6 +30,7 @@
 #include "host/simulated/simulated_plugin.h"
 #include "host/simulated/simulated_plugins.h"
 #include "host/simulated/simulated_summoner.h"
+#include "logging/log_record.h"
 #include "plugin/host_boundary.h"
 
 namespace Kolm::ClubsTest {
@@ -48,6 +49,14 @@ struct RestReply {
     std::string errorText;
     uint32_t status = 0;
     json value;  // the result value as JSON (null when there is none)
+};
+
+// One line the plugin logged: the level WriteLog passed (kLogOkay ... kLogAlways) and the text.
+// The group mask does not cross the host table; clubs_log_groups_test.cpp checks it in process.
+struct LogLine {
+    int32_t level = 0;
+    std::string text;
+    bool operator==(const LogLine&) const = default;
 };
 
 // One resource event the plugin published (its "OnJsonApiEvent" copy).
@@ -112,7 +121,9 @@ class ClubsTestHost {
     std::vector<PublishedEvent> Published() const;
     std::vector<PublishedEvent> PublishedOn(const std::string& uri) const;
     std::vector<Host::WebRequest> ServiceRequests() const;
-    std::vector<std::string> LogLines() const;
+    std::vector<LogLine> LogLines() const;
+    // How many lines of this level and text were logged.
+    long CountLines(int32_t level, const std::string& text) const;
     void ClearRecords();
 
     // Runs before the web service answers, on the requesting thread; an answer returned by
@@ -168,7 +179,7 @@ class ClubsTestHost {
     ServiceHook serviceHook_;
     std::vector<PublishedEvent> published_;
     std::vector<Host::WebRequest> serviceRequests_;
-    std::vector<std::string> logLines_;
+    std::vector<LogLine> logLines_;
 };
 
 }  // namespace Kolm::ClubsTest

@@ -34,11 +34,6 @@ class ClubsThreadsTest : public ::testing::Test {
         host.SetPlatformValue(kUrlPath, std::string("\"") + kServiceUrl + "\"");
     }
 
-    long CountLines(const std::string& line) const {
-        const std::vector<std::string> lines = host.LogLines();
-        return std::count(lines.begin(), lines.end(), line);
-    }
-
     ClubsTestHost host;
 };
 
@@ -178,19 +173,23 @@ TEST_F(ClubsThreadsTest, NestedEventOnTheWaitingThreadRunsAfterTheHandler) {
     // ... both ran right after it, on the same thread: the switch reloads, the message rereads.
     EXPECT_EQ(host.ServiceRequests().size(), 3u);
     EXPECT_EQ(host.PublishedOn("/zun-clubs/v1/clubs/membership").size(), 3u);
-    EXPECT_EQ(CountLines("zun-clubs: Deferring platform configuration event " +
-                         std::string(kQrxPath) + " until the running clubs handler has finished"),
+    EXPECT_EQ(host.CountLines(kLogOkay, "zun-clubs: Deferring platform configuration event " +
+                                            std::string(kQrxPath) +
+                                            " until the running clubs handler has finished"),
               1);
-    EXPECT_EQ(CountLines("zun-clubs: Deferring membership message until the running clubs "
-                         "handler has finished"),
+    EXPECT_EQ(host.CountLines(kLogOkay,
+                              "zun-clubs: Deferring membership message until the running clubs "
+                              "handler has finished"),
               1);
     // A REST request cannot wait for the handler it interrupts: it is refused.
     EXPECT_TRUE(nestedRead.hasError);
     EXPECT_EQ(nestedRead.status, 503u);
     EXPECT_EQ(nestedRead.errorText, "CLUBS_BUSY");
-    EXPECT_EQ(CountLines("zun-clubs: Refusing GET /zun-clubs/v1/clubs/membership: another clubs "
-                         "handler is waiting on this thread"),
-              1);
+    EXPECT_EQ(
+        host.CountLines(kLogError,
+                        "zun-clubs: Refusing GET /zun-clubs/v1/clubs/membership: another clubs "
+                        "handler is waiting on this thread"),
+        1);
     // And the plugin is free again for the next request.
     EXPECT_FALSE(host.Call(HOST_METHOD_GET, "/zun-clubs/v1/clubs/membership").hasError);
 }

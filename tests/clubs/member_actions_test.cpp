@@ -267,11 +267,11 @@ TEST_F(MemberActionsTest, AFailedNotificationReadOnlyLogsForRoleChangesAndIsSile
     const std::string line =
         "zun-clubs: Failed to look up player notifications: Error response for GET "
         "/player-notifications/v1/notifications: notifications down";
-    const long before = CountLines(line);
+    const long before = CountLines(kLogError, line);
     EXPECT_FALSE(Act(HOST_METHOD_POST, "promotions", kAlice).hasError);
-    EXPECT_EQ(CountLines(line), before + 1);
+    EXPECT_EQ(CountLines(kLogError, line), before + 1);
     EXPECT_FALSE(Act(HOST_METHOD_POST, "invitations", kXavier).hasError);
-    EXPECT_EQ(CountLines(line), before + 1);
+    EXPECT_EQ(CountLines(kLogError, line), before + 1);
     EXPECT_TRUE(NewToasts().empty());
 }
 

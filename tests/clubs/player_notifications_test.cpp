@@ -149,7 +149,8 @@ TEST_F(ToastIconTest, AnUnreadableConfigurationIsLoggedAndTheToastGoesOutWithout
     LeaveBoth();
     EXPECT_EQ(Posted(), (std::vector<json>{ClubToast("clubs_leave", other, "Other", ""),
                                            ClubToast("clubs_leave", primary, "Primary", "")}));
-    EXPECT_EQ(CountLines("zun-clubs: Failed to get Clubs data: Error response for GET "
+    EXPECT_EQ(CountLines(kLogError,
+                         "zun-clubs: Failed to get Clubs data: Error response for GET "
                          "/zun-platform-config/v1/namespaces/Clubs: config down"),
               2);
     EXPECT_EQ(host.Call(HOST_METHOD_GET, kClubs).value, json::array());
@@ -176,7 +177,8 @@ TEST_F(JoinedToastTest, UnreadableNotificationsAreLoggedPerMemberAndTheClubIsSti
     EXPECT_EQ(reply.value["motd"], "Hi");
     EXPECT_EQ(reply.value["members"]["activeMembers"].size(), 3u);
     EXPECT_TRUE(Posted().empty());
-    EXPECT_EQ(CountLines("zun-clubs: Failed to look up player notifications: Error response for "
+    EXPECT_EQ(CountLines(kLogError,
+                         "zun-clubs: Failed to look up player notifications: Error response for "
                          "GET /player-notifications/v1/notifications: down"),
               2);
 }
@@ -188,7 +190,8 @@ TEST_F(JoinedToastTest, AJoinedMemberWithoutSummonerDataIsLoggedAndNotToasted) {
     ASSERT_FALSE(reply.hasError) << reply.errorText;
     EXPECT_EQ(Posted(), std::vector<json>{MemberToast("club", "clubs_player_joined", kBob, "Bob",
                                                       "MEMBER", alpha, "Alpha", kMemberIcon)});
-    EXPECT_EQ(CountLines("zun-clubs: Failed to get summoner data: Error response for GET "
+    EXPECT_EQ(CountLines(kLogError,
+                         "zun-clubs: Failed to get summoner data: Error response for GET "
                          "/zun-summoner/v1/summoners/3004: Summoner 3004 not found"),
               1);
 }
@@ -209,9 +212,10 @@ TEST_F(JoinedToastTest, FailingSummonerCallsLeaveNamesAndIconsAsMappedAndLogNoth
         EXPECT_EQ(member["summonerIconId"], -1);
     }
     // Only the joined member's own read is worth a line; the list look-ups stay silent.
-    EXPECT_EQ(host.LogLines(), std::vector<std::string>{
-                                   "zun-clubs: Failed to get summoner data: Error response for GET "
-                                   "/zun-summoner/v1/summoners/3004: summoners down"});
+    const LogLine expected{kLogError,
+                           "zun-clubs: Failed to get summoner data: Error response for GET "
+                           "/zun-summoner/v1/summoners/3004: summoners down"};
+    EXPECT_EQ(host.LogLines(), std::vector<LogLine>{expected});
     EXPECT_EQ(host.Call(HOST_METHOD_GET, kClubs + "/" + alpha).value, reply.value);
 }
 

@@ -169,7 +169,8 @@ TEST_F(PushMessagesTest, InitNoticesAreNotToastedWhenTheNotificationsCannotBeRea
     host.EnableClubs();
     EXPECT_TRUE(Posted().empty());
     EXPECT_EQ(
-        CountLines("zun-clubs: Failed to look up player notifications: Error response for GET "
+        CountLines(kLogError,
+                   "zun-clubs: Failed to look up player notifications: Error response for GET "
                    "/player-notifications/v1/notifications: notifications down"),
         1);
     EXPECT_EQ(Read(kClubsApi + "/" + bobs)["role"], "OWNER");

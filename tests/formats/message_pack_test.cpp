@@ -90,14 +90,13 @@ TEST(MessagePackRead, RepeatedMapKeyKeepsTheLastValue) {
     EXPECT_EQ(Read({0x82, 0xA1, 'a', 0x01, 0xA1, 'a', 0xC0}), "{a: null}");
 }
 
-TEST(MessagePackRead, MapsThatEndEarlyHoldOnlyTheKeysThatCame) {
-    // After two maps of the same keys a third one of fewer keys, or one the input ends inside,
-    // holds only its own keys.
+TEST(MessagePackRead, MapsOfFewerOrOtherKeysHoldOnlyTheirOwn) {
+    // After two maps of the same keys a third one of fewer or other keys holds only its own.
     EXPECT_EQ(Read({0x93, 0x82, 0xA1, 'a', 0x01, 0xA1, 'b', 0x02, 0x82, 0xA1, 'a', 0x03, 0xA1, 'b',
                     0x04, 0x81, 0xA1, 'a', 0x05}),
               "[{a: s1, b: s2}, {a: s3, b: s4}, {a: s5}]");
     EXPECT_EQ(Read({0x93, 0x82, 0xA1, 'a', 0x01, 0xA1, 'b', 0x02, 0x82, 0xA1, 'a', 0x03, 0xA1, 'b',
-                    0x04, 0x82, 0xA1, 'b', 0x05}),
+                    0x04, 0x81, 0xA1, 'b', 0x05}),
               "[{a: s1, b: s2}, {a: s3, b: s4}, {b: s5}]");
 }
 
@@ -110,11 +109,23 @@ TEST(MessagePackRead, StopsAfterTheRootValue) {
     EXPECT_EQ(map.consumed, 4u);
 }
 
-TEST(MessagePackRead, ContainerCutShortIsKeptAsFarAsItGot) {
+TEST(MessagePackRead, ContainersCutShortAreTruncatedAtTheirFirstItem) {
     const Parsed parsed = Parse({0x92, 0x01});
-    EXPECT_EQ(parsed.description, "[s1]");
+    EXPECT_EQ(parsed.description,
+              "error: Invalid MessagePack data. Array of 2 items at position 1 is truncated.");
     EXPECT_EQ(parsed.consumed, 2u);
-    EXPECT_EQ(Read({0x82, 0xA1, 'a', 0x01, 0xA1, 'b'}), "{a: s1}");
+    EXPECT_EQ(Read({0x91}),
+              "error: Invalid MessagePack data. Array of 1 items at position 1 is truncated.");
+    // A map missing a value, or whole entries.
+    EXPECT_EQ(Read({0x82, 0xA1, 'a', 0x01, 0xA1, 'b'}),
+              "error: Invalid MessagePack data. Map of 2 entries at position 1 is truncated.");
+    EXPECT_EQ(Read({0xDE, 0x00, 0x03, 0xA1, 'a', 0x01}),
+              "error: Invalid MessagePack data. Map of 3 entries at position 3 is truncated.");
+    // The innermost container that is short is named; complete inner ones are not.
+    EXPECT_EQ(Read({0x92, 0x91, 0x01, 0x92, 0x02}),
+              "error: Invalid MessagePack data. Array of 2 items at position 4 is truncated.");
+    EXPECT_EQ(Read({0x93, 0x01, 0x91, 0x02}),
+              "error: Invalid MessagePack data. Array of 3 items at position 1 is truncated.");
 }
 
 TEST(MessagePackRead, LooksLikeMessagePackOnlyForContainers) {
@@ -189,16 +200,23 @@ TEST(MessagePackRead, HugeDeclaredLengthsFailWithoutAllocating) {
     EXPECT_EQ(Read({0xC6, 0xFF, 0xFF, 0xFF, 0xFF}),
               "error: Invalid MessagePack data. Raw bytes of size 4294967295 at position 5 are "
               "truncated.");
-    // A count the bytes cannot back reserves nothing beyond them; what arrives is kept.
+    // A count the bytes cannot back reserves nothing beyond them.
     const Parsed array = Parse({0xDD, 0xFF, 0xFF, 0xFF, 0xFF, 0x07});
-    EXPECT_EQ(array.description, "[s7]");
+    EXPECT_EQ(array.description,
+              "error: Invalid MessagePack data. Array of 4294967295 items at position 5 is "
+              "truncated.");
     EXPECT_EQ(array.consumed, 6u);
+    EXPECT_EQ(Read({0xDD, 0xFF, 0xFF, 0xFF, 0xFF}),
+              "error: Invalid MessagePack data. Array of 4294967295 items at position 5 is "
+              "truncated.");
 }
 
 TEST(MessagePackRead, MapCountWhoseItemCountOverflowsIsInvalid) {
     EXPECT_EQ(Read({0xDF, 0x80, 0x00, 0x00, 0x00, 0xA1, 'a', 0x01}),
               "error: Invalid MessagePack data at position 1.");
-    EXPECT_EQ(Read({0xDF, 0x7F, 0xFF, 0xFF, 0xFF, 0xA1, 'a', 0x01}), "{a: s1}");
+    EXPECT_EQ(Read({0xDF, 0x7F, 0xFF, 0xFF, 0xFF, 0xA1, 'a', 0x01}),
+              "error: Invalid MessagePack data. Map of 2147483647 entries at position 5 is "
+              "truncated.");
 }
 
 Bytes NestedArrays(std::size_t depth) {

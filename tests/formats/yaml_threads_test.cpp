@@ -1,5 +1,5 @@
-// The process-wide libyaml binding is made once even when the first parses race each other.
-// Its own executable, so that no earlier test has loaded the library already.
+// The process-wide libyaml binding is made once, on the first parse, even when the first parses
+// race each other. Its own executable, so that nothing has loaded the library before the test.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,14 +7,41 @@
 #include <thread>
 #include <vector>
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
 #include "formats/yaml.h"
 #include "formats/yaml_library.h"
 
 namespace Kolm {
 namespace {
 
-TEST(YamlLibraryThreads, FirstParsesOnManyThreadsShareOneBinding) {
+// libyaml's parse function as the process has it loaded; null while the library is not loaded.
+// Looking it up does not load the library.
+void* LoadedParseFunction() {
+#if defined(_WIN32)
+    HMODULE module = GetModuleHandleA(YamlLibrary::DefaultFileName());
+    return module != nullptr ? reinterpret_cast<void*>(GetProcAddress(module, "yaml_parser_parse"))
+                             : nullptr;
+#else
+    void* handle = dlopen(YamlLibrary::DefaultFileName(), RTLD_NOW | RTLD_NOLOAD);
+    if (handle == nullptr) {
+        return nullptr;
+    }
+    void* function = dlsym(handle, "yaml_parser_parse");
+    dlclose(handle);  // only the reference RTLD_NOLOAD added
+    return function;
+#endif
+}
+
+TEST(YamlLibraryThreads, TheFirstParsesOnManyThreadsLoadOneBinding) {
+    ASSERT_EQ(LoadedParseFunction(), nullptr) << "libyaml was loaded before the first parse";
+
     constexpr int kThreads = 8;
+    constexpr int kParsesPerThread = 20;
     std::atomic<bool> start{false};
     std::atomic<int> parsed{0};
     std::vector<const YamlLibrary*> seen(kThreads, nullptr);
@@ -24,21 +51,27 @@ TEST(YamlLibraryThreads, FirstParsesOnManyThreadsShareOneBinding) {
             while (!start.load()) {
                 std::this_thread::yield();
             }
-            BindingResult result = ParseYaml("id: " + std::to_string(i) + "\nlist: [a, b]\n");
-            if (result.Succeeded() && result.value.Find("id").GetUnsigned(99) == unsigned(i)) {
-                parsed.fetch_add(1);
-            }
+            // Every thread asks for the binding while the others may be making it.
             seen[i] = &YamlLibrary::Instance();
+            for (int n = 0; n < kParsesPerThread; ++n) {
+                BindingResult result = ParseYaml("id: " + std::to_string(i) + "\nlist: [a, b]\n");
+                if (result.Succeeded() && result.value.Find("id").GetUnsigned(99) == unsigned(i)) {
+                    parsed.fetch_add(1);
+                }
+            }
         });
     }
     start.store(true);
     for (std::thread& thread : threads) {
         thread.join();
     }
-    EXPECT_EQ(parsed.load(), kThreads);
+    EXPECT_EQ(parsed.load(), kThreads * kParsesPerThread);
     for (const YamlLibrary* library : seen) {
         EXPECT_EQ(library, seen[0]);
     }
+    // The one binding is to the library the process now has loaded.
+    ASSERT_NE(LoadedParseFunction(), nullptr);
+    EXPECT_EQ(reinterpret_cast<void*>(seen[0]->parserParse), LoadedParseFunction());
 }
 
 }  // namespace

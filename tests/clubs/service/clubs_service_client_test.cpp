@@ -6,6 +6,7 @@
 #include "binding/binding_type_registry.h"
 #include "clubs/model/clubs_type_registration.h"
 #include "clubs/service/clubs_service_client.h"
+#include "clubs/service/service_transport.h"
 #include "tests/clubs/service/recording_transport.h"
 
 namespace Kolm::Client::Clubs {
@@ -255,11 +256,19 @@ TEST_F(ClubsServiceClientTest, AnswersTheHostCouldNotHandOverFailTheExchange) {
               "Failed to get response from url: https://clubs.test/v1/clubs/k1 : 'Error converting "
               "response for GET https://clubs.test/v1/clubs/k1: body was null'");
 
-    // A refusal is read from its body even when the host's headers were lost.
-    answer.status = 404;
-    answer.body = R"({"errorCode":"CLUB_NOT_FOUND"})";
-    transport.Answer(answer);
-    EXPECT_EQ(client.GetClub("k1").ErrorText(), "CLUB_NOT_FOUND");
+    // A refusal whose headers the host announced but did not hand over: the real reader keeps
+    // its body, from which the error code is read.
+    const std::string refusal = R"({"errorCode":"CLUB_NOT_FOUND"})";
+    const HostHttpResponse lostHeaders{0,
+                                       404,
+                                       nullptr,
+                                       2,
+                                       reinterpret_cast<const uint8_t*>(refusal.data()),
+                                       static_cast<uint32_t>(refusal.size())};
+    transport.Answer(ReadServiceAnswer(lostHeaders, Sent()));
+    const auto refused = client.GetClub("k1");
+    EXPECT_EQ(refused.status, 404u);
+    EXPECT_EQ(refused.ErrorText(), "CLUB_NOT_FOUND");
 }
 
 }  // namespace

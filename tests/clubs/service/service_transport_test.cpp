@@ -36,11 +36,14 @@ TEST(ReadServiceAnswerTest, CopiesStatusHeadersAndBody) {
 }
 
 TEST(ReadServiceAnswerTest, AnnouncedPartsWithoutAddressFailTheConversion) {
-    HostHttpResponse noHeaders{0, 200, nullptr, 3, nullptr, 0};
+    const std::string body = "{}";
+    HostHttpResponse noHeaders{0, 200, nullptr, 3, reinterpret_cast<const uint8_t*>(body.data()),
+                               2};
     ServiceHttpAnswer read = ReadServiceAnswer(noHeaders, GetRequest());
     EXPECT_TRUE(read.conversionFailed);
     EXPECT_EQ(read.errorText,
               "Error converting response for GET https://clubs.test/v1/clubs/k: headers was null");
+    EXPECT_EQ(read.body, "{}");
     HostHttpResponse noBody{0, 200, nullptr, 0, nullptr, 12};
     read = ReadServiceAnswer(noBody, GetRequest());
     EXPECT_TRUE(read.conversionFailed);
