@@ -1,4 +1,5 @@
 // ParseJson: a handler for RapidJSON's SAX reader that builds the value as events arrive.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -6,6 +7,7 @@
 #include <rapidjson/error/en.h>
 #include <rapidjson/reader.h>
 
+#include "binding/binding_arena.h"
 #include "formats/json.h"
 #include "formats/value_builder.h"
 
@@ -39,15 +41,28 @@ class BoundedStream {
 };
 
 // A decoded string can hold a zero character only through the escape \u0000 (a raw zero byte
-// ends the text), so texts without that escape skip the search for it.
+// ends the text), so texts without that escape skip the search for it. The first pass looks
+// for any \u without stopping at each reverse solidus: texts with many short escapes (\n, \")
+// would otherwise restart a search at every one of them.
 bool MayDecodeZero(std::string_view text) {
-    return text.find("\\u0000") != std::string_view::npos;
+    const char* bytes = text.data();
+    unsigned unicodeEscapes = 0;  // a branch-free loop, which the compiler vectorises
+    for (std::size_t i = 1; i < text.size(); ++i) {
+        unicodeEscapes |=
+            static_cast<unsigned>(bytes[i - 1] == '\\') & static_cast<unsigned>(bytes[i] == 'u');
+    }
+    return unicodeEscapes != 0 && text.find("\\u0000") != std::string_view::npos;
 }
 
+template <class Stream>
 class JsonHandler {
   public:
-    JsonHandler(BindingProperty& root, std::string_view text)
-        : builder(root), mayDecodeZero(MayDecodeZero(text)) {
+    JsonHandler(BindingProperty& root, std::string_view text, const Stream& stream)
+        : root(root),
+          builder(root),
+          stream(stream),
+          inputBytes(text.size()),
+          mayDecodeZero(MayDecodeZero(text)) {
         builder.ReserveTextsFor(text.size());
     }
 
@@ -84,6 +99,9 @@ class JsonHandler {
     bool RawNumber(const char*, rapidjson::SizeType, bool) { return false; }  // flag not used
     bool String(const char* text, rapidjson::SizeType length, bool) {
         builder.Target() = Text(text, length);
+        if ((++strings & (kStringsPerForecast - 1)) == 0) {
+            ForeseeTexts();
+        }
         return true;
     }
     bool StartObject() { return Opened(builder.OpenStructure(builder.Target())); }
@@ -102,6 +120,23 @@ class JsonHandler {
     }
 
   private:
+    static constexpr std::uint32_t kStringsPerForecast = 1024;
+
+    // The first size of the text table fits records with many keys; a document of mostly
+    // distinct strings holds several times as many texts, and a table grown step by step
+    // rehashes every text again at each step. So every so many strings the table is sized for
+    // the texts the whole input will hold at the rate seen so far: at most one rehash, early,
+    // while the table is still small.
+    void ForeseeTexts() {
+        const std::size_t read = stream.Tell();
+        if (root.Arena() == nullptr || read == 0) {
+            return;
+        }
+        const std::uint64_t seen = root.Arena()->InternedTextCount();
+        const std::uint64_t rest = inputBytes - std::min(read, inputBytes);
+        root.ReserveTexts(static_cast<std::size_t>(seen + seen / 8 + seen * rest / read));
+    }
+
     // Strings end at the first zero character they decode to.
     std::string_view Text(const char* text, rapidjson::SizeType length) const {
         if (mayDecodeZero) {
@@ -118,7 +153,11 @@ class JsonHandler {
         return opened;
     }
 
+    BindingProperty& root;
     ValueBuilder builder;
+    const Stream& stream;
+    std::size_t inputBytes;
+    std::uint32_t strings = 0;
     bool mayDecodeZero;
     bool tooDeep = false;
 };
@@ -126,9 +165,12 @@ class JsonHandler {
 template <class Stream>
 BindingResult Parse(Stream& stream, std::string_view text) {
     BindingResult result;
-    JsonHandler handler(result.value, text);
+    JsonHandler<Stream> handler(result.value, text, stream);
     rapidjson::Reader reader;
-    const rapidjson::ParseResult parsed = reader.Parse(stream, handler);
+    // Full precision: the default flags leave about a third of doubles a few units in the last
+    // place off, so a double written in its shortest form would not always read back as itself.
+    const rapidjson::ParseResult parsed =
+        reader.Parse<rapidjson::kParseFullPrecisionFlag>(stream, handler);
     if (parsed || parsed.Code() == rapidjson::kParseErrorDocumentEmpty) {
         return result;
     }
