@@ -125,8 +125,9 @@ class JsonHandler {
     // The first size of the text table fits records with many keys; a document of mostly
     // distinct strings holds several times as many texts, and a table grown step by step
     // rehashes every text again at each step. So every so many strings the table is sized for
-    // the texts the whole input will hold at the rate seen so far: at most one rehash, early,
-    // while the table is still small.
+    // the texts the whole input will hold at the rate seen so far: mostly one rehash, early,
+    // while the table is still small. Never for more than four times the texts already held,
+    // so a document whose texts all come first cannot make the table outgrow them by much.
     void ForeseeTexts() {
         const std::size_t read = stream.Tell();
         if (root.Arena() == nullptr || read == 0) {
@@ -134,7 +135,8 @@ class JsonHandler {
         }
         const std::uint64_t seen = root.Arena()->InternedTextCount();
         const std::uint64_t rest = inputBytes - std::min(read, inputBytes);
-        root.ReserveTexts(static_cast<std::size_t>(seen + seen / 8 + seen * rest / read));
+        const std::uint64_t forecast = seen + seen / 8 + seen * rest / read;
+        root.ReserveTexts(static_cast<std::size_t>(std::min(forecast, 4 * seen)));
     }
 
     // Strings end at the first zero character they decode to.
