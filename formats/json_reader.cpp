@@ -40,18 +40,37 @@ class BoundedStream {
     const char* end;
 };
 
-// A decoded string can hold a zero character only through the escape \u0000 (a raw zero byte
-// ends the text), so texts without that escape skip the search for it. The first pass looks
-// for any \u without stopping at each reverse solidus: texts with many short escapes (\n, \")
-// would otherwise restart a search at every one of them.
-bool MayDecodeZero(std::string_view text) {
-    const char* bytes = text.data();
-    unsigned unicodeEscapes = 0;  // a branch-free loop, which the compiler vectorises
-    for (std::size_t i = 1; i < text.size(); ++i) {
-        unicodeEscapes |=
-            static_cast<unsigned>(bytes[i - 1] == '\\') & static_cast<unsigned>(bytes[i] == 'u');
+// Whether the text has a \u escape anywhere. Most texts have few reverse solidi and a library
+// search skips to each; texts with many short escapes (\n, \") would restart that search at
+// every one of them, so after a few dozen the rest is scanned in one branch-free pass, which the
+// compiler vectorises.
+bool HasUnicodeEscape(std::string_view text) {
+    if (text.size() < 2) {
+        return false;
     }
-    return unicodeEscapes != 0 && text.find("\\u0000") != std::string_view::npos;
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    for (int found = 0; found < 64; ++found) {
+        at = static_cast<const char*>(std::memchr(at, '\\', static_cast<std::size_t>(end - at)));
+        if (at == nullptr || at + 1 == end) {
+            return false;
+        }
+        if (at[1] == 'u') {
+            return true;
+        }
+        ++at;
+    }
+    unsigned escapes = 0;
+    for (; at + 1 < end; ++at) {
+        escapes |= static_cast<unsigned>(at[0] == '\\') & static_cast<unsigned>(at[1] == 'u');
+    }
+    return escapes != 0;
+}
+
+// A decoded string can hold a zero character only through the escape \u0000 (a raw zero byte
+// ends the text), so texts without that escape skip the search for it.
+bool MayDecodeZero(std::string_view text) {
+    return HasUnicodeEscape(text) && text.find("\\u0000") != std::string_view::npos;
 }
 
 template <class Stream>
@@ -135,7 +154,7 @@ class JsonHandler {
         }
         const std::uint64_t seen = root.Arena()->InternedTextCount();
         const std::uint64_t rest = inputBytes - std::min(read, inputBytes);
-        const std::uint64_t forecast = seen + seen / 8 + seen * rest / read;
+        const std::uint64_t forecast = seen + seen * rest / read;
         root.ReserveTexts(static_cast<std::size_t>(std::min(forecast, 4 * seen)));
     }
 
