@@ -5,6 +5,7 @@
 // Calls to other plugins made on the way may reach the host and return only later, so the
 // procedures never keep a pointer into `membership.activeClubs` across one: they look the club
 // up again afterwards.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -32,30 +33,38 @@ const Api::MemberSinceDto* FirstOwner(const std::vector<Api::MemberSinceDto>& ac
     return nullptr;
 }
 
-bool HeldHas(const std::vector<Api::ClubMember>& held, uint64_t summonerId) {
-    for (const Api::ClubMember& member : held) {
-        if (member.summonerId == summonerId) {
-            return true;
-        }
+// The summoner ids of a list, sorted: clubs have no member limit, so telling joined from left
+// members looks each one up by bisection rather than scanning the other list per member.
+template <class Member, class Id>
+std::vector<uint64_t> SortedIds(const std::vector<Member>& members, Id id) {
+    std::vector<uint64_t> ids;
+    ids.reserve(members.size());
+    for (const Member& member : members) {
+        ids.push_back(id(member));
     }
-    return false;
+    std::sort(ids.begin(), ids.end());
+    return ids;
 }
 
-bool FreshHas(const std::vector<Api::MemberSinceDto>& fresh, uint64_t summonerId) {
-    for (const Api::MemberSinceDto& member : fresh) {
-        if (member.playerInfo.summonerId == summonerId) {
-            return true;
-        }
-    }
-    return false;
+uint64_t HeldId(const Api::ClubMember& member) {
+    return member.summonerId;
+}
+
+uint64_t FreshId(const Api::MemberSinceDto& member) {
+    return member.playerInfo.summonerId;
+}
+
+bool Contains(const std::vector<uint64_t>& sortedIds, uint64_t summonerId) {
+    return std::binary_search(sortedIds.begin(), sortedIds.end(), summonerId);
 }
 
 // Fresh entries whose summoner is in no held entry, in fresh order.
 std::vector<const Api::MemberSinceDto*> Added(const std::vector<Api::ClubMember>& held,
                                               const std::vector<Api::MemberSinceDto>& fresh) {
+    const std::vector<uint64_t> heldIds = SortedIds(held, HeldId);
     std::vector<const Api::MemberSinceDto*> added;
     for (const Api::MemberSinceDto& member : fresh) {
-        if (!HeldHas(held, member.playerInfo.summonerId)) {
+        if (!Contains(heldIds, FreshId(member))) {
             added.push_back(&member);
         }
     }
@@ -186,8 +195,9 @@ void ClubsManager::RefreshClub(Api::PlayerClub held, const Api::ClubDto& fresh) 
         ToastNewMember(*this, *joined, Api::ClubRoleFromText(joined->role), key, name,
                        Toast::kPlayerJoined);
     }
+    const std::vector<uint64_t> freshIds = SortedIds(lists.activeMembers, FreshId);
     for (const Api::ClubMember& member : held.members.activeMembers) {
-        if (FreshHas(lists.activeMembers, member.summonerId)) {
+        if (Contains(freshIds, member.summonerId)) {
             continue;
         }
         if (auto existing = ReadPlayerNotifications()) {

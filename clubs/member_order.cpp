@@ -1,7 +1,6 @@
 #include "clubs/member_order.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace Kolm::Client::Clubs {
 
@@ -19,13 +18,20 @@ int Rank(const Api::ClubMember& member) {
     }
 }
 
+// The default locale's tolower, inline: sorting a club of a thousand members compares names
+// some ten thousand times, and a library call per byte was half of the sort's cost.
+unsigned char FoldedByte(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte - 'A' + 'a') : byte;
+}
+
 }  // namespace
 
 bool FoldedNameLess(const std::string& a, const std::string& b) {
     const std::size_t common = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < common; ++i) {
-        const auto ca = static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(a[i])));
-        const auto cb = static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(b[i])));
+        const unsigned char ca = FoldedByte(a[i]);
+        const unsigned char cb = FoldedByte(b[i]);
         if (ca != cb) {
             return ca < cb;
         }

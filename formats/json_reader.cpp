@@ -1,4 +1,5 @@
 // ParseJson: a handler for RapidJSON's SAX reader that builds the value as events arrive.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -6,6 +7,7 @@
 #include <rapidjson/error/en.h>
 #include <rapidjson/reader.h>
 
+#include "binding/binding_arena.h"
 #include "formats/json.h"
 #include "formats/value_builder.h"
 
@@ -38,16 +40,48 @@ class BoundedStream {
     const char* end;
 };
 
+// Whether the text has a \u escape anywhere. Most texts have few reverse solidi and a library
+// search skips to each; texts with many short escapes (\n, \") would restart that search at
+// every one of them, so after a few dozen the rest is scanned in one branch-free pass, which the
+// compiler vectorises.
+bool HasUnicodeEscape(std::string_view text) {
+    if (text.size() < 2) {
+        return false;
+    }
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    for (int found = 0; found < 64; ++found) {
+        at = static_cast<const char*>(std::memchr(at, '\\', static_cast<std::size_t>(end - at)));
+        if (at == nullptr || at + 1 == end) {
+            return false;
+        }
+        if (at[1] == 'u') {
+            return true;
+        }
+        ++at;
+    }
+    unsigned escapes = 0;
+    for (; at + 1 < end; ++at) {
+        escapes |= static_cast<unsigned>(at[0] == '\\') & static_cast<unsigned>(at[1] == 'u');
+    }
+    return escapes != 0;
+}
+
 // A decoded string can hold a zero character only through the escape \u0000 (a raw zero byte
 // ends the text), so texts without that escape skip the search for it.
 bool MayDecodeZero(std::string_view text) {
-    return text.find("\\u0000") != std::string_view::npos;
+    return HasUnicodeEscape(text) && text.find("\\u0000") != std::string_view::npos;
 }
 
+template <class Stream>
 class JsonHandler {
   public:
-    JsonHandler(BindingProperty& root, std::string_view text)
-        : builder(root), mayDecodeZero(MayDecodeZero(text)) {
+    JsonHandler(BindingProperty& root, std::string_view text, const Stream& stream)
+        : root(root),
+          builder(root),
+          stream(stream),
+          inputBytes(text.size()),
+          mayDecodeZero(MayDecodeZero(text)) {
         builder.ReserveTextsFor(text.size());
     }
 
@@ -84,6 +118,9 @@ class JsonHandler {
     bool RawNumber(const char*, rapidjson::SizeType, bool) { return false; }  // flag not used
     bool String(const char* text, rapidjson::SizeType length, bool) {
         builder.Target() = Text(text, length);
+        if ((++strings & (kStringsPerForecast - 1)) == 0) {
+            ForeseeTexts();
+        }
         return true;
     }
     bool StartObject() { return Opened(builder.OpenStructure(builder.Target())); }
@@ -102,6 +139,25 @@ class JsonHandler {
     }
 
   private:
+    static constexpr std::uint32_t kStringsPerForecast = 1024;
+
+    // The first size of the text table fits records with many keys; a document of mostly
+    // distinct strings holds several times as many texts, and a table grown step by step
+    // rehashes every text again at each step. So every so many strings the table is sized for
+    // the texts the whole input will hold at the rate seen so far: mostly one rehash, early,
+    // while the table is still small. Never for more than four times the texts already held,
+    // so a document whose texts all come first cannot make the table outgrow them by much.
+    void ForeseeTexts() {
+        const std::size_t read = stream.Tell();
+        if (root.Arena() == nullptr || read == 0) {
+            return;
+        }
+        const std::uint64_t seen = root.Arena()->InternedTextCount();
+        const std::uint64_t rest = inputBytes - std::min(read, inputBytes);
+        const std::uint64_t forecast = seen + seen * rest / read;
+        root.ReserveTexts(static_cast<std::size_t>(std::min(forecast, 4 * seen)));
+    }
+
     // Strings end at the first zero character they decode to.
     std::string_view Text(const char* text, rapidjson::SizeType length) const {
         if (mayDecodeZero) {
@@ -118,7 +174,11 @@ class JsonHandler {
         return opened;
     }
 
+    BindingProperty& root;
     ValueBuilder builder;
+    const Stream& stream;
+    std::size_t inputBytes;
+    std::uint32_t strings = 0;
     bool mayDecodeZero;
     bool tooDeep = false;
 };
@@ -126,9 +186,12 @@ class JsonHandler {
 template <class Stream>
 BindingResult Parse(Stream& stream, std::string_view text) {
     BindingResult result;
-    JsonHandler handler(result.value, text);
+    JsonHandler<Stream> handler(result.value, text, stream);
     rapidjson::Reader reader;
-    const rapidjson::ParseResult parsed = reader.Parse(stream, handler);
+    // Full precision: the default flags leave about a third of doubles a few units in the last
+    // place off, so a double written in its shortest form would not always read back as itself.
+    const rapidjson::ParseResult parsed =
+        reader.Parse<rapidjson::kParseFullPrecisionFlag>(stream, handler);
     if (parsed || parsed.Code() == rapidjson::kParseErrorDocumentEmpty) {
         return result;
     }

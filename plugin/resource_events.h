@@ -30,7 +30,7 @@ using ResourceHandler = std::function<void(const ResourceEvent<T>& event)>;
 
 // Converts `event` through the registry and sends it under the host event name of its URI, then
 // under `eventName` when that differs. A failed conversion sends nothing and comes back as the
-// failed result.
+// failed result; success carries no value.
 BindingResult SendResourceEvent(PluginConnection& connection,
                                 const std::string& eventName,
                                 const PluginResourceEvent& event);

@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <random>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "binding/binding_arena.h"
 #include "binding/binding_type_registry.h"
@@ -77,6 +82,23 @@ TEST(JsonRead, LargeDocumentInternsEachDistinctTextOnce) {
     }
 }
 
+// A document of many distinct strings, dense with short escapes, whose only \u0000 comes last:
+// the table sized ahead while reading keeps every text, and the zero is still found.
+TEST(JsonRead, ManyDistinctEscapedStringsKeepEveryTextAndALateZero) {
+    std::string text = "[";
+    for (int i = 0; i < 20000; ++i) {
+        text += "\"line\\n" + std::to_string(i) + "\\\"q\",";
+    }
+    text += "\"end\\u0000cut\"]";
+    BindingResult result = ParseJson(text);
+    ASSERT_TRUE(result.Succeeded());
+    ASSERT_EQ(20001u, result.value.Size());
+    EXPECT_EQ(20001u, result.value.Arena()->InternedTextCount());
+    EXPECT_EQ("line\n0\"q", result.value.At(0).GetString());
+    EXPECT_EQ("line\n19999\"q", result.value.At(19999).GetString());
+    EXPECT_EQ("end", result.value.At(20000).GetString());
+}
+
 TEST(JsonRead, NullMemberExistsAsEmpty) {
     BindingResult result = ParseJson(R"({"a": null})");
     ASSERT_TRUE(result.Succeeded());
@@ -87,8 +109,9 @@ TEST(JsonRead, NullMemberExistsAsEmpty) {
 TEST(JsonRead, StringsStopAtTheirFirstZeroCharacter) {
     EXPECT_EQ(Describe(ParseJson(R"(["ab\u0000cd", "\u00e9\n"])")), "[\"ab\", \"\xC3\xA9\n\"]");
     // Keys too, and escapes that decode to other characters do not cut.
-    EXPECT_EQ(Describe(ParseJson(R"({"k\u0000x": "v\u0000", "k2": "a\u0041\u0000", "k3": "b\u00e9"})")),
-              "{k: \"v\", k2: \"aA\", k3: \"b\xC3\xA9\"}");
+    EXPECT_EQ(
+        Describe(ParseJson(R"({"k\u0000x": "v\u0000", "k2": "a\u0041\u0000", "k3": "b\u00e9"})")),
+        "{k: \"v\", k2: \"aA\", k3: \"b\xC3\xA9\"}");
 }
 
 TEST(JsonRead, WhiteSpaceOnlyIsAnEmptyValueWithoutError) {
@@ -154,6 +177,32 @@ TEST(JsonRead, RefusesNestingPastTheLimit) {
 TEST(JsonRead, RefusesAMillionLevelsWithoutExhaustingTheStack) {
     EXPECT_EQ(Describe(ParseJson(std::string(1000000, '['))),
               "error: Error: Nesting is deeper than 512 levels. at offset 513.");
+}
+
+// Doubles are written in their shortest form; read back, each must be the same double, bit for
+// bit, or data written and read again drifts. Random bit patterns cover every exponent, and
+// subnormal values too.
+TEST(JsonRead, ShortestWrittenDoublesReadBackBitEqual) {
+    std::mt19937_64 random(20);
+    BindingProperty written;
+    std::vector<std::uint64_t> bits;
+    while (bits.size() < 20000) {
+        const std::uint64_t pattern = random();
+        const double value = std::bit_cast<double>(pattern);
+        if (std::isfinite(value)) {
+            bits.push_back(pattern);
+            written.Append() = value;
+        }
+    }
+    const BindingResult read = ParseJson(WriteJson(written));
+    ASSERT_TRUE(read.Succeeded());
+    const std::span<const BindingProperty> elements = read.value.Elements();
+    ASSERT_EQ(elements.size(), bits.size());
+    std::size_t differing = 0;
+    for (std::size_t i = 0; i < bits.size(); ++i) {
+        differing += std::bit_cast<std::uint64_t>(elements[i].GetFloat()) != bits[i];
+    }
+    EXPECT_EQ(differing, 0u);
 }
 
 // --- Writing ---
