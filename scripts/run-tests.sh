@@ -32,6 +32,8 @@ step "normal build"
 build default
 step "normal tests"
 ctest --preset default -j "$jobs"
+step "console tests in headless Chromium"
+scripts/run-console-tests.sh
 
 [ "$quick" = 1 ] && exit 0
 

@@ -63,6 +63,8 @@ const char* ReasonPhrase(int status) {
             return "Accepted";
         case 204:
             return "No Content";
+        case 302:
+            return "Found";
         case 304:
             return "Not Modified";
         case 400:
