@@ -193,11 +193,22 @@ test('a whole scenario: create, invite, join, promote, hand over ownership, leav
   await clubButton('Harbor Lights').waitFor({ state: 'detached' });
 });
 
-test('a refused action shows its status and errorCode next to it', async () => {
+test('a refused action shows its status and errorCode next to it, and keeps it', async () => {
   await clubButton('Night Owls').waitFor();
   await page.fill('#create-name', 'night owls');
   await page.click('#create-club button');
   const refusal = page.locator('#create-club output.refused');
   await refusal.waitFor();
-  assert.match(await refusal.textContent(), /^409 \S+/);
+  assert.match(await refusal.textContent(), /^409 CLUB_NAME_TAKEN/);
+
+  await memberRow('Corvina').getByRole('button', { name: 'Demote Corvina' }).click();
+  const rowRefusal = memberRow('Corvina').locator('output.refused');
+  await rowRefusal.waitFor();
+  const shown = await rowRefusal.textContent();
+  assert.match(shown, /^\d{3} [A-Z_]+/);
+  // A change of the club rebuilds its rows; the refusal stays next to its action.
+  await page.fill('#motd-text', 'Rows are rebuilt');
+  await page.click('#set-motd button');
+  await page.locator('#club-motd', { hasText: 'Rows are rebuilt' }).waitFor();
+  assert.equal(await memberRow('Corvina').locator('output.refused').textContent(), shown);
 });

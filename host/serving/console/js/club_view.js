@@ -16,12 +16,24 @@ export function createClubView(state, refresh) {
   const club = () => state.membership?.activeClubs?.find((c) => c.key === selectedKey);
   const me = () => state.membership?.info ?? {};
 
+  // The last answer of each per-row action, so that a row rebuilt by an event keeps it.
+  const answers = new Map();
+
   // Runs one API call for a button and shows its answer next to it; the page itself is updated
   // by the events the change publishes.
   async function act(output, method, path, body, success) {
     const answer = await call(method, path, body);
     showResult(output, answer, success);
+    if (output.dataset.action) answers.set(output.dataset.action, { answer, success });
     return answer;
+  }
+
+  // An output for the actions of one row, showing the last answer it had.
+  function rowOutput(key) {
+    const output = h('output', { class: 'result', 'data-action': key });
+    const last = answers.get(key);
+    if (last) showResult(output, last.answer, last.success);
+    return output;
   }
 
   function render(answer) {
@@ -66,7 +78,7 @@ export function createClubView(state, refresh) {
 
   function renderInvitations(invites) {
     const items = invites.map((invite) => {
-      const output = h('output', { class: 'result' });
+      const output = rowOutput(`invite ${invite.clubKey}`);
       const answerWith = (status, label) => h('button', {
         type: 'button',
         onclick: () => act(output, 'PATCH', `${CLUBS}/invitations`, { ...invite, status }, label),
@@ -82,7 +94,7 @@ export function createClubView(state, refresh) {
   function memberRow(c, member) {
     const base = `${CLUBS}/${enc(c.key)}`;
     const id = member.summonerId;
-    const output = h('output', { class: 'result' });
+    const output = rowOutput(`member ${c.key} ${id}`);
     const button = (label, method, path) => h('button', {
       type: 'button', 'aria-label': `${label} ${member.summonerName}`,
       onclick: () => act(output, method, path, undefined, label.toLowerCase()),
@@ -101,7 +113,7 @@ export function createClubView(state, refresh) {
   }
 
   function pendingItem(c, member, label, path) {
-    const output = h('output', { class: 'result' });
+    const output = rowOutput(`${path} ${c.key} ${member.summonerId}`);
     return h('li', { 'data-summoner': member.summonerId }, iconBadge(member.summonerIconId), ' ',
       member.summonerName || `(summoner ${member.summonerId})`, ' ',
       h('button', {

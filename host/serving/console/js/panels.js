@@ -10,10 +10,9 @@ const MAX_EVENTS = 500;
 export function createToasts(list) {
   function render(answer) {
     const toasts = Array.isArray(answer.data) ? [...answer.data] : [];
-    // Newest first: by id when the toasts carry one, otherwise by their order of arrival.
-    const withIds = toasts.every((t) => typeof t?.id === 'number');
-    if (withIds) toasts.sort((a, b) => b.id - a.id);
-    else toasts.reverse();
+    // Newest first: the list is in order of arrival, and ids (when they differ) break no tie.
+    toasts.reverse();
+    toasts.sort((a, b) => (Number(b?.id) || 0) - (Number(a?.id) || 0));
     list.replaceChildren(...(toasts.length
       ? toasts.map((t) => h('li', { class: 'toast', 'data-type': t.type ?? '' },
         h('strong', {}, t.type ?? 'toast'), ' ', h('span', { class: 'muted' }, t.detailKey ?? ''), ' ',
