@@ -7,17 +7,14 @@ import { HOST } from './api.js';
 // Calls `onEvent({ id, name, data })` for each event and `onState(text)` when the connection
 // changes. Returns a function that stops reading.
 export function followEvents(onEvent, onState) {
-  // From 0: the first connection also brings the events the host still keeps, so the log
-  // shows what happened before the page was opened.
-  let lastId = '0';
+  let lastId = '';
   let stopped = false;
   let controller = null;
 
   async function readOnce() {
     controller = new AbortController();
-    const response = await fetch(`${HOST}/events`, {
-      headers: { 'Last-Event-ID': lastId }, signal: controller.signal,
-    });
+    const headers = lastId ? { 'Last-Event-ID': lastId } : {};
+    const response = await fetch(`${HOST}/events`, { headers, signal: controller.signal });
     if (!response.ok || !response.body) throw new Error(`status ${response.status}`);
     onState('connected');
     const reader = response.body.pipeThrough(new TextDecoderStream()).getReader();
