@@ -13,21 +13,11 @@ bool EndsWith(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
 
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 // If-None-Match is "*" or a list of tags, weak ones compared as strong (a GET may).
 bool MatchesAnyTag(std::string_view header, std::string_view tag) {
     while (!header.empty()) {
         const std::size_t comma = header.find(',');
-        std::string_view candidate = Trim(header.substr(0, comma));
+        std::string_view candidate = TrimBlanks(header.substr(0, comma));
         if (candidate.substr(0, 2) == "W/") {
             candidate.remove_prefix(2);
         }

@@ -73,7 +73,9 @@ beforeEach(async () => {
       problems.push(`console error: ${message.text()}`);
     }
   });
-  await page.goto(host.consoleUrl);
+  // A browser opening the host's root is led to the console.
+  await page.goto(`${host.base}/`);
+  assert.equal(page.url(), host.consoleUrl);
   await page.locator('#stream-state', { hasText: 'connected' }).waitFor();
 });
 
@@ -102,6 +104,15 @@ async function actAsOther(player, club, target, action, text = '') {
   if (text) await page.fill('#other-text', text);
   await page.click(`#other-form button[value="${action}"]`);
   await page.locator('#other-form output.ok', { hasText: `${player}: ${action}` }).waitFor();
+}
+
+// Fills one field of a form, submits it and gives the refusal shown next to it.
+async function refusedSubmit(form, field, value) {
+  await page.fill(field, value);
+  await page.click(`${form} button`);
+  const refusal = page.locator(`${form} output.refused`);
+  await refusal.waitFor();
+  return refusal.textContent();
 }
 
 test('the seeded clubs, members and invitation show, and the page is kept as a screenshot', async () => {
@@ -164,11 +175,8 @@ test('a fault rule makes setting the MOTD fail, and the page shows status and er
   await page.click('#fault-form button[type="submit"]');
   await page.locator('#fault-list li', { hasText: '/v1/clubs/*/motd' }).waitFor();
   await clubButton('Night Owls').click();
-  await page.fill('#motd-text', 'Refused today');
-  await page.click('#set-motd button');
-  const refusal = page.locator('#set-motd output.refused');
-  await refusal.waitFor();
-  assert.match(await refusal.textContent(), /^403 CLUB_PERMISSION_DENIED/);
+  assert.match(await refusedSubmit('#set-motd', '#motd-text', 'Refused today'),
+    /^403 CLUB_PERMISSION_DENIED/);
   await page.locator('#club-motd', { hasText: 'Refused today' }).waitFor({ state: 'detached' });
 });
 
@@ -195,11 +203,8 @@ test('a whole scenario: create, invite, join, promote, hand over ownership, leav
 
 test('a refused action shows its status and errorCode next to it, and keeps it', async () => {
   await clubButton('Night Owls').waitFor();
-  await page.fill('#create-name', 'night owls');
-  await page.click('#create-club button');
-  const refusal = page.locator('#create-club output.refused');
-  await refusal.waitFor();
-  assert.match(await refusal.textContent(), /^409 CLUB_NAME_TAKEN/);
+  assert.match(await refusedSubmit('#create-club', '#create-name', 'night owls'),
+    /^409 CLUB_NAME_TAKEN/);
 
   await memberRow('Corvina').getByRole('button', { name: 'Demote Corvina' }).click();
   const rowRefusal = memberRow('Corvina').locator('output.refused');
