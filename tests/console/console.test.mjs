@@ -81,7 +81,11 @@ beforeEach(async () => {
 
 afterEach(async () => {
   await context?.close();
+  // Nothing of the host may keep the test process alive once the tests are done.
   host?.child.kill('SIGTERM');
+  host?.child.stdout.destroy();
+  host?.child.stderr.destroy();
+  host?.child.unref();
   rmSync(userDataDir, { recursive: true, force: true });
   assert.deepEqual(offsite, [], 'every request goes to the host');
   assert.deepEqual(problems, [], 'no script error');
