@@ -34,6 +34,8 @@ step "normal tests"
 ctest --preset default -j "$jobs"
 step "OpenAPI document lint"
 scripts/lint-openapi.sh build/default
+step "console tests in headless Chromium"
+scripts/run-console-tests.sh
 
 [ "$quick" = 1 ] && exit 0
 

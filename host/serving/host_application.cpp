@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "host/serving/console_site.h"
 #include "host/serving/fault_endpoints.h"
 #include "host/serving/openapi_document.h"
 #include "host/serving/world_endpoint.h"
@@ -243,8 +244,10 @@ HttpResponse HostApplication::Handle(const HttpRequest& request) {
     const std::string_view path = request.Path();
     const std::string_view prefix = kHostPrefix;
     HttpResponse response;
-    if (path == "/" || path.substr(0, prefix.size() + 1) == std::string(prefix) + "/" ||
-        path == prefix) {
+    if (std::optional<HttpResponse> console = ServeConsole(request)) {
+        response = std::move(*console);
+    } else if (path == "/" || path.substr(0, prefix.size() + 1) == std::string(prefix) + "/" ||
+               path == prefix) {
         response = HandleHostPath(
             request, path == "/" ? "" : path.substr(std::min(path.size(), prefix.size())));
     } else if (std::optional<HttpResponse> simulated = platform_->Handle(request)) {

@@ -7,6 +7,16 @@
 
 namespace Kolm::Host {
 
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;
@@ -63,6 +73,8 @@ const char* ReasonPhrase(int status) {
             return "Accepted";
         case 204:
             return "No Content";
+        case 302:
+            return "Found";
         case 304:
             return "Not Modified";
         case 400:

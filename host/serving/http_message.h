@@ -59,6 +59,9 @@ bool StatusHasNoBody(int status);
 // Equality of two header names or tokens, ASCII letters compared without case.
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
+// `text` without the blanks and tabs around it (the optional white space of header values).
+std::string_view TrimBlanks(std::string_view text);
+
 // Percent-decoding of the host's own query parameters: "%41" becomes "A", "+" a blank; a "%"
 // not followed by two hexadecimal digits stays as it is.
 std::string PercentDecode(std::string_view text);

@@ -70,16 +70,6 @@ bool IsValidFieldValue(std::string_view value) {
     return true;
 }
 
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 // The head's lines without their line ends; the blank last line is not included.
 std::vector<std::string_view> SplitLines(std::string_view head) {
     std::vector<std::string_view> lines;
@@ -201,7 +191,7 @@ HeadParseResult ParseRequestHead(std::string_view head, const HttpLimits& limits
             return Refuse(400, "malformed header field");
         }
         const std::string_view name = line.substr(0, colon);
-        const std::string_view value = Trim(line.substr(colon + 1));
+        const std::string_view value = TrimBlanks(line.substr(colon + 1));
         if (!IsValidFieldValue(value)) {
             return Refuse(400, "malformed header field value");
         }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/boundary/plugin_library.h"
+#include "host/serving/console_site.h"
 #include "host/serving/host_application.h"
 #include "host/serving/host_options.h"
 
@@ -105,6 +106,7 @@ int main(int argc, char** argv) {
                     application.ClubsServiceUrl().c_str(),
                     application.ClubsService() != nullptr ? " (embedded)" : "");
         std::printf("zun-clubs-host: listening on %s\n", base.c_str());
+        std::printf("  console:      %s%s\n", base.c_str(), std::string(kConsolePath).c_str());
         std::printf("  membership:   curl %s/zun-clubs/v1/clubs/membership\n", base.c_str());
         std::printf("  events:       curl -N %s%s/events\n", base.c_str(),
                     HostApplication::kHostPrefix);

@@ -69,19 +69,25 @@ SimulatedAnswer SimulatedPlayerNotifications::Read() {
 }
 
 SimulatedAnswer SimulatedPlayerNotifications::Post(const SimulatedRequest& request) {
-    std::lock_guard lock(listMutex_);
-    if (postFailure_) {
-        return SimulatedAnswer::Error(postFailure_->status, postFailure_->text);
+    OwnedHostValue record;
+    {
+        std::lock_guard lock(listMutex_);
+        if (postFailure_) {
+            return SimulatedAnswer::Error(postFailure_->status, postFailure_->text);
+        }
+        if (request.arguments.empty()) {
+            return SimulatedAnswer::Error(400, "A notification to post is required");
+        }
+        record = request.arguments.front().value;
+        if (record.Get().kind != HOST_VALUE_KIND_STRUCTURE) {
+            return SimulatedAnswer::Error(400, "A notification must be a structure");
+        }
+        Append(record);
+        posted_.Add(record);
     }
-    if (request.arguments.empty()) {
-        return SimulatedAnswer::Error(400, "A notification to post is required");
-    }
-    const OwnedHostValue& record = request.arguments.front().value;
-    if (record.Get().kind != HOST_VALUE_KIND_STRUCTURE) {
-        return SimulatedAnswer::Error(400, "A notification must be a structure");
-    }
-    Append(record);
-    posted_.Add(record);
+    // Announced like the platform's own notifications resource does, so that a front end sees
+    // the toast arrive; published outside the list's lock, since listeners may read the list.
+    Publish(ResourceEventType::Create, kNotificationsPath, record);
     return SimulatedAnswer::Value(record);
 }
 

@@ -1,13 +1,15 @@
-// The simulated platform-configuration and summoner plugins, called the way the host routes a
-// plugin's remote call to them. (The player-notifications plugin is exercised through the clubs
-// tests, which read back every posted record; here only its bounds.)
+// The simulated platform-configuration, summoner and player-notifications plugins, called the
+// way the host routes a plugin's remote call to them. (The clubs tests read back every toast
+// the plugin posts.)
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "host/simulated/host_event_bus.h"
 #include "host/simulated/simulated_platform_config.h"
 #include "host/simulated/simulated_player_notifications.h"
+#include "host/simulated/simulated_plugins.h"
 #include "host/simulated/simulated_summoner.h"
 
 namespace Kolm::Host {
@@ -32,6 +34,30 @@ std::string ValueJson(const SimulatedAnswer& answer) {
     return answer.hasError
                ? "error " + std::to_string(answer.status) + ": " + answer.errorText.value_or("")
                : answer.value.ToJson();
+}
+
+// A front end learns of a new toast from the event, as from the real notifications resource.
+TEST(SimulatedPlayerNotificationsTest, APostedToastIsAnnouncedAndReadBack) {
+    HostEventBus bus;
+    SimulatedPlugins plugins(bus);
+    auto notifications = std::make_shared<SimulatedPlayerNotifications>();
+    plugins.Add(notifications);
+    std::vector<std::string> seen;
+    bus.Listen("OnJsonApiEvent", [&](std::string_view, const HostValue& payload) {
+        seen.push_back(HostValueToJson(payload));
+    });
+    const std::string path = SimulatedPlayerNotifications::kNotificationsPath;
+    const char* toast = R"({"type":"club_invite"})";
+    EXPECT_EQ(ValueJson(notifications->Answer(Request(HOST_METHOD_POST, path, toast))), toast);
+    EXPECT_EQ(seen,
+              std::vector<std::string>{
+                  R"({"data":{"type":"club_invite"},"eventType":"Create","uri":")" + path + "\"}"});
+    EXPECT_EQ(ValueJson(notifications->Answer(Request(HOST_METHOD_GET, path))),
+              "[" + std::string(toast) + "]");
+
+    notifications->FailPosts(503, "down");
+    notifications->Answer(Request(HOST_METHOD_POST, path, toast));
+    EXPECT_EQ(seen.size(), 1u) << "a refused post announces nothing";
 }
 
 TEST(SimulatedPlatformConfigTest, ANamespaceReadsAsTheStructureOfItsValues) {

@@ -1,0 +1,223 @@
+// The clubs console in headless Chromium, against a fresh zun-clubs-host per test. Every test
+// waits for what a person sees on the page; every request the page makes is checked to go to
+// the host, and any script error fails the test.
+//
+// ZC_HOST_PROGRAM names the host program (default: the default preset's build), CHROMIUM the
+// browser (default /usr/bin/chromium), ZC_CONSOLE_SCREENSHOT where the screenshot goes.
+import { afterEach, beforeEach, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawn } from 'node:child_process';
+import { mkdirSync, mkdtempSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { chromium } from 'playwright-core';
+
+const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
+const hostProgram = process.env.ZC_HOST_PROGRAM
+  ?? path.join(root, 'build/default/host/serving/zun-clubs-host');
+const screenshotPath = process.env.ZC_CONSOLE_SCREENSHOT
+  ?? path.join(root, 'build/default/console-screenshot.png');
+const CHROMIUM_ARGS = ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run',
+  '--disable-background-networking', '--disable-component-update', '--disable-sync'];
+
+// Starts the host on a free port and resolves with its base URL once it prints where it listens.
+function startHost() {
+  const child = spawn(hostProgram, ['--port', '0', '--quiet'], { stdio: ['ignore', 'pipe', 'pipe'] });
+  let printed = '';
+  let errors = '';
+  child.stderr.on('data', (chunk) => { errors += chunk; });
+  return new Promise((resolve, reject) => {
+    child.on('exit', (code) => reject(new Error(`the host exited with ${code}: ${errors}`)));
+    child.stdout.on('data', (chunk) => {
+      printed += chunk;
+      const base = /listening on (http:\/\/127\.0\.0\.1:\d+)/.exec(printed);
+      const console = /console: +(http:\S+)/.exec(printed);
+      if (base && console) resolve({ child, base: base[1], consoleUrl: console[1] });
+    });
+  });
+}
+
+let userDataDir;
+let host;
+let context;
+let page;
+let offsite;  // requests that did not go to the host
+let problems; // script errors and console errors
+
+// A fresh browser with a fresh profile per test, so that no test sees another's cache or storage.
+beforeEach(async () => {
+  host = await startHost();
+  offsite = [];
+  problems = [];
+  userDataDir = mkdtempSync(path.join(tmpdir(), 'zc-console-chromium-'));
+  context = await chromium.launchPersistentContext(userDataDir, {
+    executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
+    args: CHROMIUM_ARGS,
+    viewport: { width: 1280, height: 1000 },
+  });
+  const origin = new URL(host.base).origin;
+  await context.route('**/*', (route) => {
+    const url = route.request().url();
+    if (new URL(url).origin === origin || url.startsWith('blob:') || url.startsWith('data:')) {
+      return route.continue();
+    }
+    offsite.push(url);
+    return route.abort();
+  });
+  page = context.pages()[0] ?? await context.newPage();
+  page.on('pageerror', (error) => problems.push(`page error: ${error.message}`));
+  page.on('console', (message) => {
+    // A refused call is part of what the page shows; the browser also logs it, which is no fault.
+    if (message.type() === 'error' && !/the server responded with a status of/.test(message.text())) {
+      problems.push(`console error: ${message.text()}`);
+    }
+  });
+  // A browser opening the host's root is led to the console.
+  await page.goto(`${host.base}/`);
+  assert.equal(page.url(), host.consoleUrl);
+  await page.locator('#stream-state', { hasText: 'connected' }).waitFor();
+});
+
+afterEach(async () => {
+  await context?.close();
+  // Nothing of the host may keep the test process alive once the tests are done.
+  host?.child.kill('SIGTERM');
+  host?.child.stdout.destroy();
+  host?.child.stderr.destroy();
+  host?.child.unref();
+  rmSync(userDataDir, { recursive: true, force: true });
+  assert.deepEqual(offsite, [], 'every request goes to the host');
+  assert.deepEqual(problems, [], 'no script error');
+});
+
+const clubButton = (name) => page.locator('#club-list button', { hasText: name });
+const memberRow = (name) => page.locator('#active-members tr', { hasText: name });
+
+// Chooses the first option of a select whose text contains `text`, once it is there.
+async function choose(select, text) {
+  const option = page.locator(`${select} option`, { hasText: text }).first();
+  await option.waitFor({ state: 'attached' });
+  await page.selectOption(select, await option.getAttribute('value'));
+}
+
+async function actAsOther(player, club, target, action, text = '') {
+  await choose('#other-who', player);
+  if (club) await choose('#other-club', club);
+  if (target) await choose('#other-target', target);
+  if (text) await page.fill('#other-text', text);
+  await page.click(`#other-form button[value="${action}"]`);
+  await page.locator('#other-form output.ok', { hasText: `${player}: ${action}` }).waitFor();
+}
+
+// Fills one field of a form, submits it and gives the refusal shown next to it.
+async function refusedSubmit(form, field, value) {
+  await page.fill(field, value);
+  await page.click(`${form} button`);
+  const refusal = page.locator(`${form} output.refused`);
+  await refusal.waitFor();
+  return refusal.textContent();
+}
+
+test('the seeded clubs, members and invitation show, and the page is kept as a screenshot', async () => {
+  await clubButton('Night Owls').waitFor();
+  await assert.doesNotReject(page.locator('#club-list', { hasText: 'OWNER' }).waitFor());
+  await page.locator('#invite-list li', { hasText: 'Lantern Keepers' }).waitFor();
+  await page.locator('#club-title', { hasText: 'Night Owls' }).waitFor();
+  await memberRow('Corvina').waitFor();
+  await page.locator('#invited-members', { hasText: 'Bram' }).waitFor();
+  const names = await page.locator('#active-members tr td:nth-child(2)').allTextContents();
+  assert.ok(names.length >= 2, `members: ${names}`);
+  assert.match(names[0], /\(you\)/, 'the owner is listed first');
+  mkdirSync(path.dirname(screenshotPath), { recursive: true });
+  await page.screenshot({ path: screenshotPath, fullPage: true });
+});
+
+test('a club created from the keyboard shows without a reload', async () => {
+  await clubButton('Night Owls').waitFor();
+  await page.evaluate(() => { window.notReloaded = true; });
+  await page.focus('#create-name');
+  await page.keyboard.type('Ember Guild');
+  await page.keyboard.press('Enter');
+  await clubButton('Ember Guild').waitFor();
+  await page.locator('#create-club output.ok').waitFor();
+  await page.locator('#club-title', { hasText: 'Ember Guild' }).waitFor();
+  await memberRow('(you)').locator('td', { hasText: 'OWNER' }).waitFor();
+  assert.equal(await page.evaluate(() => window.notReloaded), true);
+});
+
+test('another player\'s invitation arrives with its toast and can be accepted', async () => {
+  await clubButton('Night Owls').waitFor();
+  await actAsOther('Bram', 'Tidewatch', null, 'invite');
+  const invitation = page.locator('#invite-list li', { hasText: 'Tidewatch' });
+  await invitation.waitFor();
+  await page.locator('#invite-list li', { hasText: 'from Bram' }).waitFor();
+  const toast = page.locator('#toast-list li.toast', { hasText: 'Tidewatch' });
+  await toast.waitFor();
+  assert.match(await toast.textContent(), /club_invite.*Bram/);
+  assert.match(await page.locator('#toast-list li.toast').first().textContent(), /Tidewatch/,
+    'the newest toast comes first');
+  await invitation.getByRole('button', { name: 'Accept' }).click();
+  await clubButton('Tidewatch').waitFor();
+  await invitation.waitFor({ state: 'detached' });
+  await clubButton('Tidewatch').click();
+  await memberRow('(you)').locator('td', { hasText: 'MEMBER' }).waitFor();
+});
+
+test('a fault rule makes setting the MOTD fail, and the page shows status and errorCode', async (t) => {
+  const faults = await fetch(`${host.base}/zun-clubs-host/v1/faults`);
+  if (faults.status === 404) {
+    t.skip('this host has no fault rules (GET /zun-clubs-host/v1/faults answers 404)');
+    return;
+  }
+  await page.locator('#faults-missing').waitFor({ state: 'hidden' });
+  await page.selectOption('#fault-service', 'clubs');
+  await page.selectOption('#fault-method', 'PUT');
+  await page.fill('#fault-path', '/v1/clubs/*/motd');
+  await page.fill('#fault-status', '403');
+  await page.fill('#fault-code', 'CLUB_PERMISSION_DENIED');
+  await page.click('#fault-form button[type="submit"]');
+  await page.locator('#fault-list li', { hasText: '/v1/clubs/*/motd' }).waitFor();
+  await clubButton('Night Owls').click();
+  assert.match(await refusedSubmit('#set-motd', '#motd-text', 'Refused today'),
+    /^403 CLUB_PERMISSION_DENIED/);
+  await page.locator('#club-motd', { hasText: 'Refused today' }).waitFor({ state: 'detached' });
+});
+
+test('a whole scenario: create, invite, join, promote, hand over ownership, leave', async () => {
+  await clubButton('Night Owls').waitFor();
+  await page.fill('#create-name', 'Harbor Lights');
+  await page.click('#create-club button');
+  await page.locator('#club-title', { hasText: 'Harbor Lights' }).waitFor();
+  await choose('#invite-who', 'Dace');
+  await page.click('#invite-form button[value="invite"]');
+  await page.locator('#invited-members', { hasText: 'Dace' }).waitFor();
+
+  await actAsOther('Dace', 'Harbor Lights', null, 'accept');
+  await memberRow('Dace').waitFor();
+  await memberRow('Dace').getByRole('button', { name: 'Promote Dace' }).click();
+  await memberRow('Dace').locator('td', { hasText: 'OFFICER' }).waitFor();
+  await memberRow('Dace').getByRole('button', { name: 'Transfer ownership Dace' }).click();
+  await memberRow('Dace').locator('td', { hasText: 'OWNER' }).waitFor();
+  await page.locator('#club-role', { hasText: 'OFFICER' }).waitFor();
+
+  await page.click('#leave-club');
+  await clubButton('Harbor Lights').waitFor({ state: 'detached' });
+});
+
+test('a refused action shows its status and errorCode next to it, and keeps it', async () => {
+  await clubButton('Night Owls').waitFor();
+  assert.match(await refusedSubmit('#create-club', '#create-name', 'night owls'),
+    /^409 CLUB_NAME_TAKEN/);
+
+  await memberRow('Corvina').getByRole('button', { name: 'Demote Corvina' }).click();
+  const rowRefusal = memberRow('Corvina').locator('output.refused');
+  await rowRefusal.waitFor();
+  const shown = await rowRefusal.textContent();
+  assert.match(shown, /^\d{3} [A-Z_]+/);
+  // A change of the club rebuilds its rows; the refusal stays next to its action.
+  await page.fill('#motd-text', 'Rows are rebuilt');
+  await page.click('#set-motd button');
+  await page.locator('#club-motd', { hasText: 'Rows are rebuilt' }).waitFor();
+  assert.equal(await memberRow('Corvina').locator('output.refused').textContent(), shown);
+});
