@@ -261,7 +261,7 @@ BenchHost::BenchHost(World& w) : world(w) {
     plugins.Add(summoner);
     plugins.Add(std::make_shared<Kolm::Host::SimulatedChat>());
     messaging = std::make_shared<Kolm::Host::SimulatedMessagingService>();
-    messaging->SetDeliveryLimit(1);
+    messaging->SetRecordLimit(1);
     plugins.Add(messaging);
     platformConfig->SetNamespaceValue("Clubs", "ClubsMemberIcon",
                                       OwnedHostValue::String("https://icons.bench/member.png"));
