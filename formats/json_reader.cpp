@@ -188,10 +188,10 @@ BindingResult Parse(Stream& stream, std::string_view text) {
     BindingResult result;
     JsonHandler<Stream> handler(result.value, text, stream);
     rapidjson::Reader reader;
-    // Full precision: the default flags leave about a third of doubles a few units in the last
-    // place off, so a double written in its shortest form would not always read back as itself.
-    const rapidjson::ParseResult parsed =
-        reader.Parse<rapidjson::kParseFullPrecisionFlag>(stream, handler);
+    // Default precision: it leaves some doubles a unit or so in the last place off, but the
+    // full-precision path of the RapidJSON we build with misreads a zero significand with a large
+    // exponent ("0e80" comes back near 1e266, through undefined behaviour in its normalisation).
+    const rapidjson::ParseResult parsed = reader.Parse(stream, handler);
     if (parsed || parsed.Code() == rapidjson::kParseErrorDocumentEmpty) {
         return result;
     }
