@@ -80,12 +80,12 @@ export function createOtherPlayer(state) {
     const action = event.submitter?.value;
     const other = target();
     const output = form.querySelector('output');
-    const spec = player && other ? request(action, player, form.elements.clubKey.value, other, form.elements.text.value) : null;
-    if (!spec) {
+    const call = player && other ? request(action, player, form.elements.clubKey.value, other, form.elements.text.value) : null;
+    if (!call) {
       showResult(output, { ok: false, status: 0, errorCode: '', message: 'choose the players first' });
       return;
     }
-    const [method, path, body, type] = spec;
+    const [method, path, body, type] = call;
     const answer = await asPlayer(player.accountId, method, path, body, type);
     showResult(output, answer, `${player.name}: ${action}`);
     refresh();
