@@ -72,21 +72,14 @@ class Reader {
             }
         }
     }
-    void Signed(const char* name, int64_t& field) {
+    // A signed whole number that fits T (int32_t or int64_t).
+    template <class T>
+    void Signed(const char* name, T& field) {
         if (const Json* value = Find(name, false)) {
-            if (!value->IsInt64()) {
+            if (!value->Is<T>()) {
                 Fail(Path(name), "must be a whole number");
             } else {
-                field = value->GetInt64();
-            }
-        }
-    }
-    void Int(const char* name, int32_t& field) {
-        if (const Json* value = Find(name, false)) {
-            if (!value->IsInt()) {
-                Fail(Path(name), "must be a whole number");
-            } else {
-                field = value->GetInt();
+                field = value->Get<T>();
             }
         }
     }
@@ -173,7 +166,7 @@ void ReadPlayer(const Json& value, const std::string& where, World& world, std::
     reader.Unsigned("accountId", player.accountId, true);
     reader.Unsigned("summonerId", player.summonerId, true);
     reader.Text("name", profile.name);
-    reader.Int("profileIconId", profile.profileIconId);
+    reader.Signed("profileIconId", profile.profileIconId);
     reader.Text("platformId", player.platformId);
     player.token = "local-token-" + std::to_string(player.accountId);
     reader.Text("token", player.token);
@@ -267,11 +260,11 @@ void ReadLimits(Reader& service, ClubsServiceLimits& limits, std::string& error)
     std::vector<const char*> known = {"clubNominationsEnabled", "maxClubMembers"};
     for (const auto& [name, field] : ReportedLimitNumbers()) {
         known.push_back(name);
-        reader.Int(name, limits.*field);
+        reader.Signed(name, limits.*field);
     }
     reader.Only(known);
     reader.Bool("clubNominationsEnabled", limits.clubNominationsEnabled);
-    reader.Int("maxClubMembers", limits.maxClubMembers);
+    reader.Signed("maxClubMembers", limits.maxClubMembers);
 }
 
 void ReadPlatform(Reader& top, World& world, std::string& error) {
