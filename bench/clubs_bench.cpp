@@ -117,7 +117,14 @@ void World::Join(const std::string& clubKey, uint64_t account) {
         R"({"status":1})");
 }
 
-World::World(int size) {
+// The service's own member limit is lifted: the worlds here are as large as the clubs get.
+Kolm::Host::ClubsServiceConfig ConfigFor(int size) {
+    Kolm::Host::ClubsServiceConfig config;
+    config.limits.maxClubMembers = size + 2;
+    return config;
+}
+
+World::World(int size) : service(ConfigFor(size)) {
     if (!service.AddPlayer({kPlatformId, kAccountId, kSummonerId, kToken})) {
         Fail("player not added");
     }
