@@ -40,37 +40,71 @@ class BoundedStream {
     const char* end;
 };
 
-// Whether the text has a \u escape anywhere. Most texts have few reverse solidi and a library
-// search skips to each; texts with many short escapes (\n, \") would restart that search at
-// every one of them, so after a few dozen the rest is scanned in one branch-free pass, which the
-// compiler vectorises.
-bool HasUnicodeEscape(std::string_view text) {
-    if (text.size() < 2) {
-        return false;
-    }
-    const char* at = text.data();
-    const char* const end = at + text.size();
-    for (int found = 0; found < 64; ++found) {
-        at = static_cast<const char*>(std::memchr(at, '\\', static_cast<std::size_t>(end - at)));
-        if (at == nullptr || at + 1 == end) {
-            return false;
-        }
-        if (at[1] == 'u') {
-            return true;
-        }
-        ++at;
-    }
-    unsigned escapes = 0;
-    for (; at + 1 < end; ++at) {
-        escapes |= static_cast<unsigned>(at[0] == '\\') & static_cast<unsigned>(at[1] == 'u');
-    }
-    return escapes != 0;
+constexpr std::string_view kZeroEscape = "\\u0000";
+
+bool ZeroEscapeAt(const char* at) {
+    return std::memcmp(at, kZeroEscape.data(), kZeroEscape.size()) == 0;
+}
+
+// The high bit of every byte of `word` that equals `byte`, and no other bit: no carry crosses
+// from one byte into the next, so the answer is exact.
+std::uint64_t BytesEqual(std::uint64_t word, unsigned char byte) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
+    const std::uint64_t x = word ^ (kOnes * byte);
+    return ~(((x & kLow7) + kLow7) | x | kLow7);
+}
+
+std::uint64_t WordAt(const char* at) {
+    std::uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+    return word;
 }
 
 // A decoded string can hold a zero character only through the escape \u0000 (a raw zero byte
-// ends the text), so texts without that escape skip the search for it.
+// ends the text), so texts without that escape skip the search for it in every string. An
+// escaped reverse solidus before "u0000" counts too: a false alarm only costs those searches.
+// Most texts have few reverse solidi, and the library search skips from one to the next at
+// vector speed. A text with many short escapes (\n, \") would restart it at each, so once they
+// are dense the rest is read eight bytes at a time, looking for a solidus before a "u".
 bool MayDecodeZero(std::string_view text) {
-    return HasUnicodeEscape(text) && text.find("\\u0000") != std::string_view::npos;
+    constexpr std::size_t kWord = sizeof(std::uint64_t);
+    const char* const bytes = text.data();
+    if (text.size() < kZeroEscape.size()) {
+        return false;
+    }
+    const std::size_t last = text.size() - kZeroEscape.size();  // the last place it can start
+    std::size_t at = 0;
+    // Hop from solidus to solidus while they are sparser than one per 64 bytes on average
+    // (after the first few, which say little).
+    for (std::size_t found = 0; found < 16 || at >= found * 64; ++found) {
+        const void* solidus = std::memchr(bytes + at, '\\', last + 1 - at);
+        if (solidus == nullptr) {
+            return false;
+        }
+        at = static_cast<std::size_t>(static_cast<const char*>(solidus) - bytes);
+        if (ZeroEscapeAt(bytes + at)) {
+            return true;
+        }
+        if (++at > last) {
+            return false;
+        }
+    }
+    for (; at + kWord <= last; at += kWord) {
+        if ((BytesEqual(WordAt(bytes + at), '\\') & BytesEqual(WordAt(bytes + at + 1), 'u')) != 0) {
+            for (std::size_t i = 0; i < kWord; ++i) {
+                if (ZeroEscapeAt(bytes + at + i)) {
+                    return true;
+                }
+            }
+        }
+    }
+    for (; at <= last; ++at) {
+        if (ZeroEscapeAt(bytes + at)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 template <class Stream>

@@ -99,6 +99,27 @@ TEST(JsonRead, ManyDistinctEscapedStringsKeepEveryTextAndALateZero) {
     EXPECT_EQ("end", result.value.At(20000).GetString());
 }
 
+// Dense escapes send the search for \u0000 from hopping to reading eight bytes at a time, with
+// a tail after the last whole word: the escape is found at every offset against those words,
+// and \u escapes of other characters (a solidus before a "u" too) cut nothing.
+TEST(JsonRead, ZeroEscapeIsFoundAtEveryOffsetAfterDenseEscapes) {
+    std::string dense;
+    for (int i = 0; i < 40; ++i) {
+        dense += "\"\\n\\u0041\\\\u12\",";
+    }
+    for (std::size_t pad = 0; pad < 24; ++pad) {
+        const std::string padding(pad, 'x');
+        BindingResult cut = ParseJson("[" + dense + "\"" + padding + "a\\u0000b\"]");
+        ASSERT_TRUE(cut.Succeeded()) << pad;
+        EXPECT_EQ(padding + "a", cut.value.At(40).GetString()) << pad;
+        EXPECT_EQ("\nA\\u12", cut.value.At(0).GetString()) << pad;
+
+        BindingResult whole = ParseJson("[" + dense + "\"" + padding + "a\\u0001b\"]");
+        ASSERT_TRUE(whole.Succeeded()) << pad;
+        EXPECT_EQ(padding + "a\x01" "b", whole.value.At(40).GetString()) << pad;
+    }
+}
+
 TEST(JsonRead, NullMemberExistsAsEmpty) {
     BindingResult result = ParseJson(R"({"a": null})");
     ASSERT_TRUE(result.Succeeded());
