@@ -1,5 +1,6 @@
 // ParseJson: a handler for RapidJSON's SAX reader that builds the value as events arrive.
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -118,6 +119,7 @@ class JsonHandler {
         : root(root),
           builder(root),
           stream(stream),
+          input(text.data()),
           inputBytes(text.size()),
           mayDecodeZero(MayDecodeZero(text)) {
         builder.ReserveTextsFor(text.size());
@@ -150,7 +152,7 @@ class JsonHandler {
         return true;
     }
     bool Double(double value) {
-        builder.Target() = value;
+        builder.Target() = Exact(value);
         return true;
     }
     bool RawNumber(const char*, rapidjson::SizeType, bool) { return false; }  // flag not used
@@ -196,6 +198,27 @@ class JsonHandler {
         root.ReserveTexts(static_cast<std::size_t>(std::min(forecast, 4 * seen)));
     }
 
+    // RapidJSON's default reading of a fraction or exponent can be a unit or so in the last place
+    // off, so a double written in its shortest form would not read back as itself (its
+    // full-precision mode is exact, but misreads a zero significand with a large exponent). The
+    // number's text ends where the stream now stands and starts after the last character that
+    // cannot be part of a number, so it is read again, exactly. Should that fail (a magnitude
+    // below the smallest double, say), RapidJSON's value stands.
+    double Exact(double approximate) const {
+        const char* const end = input + stream.Tell();
+        const char* begin = end;
+        while (begin != input && IsNumberCharacter(begin[-1])) {
+            --begin;
+        }
+        double exact = 0;
+        const auto [stop, error] = std::from_chars(begin, end, exact);
+        return error == std::errc() && stop == end ? exact : approximate;
+    }
+
+    static bool IsNumberCharacter(char c) {
+        return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E';
+    }
+
     // Strings end at the first zero character they decode to.
     std::string_view Text(const char* text, rapidjson::SizeType length) const {
         if (mayDecodeZero) {
@@ -215,6 +238,7 @@ class JsonHandler {
     BindingProperty& root;
     ValueBuilder builder;
     const Stream& stream;
+    const char* input;
     std::size_t inputBytes;
     std::uint32_t strings = 0;
     bool mayDecodeZero;
@@ -226,9 +250,9 @@ BindingResult Parse(Stream& stream, std::string_view text) {
     BindingResult result;
     JsonHandler<Stream> handler(result.value, text, stream);
     rapidjson::Reader reader;
-    // Default precision: it leaves some doubles a unit or so in the last place off, but the
-    // full-precision path of the RapidJSON we build with misreads a zero significand with a large
-    // exponent ("0e80" comes back near 1e266, through undefined behaviour in its normalisation).
+    // Default precision, whose doubles the handler reads again exactly: the full-precision path
+    // of the RapidJSON we build with misreads a zero significand with a large exponent ("0e80"
+    // comes back near 1e266, through undefined behaviour in its normalisation).
     const rapidjson::ParseResult parsed = reader.Parse(stream, handler);
     if (parsed || parsed.Code() == rapidjson::kParseErrorDocumentEmpty) {
         return result;

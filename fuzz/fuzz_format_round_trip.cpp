@@ -3,9 +3,9 @@
 //
 // JSON has fewer kinds than a value, so the comparison is modulo what JSON cannot tell apart:
 // a non-negative Signed reads back as Unsigned, a Blob as its base64 String, an Enum as its
-// number, a NaN or infinite Float as null; Floats may differ by the few units in the last place
-// that the reader's default (fast) number parsing allows. Texts holding a zero byte are skipped:
-// JSON strings end at their first zero character by design.
+// number, a NaN or infinite Float as null. Floats come back with the same bits. Texts holding a
+// zero byte are skipped: JSON strings end at their first zero character by design.
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -43,13 +43,8 @@ bool HasZeroText(const BindingProperty& value) {
     return false;
 }
 
-bool CloseFloats(double a, double b) {
-    if (a == b) {
-        return true;
-    }
-    const double larger = std::fmax(std::fabs(a), std::fabs(b));
-    const double unit = std::nextafter(larger, INFINITY) - larger;
-    return std::fabs(a - b) <= 4 * unit;
+bool SameBits(double a, double b) {
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
 }
 
 bool SameAsJson(const BindingProperty& original, const BindingProperty& read) {
@@ -64,7 +59,7 @@ bool SameAsJson(const BindingProperty& original, const BindingProperty& read) {
             if (!std::isfinite(original.GetFloat())) {
                 return read.IsEmpty();
             }
-            return read.IsFloat() && CloseFloats(original.GetFloat(), read.GetFloat());
+            return read.IsFloat() && SameBits(original.GetFloat(), read.GetFloat());
         case BindingKind::Blob:
             return read.IsString() && read.GetString() == original.ToString();
         case BindingKind::Enum: {
