@@ -48,19 +48,18 @@ bool ZeroEscapeAt(const char* at) {
 }
 
 // Sixteen bytes as one vector (a GCC and Clang extension): compares and ands on it become
-// vector instructions where the processor has them and plain ones elsewhere.
+// vector instructions where the processor has them and plain ones elsewhere. Vectors stay in
+// local variables: passing or returning them would depend on the processor's calling rules.
 using Bytes16 = unsigned char __attribute__((vector_size(16)));
-
-Bytes16 BytesAt(const char* at) {
-    Bytes16 bytes;
-    std::memcpy(&bytes, at, sizeof bytes);
-    return bytes;
-}
 
 // Whether a reverse solidus followed by a "u" starts anywhere in the sixteen bytes at `at`
 // (reading seventeen).
 bool SolidusBeforeU(const char* at) {
-    const auto pairs = (BytesAt(at) == '\\') & (BytesAt(at + 1) == 'u');
+    Bytes16 here;
+    Bytes16 next;
+    std::memcpy(&here, at, sizeof here);
+    std::memcpy(&next, at + 1, sizeof next);
+    const auto pairs = (here == '\\') & (next == 'u');
     std::uint64_t halves[2];
     std::memcpy(halves, &pairs, sizeof halves);
     return (halves[0] | halves[1]) != 0;
