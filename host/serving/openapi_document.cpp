@@ -34,6 +34,27 @@ void Member(Writer& writer, std::string_view key, std::string_view text) {
     String(writer, text);
 }
 
+// Opens the answer `status` with one media type: `status: {description, content: {mediaType: {`,
+// for the caller to fill and CloseAnswer to close.
+void OpenAnswer(Writer& writer,
+                std::string_view status,
+                std::string_view description,
+                std::string_view mediaType = "application/json") {
+    Key(writer, status);
+    writer.StartObject();
+    Member(writer, "description", description);
+    Key(writer, "content");
+    writer.StartObject();
+    Key(writer, mediaType);
+    writer.StartObject();
+}
+
+void CloseAnswer(Writer& writer) {
+    writer.EndObject();
+    writer.EndObject();
+    writer.EndObject();
+}
+
 // A member whose value is JSON text written elsewhere; nothing when the text is empty.
 void RawMember(Writer& writer, std::string_view key, const std::string& json) {
     if (!json.empty()) {
@@ -178,13 +199,7 @@ void WriteErrorTexts(Writer& writer,
                      std::string_view status,
                      std::string_view description,
                      const std::vector<std::string>& texts) {
-    Key(writer, status);
-    writer.StartObject();
-    Member(writer, "description", description);
-    Key(writer, "content");
-    writer.StartObject();
-    Key(writer, "application/json");
-    writer.StartObject();
+    OpenAnswer(writer, status, description);
     Key(writer, "schema");
     writer.StartObject();
     Member(writer, "$ref", "#/components/schemas/HostError");
@@ -205,9 +220,7 @@ void WriteErrorTexts(Writer& writer,
     if (!texts.empty()) {
         writer.EndObject();
     }
-    writer.EndObject();
-    writer.EndObject();
-    writer.EndObject();
+    CloseAnswer(writer);
 }
 
 // The failures an endpoint can answer: the plugin's own 404s, the web service's refusals as
@@ -220,21 +233,13 @@ void WriteErrorAnswers(Writer& writer, const HostFunctionEntry& entry, bool conv
                         answers.notFound);
     }
     if (answers.emptyNotFound) {
-        Key(writer, "404");
-        writer.StartObject();
-        Member(writer, "description", "No held club has the key: an empty text, not an error");
-        Key(writer, "content");
-        writer.StartObject();
-        Key(writer, "application/json");
-        writer.StartObject();
+        OpenAnswer(writer, "404", "No held club has the key: an empty text, not an error");
         Key(writer, "schema");
         writer.StartObject();
         Member(writer, "type", "string");
         writer.EndObject();
         Member(writer, "example", "");
-        writer.EndObject();
-        writer.EndObject();
-        writer.EndObject();
+        CloseAnswer(writer);
     }
     if (answers.serviceRefusals) {
         WriteErrorTexts(writer, "4XX",
@@ -334,18 +339,10 @@ void WriteOperation(Writer& writer, const HostFunctionEntry& entry, SchemaWriter
     }
     Key(writer, "responses");
     writer.StartObject();
-    Key(writer, "200");
-    writer.StartObject();
-    Member(writer, "description", "The result");
-    Key(writer, "content");
-    writer.StartObject();
-    Key(writer, "application/json");
-    writer.StartObject();
+    OpenAnswer(writer, "200", "The result");
     Key(writer, "schema");
     schemas.Write(entry.returns.code, entry.returns.elementCode, entry.returns.typeName);
-    writer.EndObject();
-    writer.EndObject();
-    writer.EndObject();
+    CloseAnswer(writer);
     WriteErrorAnswers(writer, entry, body != nullptr || declared.count("summonerId") != 0);
     writer.EndObject();
     writer.EndObject();
@@ -428,20 +425,12 @@ void WriteEventStream(Writer& writer, const std::string& path) {
     writer.EndArray();
     Key(writer, "responses");
     writer.StartObject();
-    Key(writer, "200");
-    writer.StartObject();
-    Member(writer, "description", "The event stream");
-    Key(writer, "content");
-    writer.StartObject();
-    Key(writer, "text/event-stream");
-    writer.StartObject();
+    OpenAnswer(writer, "200", "The event stream", "text/event-stream");
     Key(writer, "schema");
     writer.StartObject();
     Member(writer, "type", "string");
     writer.EndObject();
-    writer.EndObject();
-    writer.EndObject();
-    writer.EndObject();
+    CloseAnswer(writer);
     writer.EndObject();
     writer.EndObject();
     writer.EndObject();

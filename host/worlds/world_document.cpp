@@ -338,9 +338,26 @@ World ReadWorld(const Json& document, std::string& error) {
 
 using Writer = rapidjson::PrettyWriter<rapidjson::StringBuffer>;
 
+// One named member; the overloads follow the value's kind.
 void Field(Writer& w, const char* name, const std::string& text) {
     w.Key(name);
     w.String(text.c_str(), static_cast<rapidjson::SizeType>(text.size()));
+}
+void Field(Writer& w, const char* name, uint64_t value) {
+    w.Key(name);
+    w.Uint64(value);
+}
+void Field(Writer& w, const char* name, int64_t value) {
+    w.Key(name);
+    w.Int64(value);
+}
+void Field(Writer& w, const char* name, int32_t value) {
+    w.Key(name);
+    w.Int(value);
+}
+void Field(Writer& w, const char* name, bool value) {
+    w.Key(name);
+    w.Bool(value);
 }
 
 void WriteReferences(Writer& w,
@@ -361,18 +378,14 @@ void WritePlayer(Writer& w, const World& world, const PlayerRecord& record) {
     const ServicePlayer& player = record.player;
     const auto profile = world.profiles.find(player.accountId);
     w.StartObject();
-    w.Key("accountId");
-    w.Uint64(player.accountId);
-    w.Key("summonerId");
-    w.Uint64(player.summonerId);
+    Field(w, "accountId", player.accountId);
+    Field(w, "summonerId", player.summonerId);
     Field(w, "name", profile != world.profiles.end() ? profile->second.name : "");
-    w.Key("profileIconId");
-    w.Int(profile != world.profiles.end() ? profile->second.profileIconId : 0);
+    Field(w, "profileIconId", profile != world.profiles.end() ? profile->second.profileIconId : 0);
     Field(w, "platformId", player.platformId);
     Field(w, "token", player.token);
     Field(w, "primaryClubKey", record.primaryClubKey);
-    w.Key("shareClubAffiliation");
-    w.Bool(record.shareClubAffiliation);
+    Field(w, "shareClubAffiliation", record.shareClubAffiliation);
     w.Key("notices");
     w.StartArray();
     for (const ServiceNotice& notice : record.notices) {
@@ -395,13 +408,10 @@ void WriteEntries(Writer& w, const char* name, const std::vector<ClubEntry>& ent
     w.StartArray();
     for (const ClubEntry& entry : entries) {
         w.StartObject();
-        w.Key("accountId");
-        w.Uint64(entry.accountId);
+        Field(w, "accountId", entry.accountId);
         Field(w, "role", entry.role);
-        w.Key("since");
-        w.Int64(entry.since);
-        w.Key("by");
-        w.Uint64(entry.byAccountId);
+        Field(w, "since", entry.since);
+        Field(w, "by", entry.byAccountId);
         w.EndObject();
     }
     w.EndArray();
@@ -415,10 +425,8 @@ void WriteClub(Writer& w, const ServiceClub& club) {
     Field(w, "motd", club.motd);
     Field(w, "description", club.description);
     Field(w, "platformId", club.platformId);
-    w.Key("createdTs");
-    w.Int64(club.createdTs);
-    w.Key("lastModifiedTs");
-    w.Int64(club.lastModifiedTs);
+    Field(w, "createdTs", club.createdTs);
+    Field(w, "lastModifiedTs", club.lastModifiedTs);
     Field(w, "jid", club.jid);
     WriteEntries(w, "active", club.active);
     WriteEntries(w, "invited", club.invited);
@@ -433,10 +441,8 @@ void WriteLimits(Writer& w, const ClubsServiceLimits& limits) {
         w.Key(key);
         w.Int(limits.*field);
     }
-    w.Key("maxClubMembers");
-    w.Int(limits.maxClubMembers);
-    w.Key("clubNominationsEnabled");
-    w.Bool(limits.clubNominationsEnabled);
+    Field(w, "maxClubMembers", limits.maxClubMembers);
+    Field(w, "clubNominationsEnabled", limits.clubNominationsEnabled);
     w.EndObject();
 }
 
@@ -520,8 +526,7 @@ std::string WriteWorld(const World& world) {
     w.StartArray();
     for (const WorldBlockedPlayer& blocked : world.blockedPlayers) {
         w.StartObject();
-        w.Key("summonerId");
-        w.Uint64(blocked.summonerId);
+        Field(w, "summonerId", blocked.summonerId);
         Field(w, "name", blocked.name);
         w.EndObject();
     }
@@ -530,8 +535,7 @@ std::string WriteWorld(const World& world) {
     WritePlatformConfig(w, world);
     w.Key("service");
     w.StartObject();
-    w.Key("clock");
-    w.Int64(world.clock);
+    Field(w, "clock", world.clock);
     Field(w, "chatDomain", world.service.config.chatDomain);
     w.Key("limits");
     WriteLimits(w, world.service.config.limits);
