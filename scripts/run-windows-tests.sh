@@ -217,7 +217,7 @@ if [ "$status" -ne 0 ]; then
   for name in $failed; do
     wine_stopped_it "$name" || exit "$status"
   done
-  echo "Wine's client library stopped $(echo $failed) (output above); running it once more"
+  echo "Wine's client library stopped $(tr '\n' ' ' <<<"$failed")(output above); running it once more"
   ctest --test-dir "$build_dir" --rerun-failed --output-on-failure --timeout 120
 fi
 
