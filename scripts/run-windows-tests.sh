@@ -194,6 +194,7 @@ fi
 wineserver -p 2>/dev/null || true
 trap 'wineserver -k 2>/dev/null || true' EXIT
 
+ctest_logs=$build_dir/Testing/Temporary
 # True when a test program's output in the last run shows that Wine's own client library
 # stopped it: a thread's connection to the wine server broke ("wine client error:..."), which
 # leaves the process with an exit status but no test result. No Windows program can cause or
@@ -202,22 +203,22 @@ wine_stopped_it() { # test name
   awk -v name="$1" '
     /^[0-9]+\/[0-9]+ Testing: / { inside = substr($0, index($0, "Testing: ") + 9) == name }
     inside && /^wine client error:/ { found = 1 }
-    END { exit !found }' "$build_dir/Testing/Temporary/LastTest.log"
+    END { exit !found }' "$ctest_logs/LastTest.log"
 }
 
 step "tests under $arch-bit Wine"
-# Two rare failures of Wine itself, seen only on a loaded machine, get one more run: a test
-# program that has finished but does not exit, and one that Wine's client library stopped. A
-# test that fails is never run again: every other failure ends the script.
+# Two rare failures of Wine itself get one more run: a test program that has finished but does
+# not exit (seen on a loaded machine), and one that Wine's client library stopped. A test that
+# fails is never run again: every other failure ends the script.
 status=0
 ctest --test-dir "$build_dir" -j "$jobs" --output-on-failure --timeout 120 \
   --repeat after-timeout:2 || status=$?
 if [ "$status" -ne 0 ]; then
-  failed=$(cut -d: -f2 "$build_dir/Testing/Temporary/LastTestsFailed.log")
+  failed=$(cut -d: -f2 "$ctest_logs/LastTestsFailed.log")
   for name in $failed; do
     wine_stopped_it "$name" || exit "$status"
   done
-  echo "Wine's client library stopped $(tr '\n' ' ' <<<"$failed")(output above); running it once more"
+  echo "Wine's client library stopped $(tr '\n' ' ' <<<"$failed")(output above); running once more"
   ctest --test-dir "$build_dir" --rerun-failed --output-on-failure --timeout 120
 fi
 

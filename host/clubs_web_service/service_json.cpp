@@ -6,31 +6,18 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include "host/clubs_web_service/json_field.h"
+
 namespace Kolm::Host {
 namespace {
 
 using Writer = rapidjson::Writer<rapidjson::StringBuffer>;
 
-void Text(Writer& w, const char* key, const std::string& value) {
-    w.Key(key);
-    w.String(value.data(), static_cast<rapidjson::SizeType>(value.size()));
-}
-
-void Unsigned(Writer& w, const char* key, uint64_t value) {
-    w.Key(key);
-    w.Uint64(value);
-}
-
-void Signed(Writer& w, const char* key, int64_t value) {
-    w.Key(key);
-    w.Int64(value);
-}
-
 void WritePlayerInfo(Writer& w, const ServicePlayer& player) {
     w.StartObject();
-    Text(w, "currentPlatformId", player.platformId);
-    Unsigned(w, "currentAccountId", player.accountId);
-    Unsigned(w, "summonerId", player.summonerId);
+    JsonField(w, "currentPlatformId", player.platformId);
+    JsonField(w, "currentAccountId", player.accountId);
+    JsonField(w, "summonerId", player.summonerId);
     w.EndObject();
 }
 
@@ -53,8 +40,8 @@ void WriteEntries(Writer& w,
         w.StartObject();
         w.Key("playerInfo");
         WritePlayerInfo(w, PlayerOf(data, entry.accountId));
-        Signed(w, "since", entry.since);
-        Text(w, "role", entry.role);
+        JsonField(w, "since", entry.since);
+        JsonField(w, "role", entry.role);
         w.EndObject();
     }
     w.EndArray();
@@ -62,7 +49,7 @@ void WriteEntries(Writer& w,
 
 void WriteClubMembership(Writer& w, const ServiceData& data, const ServiceClub& club) {
     w.StartObject();
-    Text(w, "clubKey", club.key);
+    JsonField(w, "clubKey", club.key);
     WriteEntries(w, data, "activeMembers", club.active);
     WriteEntries(w, data, "invitedMembers", club.invited);
     WriteEntries(w, data, "removedMembers", club.removed);
@@ -87,15 +74,15 @@ void WriteClubData(Writer& w,
                    const ServiceClub& club,
                    uint64_t viewerAccountId) {
     w.StartObject();
-    Text(w, "clubKey", club.key);
-    Text(w, "name", club.name);
-    Text(w, "tag", club.tag);
-    Text(w, "description", club.description);
-    Text(w, "motd", club.motd);
-    Signed(w, "createdTs", club.createdTs);
-    Signed(w, "lastModifiedTs", club.lastModifiedTs);
-    Text(w, "jid", club.jid);
-    Text(w, "role", RoleIn(club, viewerAccountId));
+    JsonField(w, "clubKey", club.key);
+    JsonField(w, "name", club.name);
+    JsonField(w, "tag", club.tag);
+    JsonField(w, "description", club.description);
+    JsonField(w, "motd", club.motd);
+    JsonField(w, "createdTs", club.createdTs);
+    JsonField(w, "lastModifiedTs", club.lastModifiedTs);
+    JsonField(w, "jid", club.jid);
+    JsonField(w, "role", RoleIn(club, viewerAccountId));
     w.Key("permissionMap");
     WritePermissionMap(w, data.config.permissions);
     w.EndObject();
@@ -110,8 +97,8 @@ void WriteClub(Writer& w,
     WriteClubData(w, data, club, viewerAccountId);
     w.Key("membership");
     WriteClubMembership(w, data, club);
-    Text(w, "platformId", club.platformId);
-    Text(w, "resourceUri", "/v1/clubs/" + club.key);
+    JsonField(w, "platformId", club.platformId);
+    JsonField(w, "resourceUri", "/v1/clubs/" + club.key);
     w.EndObject();
 }
 
@@ -122,16 +109,16 @@ void WriteInvite(Writer& w,
     const ServicePlayer inviter = PlayerOf(data, invitation.byAccountId);
     const ServicePlayer invitee = PlayerOf(data, invitation.accountId);
     w.StartObject();
-    Text(w, "clubKey", club.key);
-    Text(w, "clubName", club.name);
+    JsonField(w, "clubKey", club.key);
+    JsonField(w, "clubName", club.name);
     w.Key("status");
     w.Int(0);
-    Text(w, "inviterPlatformId", inviter.platformId);
-    Unsigned(w, "inviterAccountId", inviter.accountId);
-    Unsigned(w, "inviterSummonerId", inviter.summonerId);
-    Text(w, "inviteePlatformId", invitee.platformId);
-    Unsigned(w, "inviteeSummonerId", invitee.summonerId);
-    Unsigned(w, "inviteeAccountId", invitee.accountId);
+    JsonField(w, "inviterPlatformId", inviter.platformId);
+    JsonField(w, "inviterAccountId", inviter.accountId);
+    JsonField(w, "inviterSummonerId", inviter.summonerId);
+    JsonField(w, "inviteePlatformId", invitee.platformId);
+    JsonField(w, "inviteeSummonerId", invitee.summonerId);
+    JsonField(w, "inviteeAccountId", invitee.accountId);
     w.EndObject();
 }
 
@@ -142,8 +129,8 @@ void WriteReferences(Writer& w,
     w.StartArray();
     for (const auto& [clubKey, clubName] : references) {
         w.StartObject();
-        Text(w, "clubKey", clubKey);
-        Text(w, "clubName", clubName);
+        JsonField(w, "clubKey", clubKey);
+        JsonField(w, "clubName", clubName);
         w.EndObject();
     }
     w.EndArray();
@@ -188,17 +175,17 @@ void WriteMembership(Writer& w, const ServiceData& data, const PlayerRecord& pla
     w.EndArray();
     WriteReferences(w, "removedClubs", player.removedClubs);
     WriteReferences(w, "revokedInviteClubs", player.revokedInviteClubs);
-    Text(w, "resourceUri",
-         "/v1/membership/" + player.player.platformId + "/" + std::to_string(accountId));
+    JsonField(w, "resourceUri",
+              "/v1/membership/" + player.player.platformId + "/" + std::to_string(accountId));
     w.Key("clubsServerConfig");
     WriteServerConfig(w, data.config.limits);
     w.Key("playerClubPreferences");
     w.StartObject();
-    Text(w, "primaryActiveClubKey", player.primaryClubKey);
+    JsonField(w, "primaryActiveClubKey", player.primaryClubKey);
     w.Key("shareClubAffiliation");
     w.Bool(player.shareClubAffiliation);
     w.EndObject();
-    Text(w, "secureClubPresenceInfoString", PresenceText(player));
+    JsonField(w, "secureClubPresenceInfoString", PresenceText(player));
     w.EndObject();
 }
 
@@ -240,11 +227,11 @@ std::string MembershipWithNotificationsJson(const ServiceData& data, const Playe
         w.StartArray();
         for (const ServiceNotice& notice : player.notices) {
             w.StartObject();
-            Text(w, "clubKey", notice.clubKey);
-            Text(w, "name", notice.clubName);
-            Text(w, "role", notice.role);
-            Text(w, "status", notice.status);
-            Text(w, "action", notice.action);
+            JsonField(w, "clubKey", notice.clubKey);
+            JsonField(w, "name", notice.clubName);
+            JsonField(w, "role", notice.role);
+            JsonField(w, "status", notice.status);
+            JsonField(w, "action", notice.action);
             w.EndObject();
         }
         w.EndArray();
@@ -255,10 +242,10 @@ std::string MembershipWithNotificationsJson(const ServiceData& data, const Playe
 std::string ErrorJson(int status, const std::string& errorCode, const std::string& message) {
     return Written([&](Writer& w) {
         w.StartObject();
-        Text(w, "errorCode", errorCode);
+        JsonField(w, "errorCode", errorCode);
         w.Key("httpStatus");
         w.Int(status);
-        Text(w, "message", message);
+        JsonField(w, "message", message);
         w.EndObject();
     });
 }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "host/clubs_web_service/json_field.h"
 #include "host/clubs_web_service/service_rules.h"
 #include "host/worlds/yaml_to_json.h"
 
@@ -338,28 +339,6 @@ World ReadWorld(const Json& document, std::string& error) {
 
 using Writer = rapidjson::PrettyWriter<rapidjson::StringBuffer>;
 
-// One named member; the overloads follow the value's kind.
-void Field(Writer& w, const char* name, const std::string& text) {
-    w.Key(name);
-    w.String(text.c_str(), static_cast<rapidjson::SizeType>(text.size()));
-}
-void Field(Writer& w, const char* name, uint64_t value) {
-    w.Key(name);
-    w.Uint64(value);
-}
-void Field(Writer& w, const char* name, int64_t value) {
-    w.Key(name);
-    w.Int64(value);
-}
-void Field(Writer& w, const char* name, int32_t value) {
-    w.Key(name);
-    w.Int(value);
-}
-void Field(Writer& w, const char* name, bool value) {
-    w.Key(name);
-    w.Bool(value);
-}
-
 void WriteReferences(Writer& w,
                      const char* name,
                      const std::vector<std::pair<std::string, std::string>>& references) {
@@ -367,8 +346,8 @@ void WriteReferences(Writer& w,
     w.StartArray();
     for (const auto& [key, clubName] : references) {
         w.StartObject();
-        Field(w, "key", key);
-        Field(w, "name", clubName);
+        JsonField(w, "key", key);
+        JsonField(w, "name", clubName);
         w.EndObject();
     }
     w.EndArray();
@@ -378,23 +357,24 @@ void WritePlayer(Writer& w, const World& world, const PlayerRecord& record) {
     const ServicePlayer& player = record.player;
     const auto profile = world.profiles.find(player.accountId);
     w.StartObject();
-    Field(w, "accountId", player.accountId);
-    Field(w, "summonerId", player.summonerId);
-    Field(w, "name", profile != world.profiles.end() ? profile->second.name : "");
-    Field(w, "profileIconId", profile != world.profiles.end() ? profile->second.profileIconId : 0);
-    Field(w, "platformId", player.platformId);
-    Field(w, "token", player.token);
-    Field(w, "primaryClubKey", record.primaryClubKey);
-    Field(w, "shareClubAffiliation", record.shareClubAffiliation);
+    JsonField(w, "accountId", player.accountId);
+    JsonField(w, "summonerId", player.summonerId);
+    JsonField(w, "name", profile != world.profiles.end() ? profile->second.name : "");
+    JsonField(w, "profileIconId",
+              profile != world.profiles.end() ? profile->second.profileIconId : 0);
+    JsonField(w, "platformId", player.platformId);
+    JsonField(w, "token", player.token);
+    JsonField(w, "primaryClubKey", record.primaryClubKey);
+    JsonField(w, "shareClubAffiliation", record.shareClubAffiliation);
     w.Key("notices");
     w.StartArray();
     for (const ServiceNotice& notice : record.notices) {
         w.StartObject();
-        Field(w, "clubKey", notice.clubKey);
-        Field(w, "clubName", notice.clubName);
-        Field(w, "role", notice.role);
-        Field(w, "status", notice.status);
-        Field(w, "action", notice.action);
+        JsonField(w, "clubKey", notice.clubKey);
+        JsonField(w, "clubName", notice.clubName);
+        JsonField(w, "role", notice.role);
+        JsonField(w, "status", notice.status);
+        JsonField(w, "action", notice.action);
         w.EndObject();
     }
     w.EndArray();
@@ -408,10 +388,10 @@ void WriteEntries(Writer& w, const char* name, const std::vector<ClubEntry>& ent
     w.StartArray();
     for (const ClubEntry& entry : entries) {
         w.StartObject();
-        Field(w, "accountId", entry.accountId);
-        Field(w, "role", entry.role);
-        Field(w, "since", entry.since);
-        Field(w, "by", entry.byAccountId);
+        JsonField(w, "accountId", entry.accountId);
+        JsonField(w, "role", entry.role);
+        JsonField(w, "since", entry.since);
+        JsonField(w, "by", entry.byAccountId);
         w.EndObject();
     }
     w.EndArray();
@@ -419,15 +399,15 @@ void WriteEntries(Writer& w, const char* name, const std::vector<ClubEntry>& ent
 
 void WriteClub(Writer& w, const ServiceClub& club) {
     w.StartObject();
-    Field(w, "key", club.key);
-    Field(w, "name", club.name);
-    Field(w, "tag", club.tag);
-    Field(w, "motd", club.motd);
-    Field(w, "description", club.description);
-    Field(w, "platformId", club.platformId);
-    Field(w, "createdTs", club.createdTs);
-    Field(w, "lastModifiedTs", club.lastModifiedTs);
-    Field(w, "jid", club.jid);
+    JsonField(w, "key", club.key);
+    JsonField(w, "name", club.name);
+    JsonField(w, "tag", club.tag);
+    JsonField(w, "motd", club.motd);
+    JsonField(w, "description", club.description);
+    JsonField(w, "platformId", club.platformId);
+    JsonField(w, "createdTs", club.createdTs);
+    JsonField(w, "lastModifiedTs", club.lastModifiedTs);
+    JsonField(w, "jid", club.jid);
     WriteEntries(w, "active", club.active);
     WriteEntries(w, "invited", club.invited);
     WriteEntries(w, "nominated", club.nominated);
@@ -441,8 +421,8 @@ void WriteLimits(Writer& w, const ClubsServiceLimits& limits) {
         w.Key(key);
         w.Int(limits.*field);
     }
-    Field(w, "maxClubMembers", limits.maxClubMembers);
-    Field(w, "clubNominationsEnabled", limits.clubNominationsEnabled);
+    JsonField(w, "maxClubMembers", limits.maxClubMembers);
+    JsonField(w, "clubNominationsEnabled", limits.clubNominationsEnabled);
     w.EndObject();
 }
 
@@ -526,8 +506,8 @@ std::string WriteWorld(const World& world) {
     w.StartArray();
     for (const WorldBlockedPlayer& blocked : world.blockedPlayers) {
         w.StartObject();
-        Field(w, "summonerId", blocked.summonerId);
-        Field(w, "name", blocked.name);
+        JsonField(w, "summonerId", blocked.summonerId);
+        JsonField(w, "name", blocked.name);
         w.EndObject();
     }
     w.EndArray();
@@ -535,8 +515,8 @@ std::string WriteWorld(const World& world) {
     WritePlatformConfig(w, world);
     w.Key("service");
     w.StartObject();
-    Field(w, "clock", world.clock);
-    Field(w, "chatDomain", world.service.config.chatDomain);
+    JsonField(w, "clock", world.clock);
+    JsonField(w, "chatDomain", world.service.config.chatDomain);
     w.Key("limits");
     WriteLimits(w, world.service.config.limits);
     w.EndObject();
