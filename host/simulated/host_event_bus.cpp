@@ -6,13 +6,22 @@ namespace Kolm::Host {
 
 namespace {
 
-// The subscriptions whose callbacks run on this thread right now, innermost last; lets a
-// callback unsubscribe itself without waiting for its own delivery to end.
-thread_local std::vector<const void*> deliveringOnThisThread;
+// The deliveries running on this thread, innermost first, chained through the stack frames of
+// Deliver; lets a callback unsubscribe itself without waiting for its own delivery to end. Only
+// a plain pointer is thread_local: the Windows toolchain destroys a thread_local object after it
+// has released the object's storage, so none may need destroying.
+struct DeliveryFrame {
+    const void* subscription;
+    const DeliveryFrame* outer;
+};
+constinit thread_local const DeliveryFrame* innermostDelivery = nullptr;
 
 std::size_t DeliveriesOnThisThread(const void* subscription) {
-    return static_cast<std::size_t>(
-        std::count(deliveringOnThisThread.begin(), deliveringOnThisThread.end(), subscription));
+    std::size_t count = 0;
+    for (const DeliveryFrame* frame = innermostDelivery; frame != nullptr; frame = frame->outer) {
+        count += frame->subscription == subscription ? 1 : 0;
+    }
+    return count;
 }
 
 }  // namespace
@@ -108,9 +117,10 @@ void HostEventBus::Deliver(const std::shared_ptr<Subscription>& subscription,
                            const HostEventDelivery& event) {
     HostEventDelivery delivery = event;
     delivery.userData = subscription->userData;
-    deliveringOnThisThread.push_back(subscription.get());
+    const DeliveryFrame frame{subscription.get(), innermostDelivery};
+    innermostDelivery = &frame;
     subscription->callback(&delivery);
-    deliveringOnThisThread.pop_back();
+    innermostDelivery = frame.outer;
 }
 
 HostEventBus::ListenerId HostEventBus::Listen(std::string_view eventName, Listener listener) {

@@ -51,14 +51,6 @@ long CaptureLength(const std::string& pathTemplate, const std::string& path) {
     return length;
 }
 
-// Answers kept alive per thread until that thread's next request, as a host's transport would.
-struct HttpAnswerStorage {
-    std::string body;
-    std::vector<std::pair<std::string, std::string>> headerTexts;
-    std::vector<HostHeader> headers;
-};
-thread_local HttpAnswerStorage tAnswer;
-
 }  // namespace
 
 ClubsTestHost::ClubsTestHost() {
@@ -328,19 +320,27 @@ void ClubsTestHost::SendHttpRequest(const HostApi* api,
         answer = host.service.Handle(web);
     }
 
-    tAnswer.body = answer->body;
-    tAnswer.headerTexts.assign(answer->headers.begin(), answer->headers.end());
-    tAnswer.headers.clear();
-    for (const auto& [name, value] : tAnswer.headerTexts) {
-        tAnswer.headers.push_back({name.c_str(), value.c_str()});
+    HttpAnswer& kept = host.KeptAnswerOfThisThread();
+    kept.body = answer->body;
+    kept.headerTexts.assign(answer->headers.begin(), answer->headers.end());
+    kept.headers.clear();
+    for (const auto& [name, value] : kept.headerTexts) {
+        kept.headers.push_back({name.c_str(), value.c_str()});
     }
     *response = HostHttpResponse{};
     response->transportCode = 0;
     response->status = static_cast<uint32_t>(answer->status);
-    response->headers = tAnswer.headers.empty() ? nullptr : tAnswer.headers.data();
-    response->headerCount = static_cast<uint32_t>(tAnswer.headers.size());
-    response->body = reinterpret_cast<const uint8_t*>(tAnswer.body.data());
-    response->bodyLength = static_cast<uint32_t>(tAnswer.body.size());
+    response->headers = kept.headers.empty() ? nullptr : kept.headers.data();
+    response->headerCount = static_cast<uint32_t>(kept.headers.size());
+    response->body = reinterpret_cast<const uint8_t*>(kept.body.data());
+    response->bodyLength = static_cast<uint32_t>(kept.body.size());
+}
+
+ClubsTestHost::HttpAnswer& ClubsTestHost::KeptAnswerOfThisThread() {
+    // Map nodes stay where they are while other threads add theirs, and only this thread
+    // touches its own entry, so the reference may be used after the lock is let go.
+    std::lock_guard<std::mutex> guard(mutex_);
+    return httpAnswers_[std::this_thread::get_id()];
 }
 
 void ClubsTestHost::SendEvent(const HostApi* api, const HostEventRecord* event) {

@@ -11,10 +11,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -169,6 +172,16 @@ class ClubsTestHost {
 
     const HostFunctionEntry* PickEndpoint(uint32_t method, const std::string& uri) const;
 
+    // A thread's last web-service answer, kept until that thread's next request as a host's
+    // transport would. The host holds them, not thread_local storage: the Windows toolchain
+    // destroys a thread_local object after it has released the object's storage.
+    struct HttpAnswer {
+        std::string body;
+        std::vector<std::pair<std::string, std::string>> headerTexts;
+        std::vector<HostHeader> headers;
+    };
+    HttpAnswer& KeptAnswerOfThisThread();
+
     std::unique_ptr<Host::PluginLibrary> library_;
     PluginLoadRecord record_{};
     Host::HostApiTable<ClubsTestHost> table_{this};
@@ -180,6 +193,7 @@ class ClubsTestHost {
     std::vector<PublishedEvent> published_;
     std::vector<Host::WebRequest> serviceRequests_;
     std::vector<LogLine> logLines_;
+    std::map<std::thread::id, HttpAnswer> httpAnswers_;
 };
 
 }  // namespace Kolm::ClubsTest
