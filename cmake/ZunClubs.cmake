@@ -54,7 +54,8 @@ function(zc_add_test name)
     endif()
     # Wine's exit status after a crash is not reliable (it is sometimes 0 once its debugger has
     # printed the report), so its crash report fails the test whatever the status.
-    set_tests_properties(${name} PROPERTIES FAIL_REGULAR_EXPRESSION "wine: Unhandled;wine client error:")
+    set_tests_properties(${name} PROPERTIES
+      FAIL_REGULAR_EXPRESSION "wine: Unhandled;wine client error:")
   else()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 ${props})
   if("threads" IN_LIST ARG_LABELS)
