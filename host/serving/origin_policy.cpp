@@ -78,6 +78,11 @@ std::vector<std::string_view> HeaderValues(const HttpRequest& request, std::stri
 }  // namespace
 
 std::optional<std::string> ParseOrigin(std::string_view url, std::string* error) {
+    if (url == "null") {
+        return Fail(error,
+                    "\"null\" is sent by sandboxed frames and files opened from disk, "
+                    "whichever page they hold, so it is never trusted");
+    }
     const std::size_t separator = url.find("://");
     if (separator == std::string_view::npos || !IsScheme(url.substr(0, separator))) {
         return Fail(error, "an origin is " + std::string(kShape));

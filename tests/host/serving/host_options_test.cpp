@@ -32,8 +32,8 @@ TEST(HostOptions, AllowOriginRefusesWhatIsNotAnOrigin) {
          "invalid value for --allow-origin: 'localhost:4200': an origin is scheme://host[:port], "
          "for example http://localhost:4200"},
         {"null",
-         "invalid value for --allow-origin: 'null': an origin is scheme://host[:port], for "
-         "example http://localhost:4200"},
+         "invalid value for --allow-origin: 'null': \"null\" is sent by sandboxed frames and "
+         "files opened from disk, whichever page they hold, so it is never trusted"},
     };
     for (const auto& [value, message] : cases) {
         const HostOptionsResult parsed = Parse({"--allow-origin", value});

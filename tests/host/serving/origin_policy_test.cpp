@@ -51,7 +51,9 @@ TEST(OriginParsing, RefusesWhatIsNotSchemeHostAndPort) {
         "an origin has no path, query or fragment: scheme://host[:port], for example "
         "http://localhost:4200";
     const std::pair<const char*, std::string> cases[] = {
-        {"null", shape},
+        {"null",
+         "\"null\" is sent by sandboxed frames and files opened from disk, whichever page they "
+         "hold, so it is never trusted"},
         {"", shape},
         {"localhost:4200", shape},
         {"://localhost", shape},
