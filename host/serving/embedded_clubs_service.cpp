@@ -53,10 +53,13 @@ bool EmbeddedClubsService::Knows(uint64_t accountId) const {
     return false;
 }
 
-bool EmbeddedClubsService::Start(uint16_t port, std::string* error) {
+bool EmbeddedClubsService::Start(uint16_t port,
+                                 std::vector<std::string> allowedOrigins,
+                                 std::string* error) {
     HttpServer::Options options;
     options.port = port;
     options.workers = 8;
+    options.allowedOrigins = std::move(allowedOrigins);
     server_ = std::make_unique<HttpServer>(
         options, [this](const HttpRequest& request) { return HandleService(request); });
     if (!server_->Start(error)) {
@@ -90,8 +93,8 @@ HttpResponse EmbeddedClubsService::HandleService(const HttpRequest& request) {
 
 HttpResponse EmbeddedClubsService::HandleAdmin(const HttpRequest& request, std::string_view rest) {
     if (rest == "/players" || rest == "/players/") {
-        if (request.method != "GET") {
-            return HttpResponse::Error(404, "the player list is read with GET");
+        if (request.method != "GET" && request.method != "HEAD") {
+            return HttpResponse::NotAllowed("GET, HEAD", "the player list is read with GET");
         }
         std::string list = "[";
         for (const SeedPlayer& seed : Players()) {

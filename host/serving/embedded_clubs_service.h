@@ -42,8 +42,10 @@ class EmbeddedClubsService {
     // Replaces the service's state with the world's (checked already) and its player list with
     // the world's players; the service tells its observers what changed.
     void Load(const World& world);
-    // Serves the service on 127.0.0.1:`port` (0: any free port).
-    bool Start(uint16_t port, std::string* error);
+    // Serves the service on 127.0.0.1:`port` (0: any free port). Like the host's own server it
+    // refuses requests from other sites' pages, `allowedOrigins` (--allow-origin) excepted: a
+    // page could post to this port directly.
+    bool Start(uint16_t port, std::vector<std::string> allowedOrigins, std::string* error);
     void Stop();
 
     // "http://127.0.0.1:<port>", after Start.

@@ -18,7 +18,7 @@ HttpResponse HandleFaultRequest(const HttpRequest& request,
                                 FaultRules& faults) {
     const std::string& method = request.method;
     if (rest.empty() || rest == "/") {
-        if (method == "GET") {
+        if (method == "GET" || method == "HEAD") {
             return HttpResponse::Json(200, faults.ListJson());
         }
         if (method == "POST") {
@@ -32,11 +32,12 @@ HttpResponse HandleFaultRequest(const HttpRequest& request,
             faults.Clear();
             return NoContent();
         }
-        return HttpResponse::Error(405, "the fault rules take GET, POST and DELETE");
+        return HttpResponse::NotAllowed("GET, HEAD, POST, DELETE",
+                                        "the fault rules take GET, POST and DELETE");
     }
     const std::string id(rest.substr(1));
     if (method != "DELETE") {
-        return HttpResponse::Error(405, "a fault rule is removed with DELETE");
+        return HttpResponse::NotAllowed("DELETE", "a fault rule is removed with DELETE");
     }
     if (!faults.Remove(id)) {
         return HttpResponse::Error(404, "no fault rule with id \"" + id + "\"");

@@ -125,7 +125,7 @@ int HostApplication::StartPlatform(std::string* error) {
     }
     embedded_ = std::make_unique<EmbeddedClubsService>();
     embedded_->Load(*world);
-    if (!embedded_->Start(options_.servicePort, error)) {
+    if (!embedded_->Start(options_.servicePort, options_.allowedOrigins, error)) {
         return kExitSetup;
     }
     clubsServiceUrl_ = embedded_->BaseUrl();
@@ -194,6 +194,7 @@ int HostApplication::Start(LoadZunClubsFunction entry, std::string* error) {
 
     HttpServer::Options serverOptions;
     serverOptions.port = options_.port;
+    serverOptions.allowedOrigins = options_.allowedOrigins;
     server_ = std::make_unique<HttpServer>(
         serverOptions, [this](const HttpRequest& request) { return Handle(request); });
     if (!server_->Bind(error)) {
@@ -265,14 +266,15 @@ HttpResponse HostApplication::Handle(const HttpRequest& request) {
 }
 
 HttpResponse HostApplication::HandleHostPath(const HttpRequest& request, std::string_view rest) {
+    const bool reading = request.method == "GET" || request.method == "HEAD";
     if (rest == "/events") {
         return request.method == "GET"
                    ? events_->Open(request)
-                   : HttpResponse::Error(404, "the event stream is read with GET");
+                   : HttpResponse::NotAllowed("GET", "the event stream is read with GET");
     }
     if (rest == "/openapi.json") {
-        return request.method == "GET" ? HttpResponse::Json(200, openApi_)
-                                       : HttpResponse::Error(404, "the document is read with GET");
+        return reading ? HttpResponse::Json(200, openApi_)
+                       : HttpResponse::NotAllowed("GET, HEAD", "the document is read with GET");
     }
     constexpr std::string_view kFaults = "/faults";
     if (rest.substr(0, kFaults.size()) == kFaults &&
@@ -295,7 +297,8 @@ HttpResponse HostApplication::HandleHostPath(const HttpRequest& request, std::st
         return embedded_->HandleAdmin(request, rest.substr(kService.size()));
     }
     if (rest.empty() || rest == "/") {
-        return Index();
+        return reading ? Index()
+                       : HttpResponse::NotAllowed("GET, HEAD", "the index is read with GET");
     }
     return HttpResponse::Error(404, "no host path " + std::string(kHostPrefix) + std::string(rest));
 }

@@ -4,6 +4,8 @@
 #include <functional>
 #include <map>
 
+#include "host/serving/origin_policy.h"
+
 namespace Kolm::Host {
 namespace {
 
@@ -100,6 +102,21 @@ HostOptionsResult ParseHostOptions(int argc, const char* const* argv) {
             options.quiet = true;
             continue;
         }
+        if (flag == "--allow-origin") {
+            if (i + 1 >= argc) {
+                result.error = flag + " needs a value";
+                return result;
+            }
+            std::string why;
+            const std::optional<std::string> origin = ParseOrigin(argv[++i], &why);
+            if (!origin) {
+                result.error =
+                    "invalid value for --allow-origin: '" + std::string(argv[i]) + "': " + why;
+                return result;
+            }
+            options.allowedOrigins.push_back(*origin);
+            continue;
+        }
         const auto setter = withValue.find(flag);
         if (setter == withValue.end()) {
             result.error = "unknown flag " + flag + " (see --help)";
@@ -143,6 +160,10 @@ std::string HostUsage(const std::string& program) {
            "  --summoner-name NAME   the logged-in player's name (default: the world's)\n"
            "  --id-token TOKEN       the login session's token (default: the world's)\n"
            "  --api-version X.Y.Z    the host's plugin-API version (default 18.0.0)\n"
+           "  --allow-origin URL     let pages from URL (scheme://host[:port], for example a\n"
+           "                         front end's dev server at http://localhost:4200) change\n"
+           "                         the host; repeatable. Requests that another site's page\n"
+           "                         sends (Origin or Sec-Fetch-Site) are refused otherwise\n"
            "  --quiet                no log line per HTTP request\n"
            "  --help                 this text\n"
            "\n"

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "host/serving/platform_simulation.h"
 
@@ -34,6 +35,8 @@ struct HostOptions {
     uint32_t apiMajor = 18;       // the host's plugin-API version handed to the plugin
     uint32_t apiMinor = 0;
     uint32_t apiPatch = 0;
+    // Origins (as ParseOrigin gives them) whose pages may change the host besides its own.
+    std::vector<std::string> allowedOrigins;
     bool quiet = false;  // no line per HTTP request
     bool help = false;
 };

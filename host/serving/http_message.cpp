@@ -61,6 +61,12 @@ HttpResponse HttpResponse::Error(int status, std::string_view text) {
     return Json(status, "{\"error\":" + JsonQuote(text) + "}");
 }
 
+HttpResponse HttpResponse::NotAllowed(std::string_view allow, std::string_view text) {
+    HttpResponse response = Error(405, text);
+    response.headers.emplace_back("Allow", std::string(allow));
+    return response;
+}
+
 const char* ReasonPhrase(int status) {
     switch (status) {
         case 100:

@@ -48,6 +48,8 @@ struct HttpResponse {
     static HttpResponse Json(int status, std::string body);
     // {"error": text}, the shape every refusal of the host has.
     static HttpResponse Error(int status, std::string_view text);
+    // 405 with {"error": text} and `allow` ("GET, HEAD") as its Allow header.
+    static HttpResponse NotAllowed(std::string_view allow, std::string_view text);
 };
 
 // The standard reason phrase of a status ("Not Found"), "Unknown" for others.

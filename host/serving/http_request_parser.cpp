@@ -184,6 +184,7 @@ HeadParseResult ParseRequestHead(std::string_view head, const HttpLimits& limits
         return Refuse(431, "too many header fields");
     }
     std::optional<std::size_t> length;
+    bool hostSeen = false;
     for (std::size_t i = 1; i < lines.size(); ++i) {
         const std::string_view line = lines[i];
         const std::size_t colon = line.find(':');
@@ -197,6 +198,13 @@ HeadParseResult ParseRequestHead(std::string_view head, const HttpLimits& limits
         }
         if (EqualsIgnoringCase(name, "Transfer-Encoding")) {
             return Refuse(501, "transfer codings are not supported: send a Content-Length");
+        }
+        // Two Host headers may name two hosts, and the loopback check would see only one.
+        if (EqualsIgnoringCase(name, "Host")) {
+            if (hostSeen) {
+                return Refuse(400, "more than one Host header");
+            }
+            hostSeen = true;
         }
         if (EqualsIgnoringCase(name, "Content-Length")) {
             const std::optional<std::size_t> declared = ParseLength(value);

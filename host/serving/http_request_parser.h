@@ -38,9 +38,9 @@ struct HeadParseResult {
 // that end lines with a bare line feed), or none while the head is incomplete.
 std::optional<std::size_t> FindHeadEnd(std::string_view buffer);
 
-// Parses `head` (up to and including its blank line). Refusals: 400 malformed, 413 a declared
-// body above the limit, 414 a target above the limit, 431 too many header fields, 501 a
-// transfer coding, 505 another HTTP version.
+// Parses `head` (up to and including its blank line). Refusals: 400 malformed (a second Host
+// header too), 413 a declared body above the limit, 414 a target above the limit, 431 too many
+// header fields, 501 a transfer coding, 505 another HTTP version.
 HeadParseResult ParseRequestHead(std::string_view head, const HttpLimits& limits);
 
 // True when a Host header names this machine's loopback interface ("localhost", "127.0.0.1"

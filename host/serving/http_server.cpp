@@ -42,8 +42,13 @@ std::string HeadOf(const HttpResponse& response, bool withLength) {
     if (withLength && !StatusHasNoBody(response.status)) {
         head += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
     }
+    bool sniffing = true;
     for (const auto& [name, value] : response.headers) {
         head += name + ": " + value + "\r\n";
+        sniffing = sniffing && !EqualsIgnoringCase(name, "X-Content-Type-Options");
+    }
+    if (sniffing) {
+        head += "X-Content-Type-Options: nosniff\r\n";
     }
     head += "Connection: close\r\n\r\n";
     return head;
@@ -141,6 +146,7 @@ bool HttpServer::Bind(std::string* error) {
     socklen_t length = sizeof(address);
     getsockname(listenSocket_.Get(), reinterpret_cast<sockaddr*>(&address), &length);
     port_ = ntohs(address.sin_port);
+    originPolicy_.emplace(port_, options_.allowedOrigins);
     return true;
 }
 
@@ -377,6 +383,14 @@ void HttpServer::Examine(Connection& connection) {
                        HttpResponse::Error(403, "the Host header must name the loopback interface"),
                        nullptr));
             return;
+        }
+        if (originPolicy_) {
+            if (const std::optional<std::string> refusal =
+                    originPolicy_->Refusal(parsed.head->request)) {
+                Answer(connection,
+                       Serialize(HttpResponse::Error(403, *refusal), &parsed.head->request));
+                return;
+            }
         }
         connection.input.erase(0, *headEnd);
         connection.head = std::move(parsed.head);

@@ -10,9 +10,11 @@
 // thread that moves bytes without blocking, and a fixed pool of workers.
 //
 // Behaviour: binds 127.0.0.1 only; accepts peers on 127.0.0.0/8 only; refuses a Host header
-// that does not name the loopback interface (403), a declared body above the limit (413), a
+// that does not name the loopback interface (403), a request sent by another site's page
+// (403, see origin_policy.h), a declared body above the limit (413), a
 // request that is too slow (408) or malformed (400 and its siblings); answers every request
-// with "Connection: close".
+// with "Connection: close" and "X-Content-Type-Options: nosniff" (so that no browser reads a
+// JSON answer as a script or a style sheet).
 //
 // Slow clients cannot lock out others: one network thread reads every request and writes
 // every answer without blocking, and a worker only runs the handler of a request that has
@@ -36,12 +38,14 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "host/serving/http_message.h"
 #include "host/serving/http_request_parser.h"
+#include "host/serving/origin_policy.h"
 #include "host/serving/unique_fd.h"
 
 namespace Kolm::Host {
@@ -57,6 +61,9 @@ class HttpServer {
         HttpLimits limits;
         std::chrono::milliseconds readTimeout{10000};   // for the whole request
         std::chrono::milliseconds writeTimeout{10000};  // for the whole response
+        // A request sent by another site's page is refused with 403 before the handler runs;
+        // these origins (as ParseOrigin gives them) are trusted besides the server's own.
+        std::vector<std::string> allowedOrigins;
     };
 
     HttpServer(Options options, Handler handler);
@@ -105,6 +112,7 @@ class HttpServer {
 
     const Options options_;
     const Handler handler_;
+    std::optional<OriginPolicy> originPolicy_;  // once the port is bound
     UniqueFd listenSocket_;
     UniqueFd wakeRead_;
     UniqueFd wakeWrite_;

@@ -97,6 +97,22 @@ bool IsForwardableHeader(const char* name, const char* value) {
            lowered != "transfer-encoding" && lowered != "content-type";
 }
 
+bool IsHexDigit(char c) {
+    return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+// The first "%" of `path` that is not followed by two hexadecimal digits, or npos. The plugin
+// would drop such a "%" or keep it as text and look for a key nobody sent (a lone "%" even
+// makes the key empty, which fails the call as if the plugin had).
+std::size_t BrokenEscape(std::string_view path) {
+    for (std::size_t i = path.find('%'); i != std::string_view::npos; i = path.find('%', i + 1)) {
+        if (i + 2 >= path.size() || !IsHexDigit(path[i + 1]) || !IsHexDigit(path[i + 2])) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
 }  // namespace
 
 uint32_t MethodCode(std::string_view method) {
@@ -214,6 +230,12 @@ HttpResponse RequestBridge::Handle(const HttpRequest& request) const {
             text += " (this path takes " + allowed + ")";
         }
         return HttpResponse::Error(404, text);
+    }
+    if (BrokenEscape(request.Path()) != std::string_view::npos) {
+        return HttpResponse::Error(
+            400,
+            "malformed percent escape in the path " + std::string(request.Path()) +
+                ": \"%\" must be followed by two hexadecimal digits (\"%25\" is \"%\" itself)");
     }
     std::vector<std::string> names;
     names.reserve(request.headers.size());

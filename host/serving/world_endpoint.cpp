@@ -18,11 +18,12 @@ bool IsYaml(const HttpRequest& request) {
 }  // namespace
 
 HttpResponse HandleWorldRequest(const HttpRequest& request, HostWorld& world) {
-    if (request.method == "GET") {
+    if (request.method == "GET" || request.method == "HEAD") {
         return HttpResponse::Json(200, WriteWorld(world.Current()));
     }
     if (request.method != "PUT") {
-        return HttpResponse::Error(405, "the world is read with GET and replaced with PUT");
+        return HttpResponse::NotAllowed("GET, HEAD, PUT",
+                                        "the world is read with GET and replaced with PUT");
     }
     WorldParse parsed =
         ParseWorld(request.body, IsYaml(request) ? WorldFormat::Yaml : WorldFormat::Json);

@@ -7,22 +7,63 @@ namespace Kolm::Host {
 namespace {
 
 // The deliveries running on this thread, innermost first, chained through the stack frames of
-// Deliver; lets a callback unsubscribe itself without waiting for its own delivery to end. Only
-// a plain pointer is thread_local: the Windows toolchain destroys a thread_local object after it
-// has released the object's storage, so none may need destroying.
+// Delivery; lets a callback unsubscribe itself (or a listener stop listening) without waiting
+// for its own delivery to end. Only a plain pointer is thread_local: the Windows toolchain
+// destroys a thread_local object after it has released the object's storage, so none may need
+// destroying.
 struct DeliveryFrame {
-    const void* subscription;
+    const void* target;
     const DeliveryFrame* outer;
 };
 constinit thread_local const DeliveryFrame* innermostDelivery = nullptr;
 
-std::size_t DeliveriesOnThisThread(const void* subscription) {
+std::size_t DeliveriesOnThisThread(const void* target) {
     std::size_t count = 0;
     for (const DeliveryFrame* frame = innermostDelivery; frame != nullptr; frame = frame->outer) {
-        count += frame->subscription == subscription ? 1 : 0;
+        count += frame->target == target ? 1 : 0;
     }
     return count;
 }
+
+// One delivery to a subscription or a listener (`Target` has `active` and `inFlight`, guarded
+// by `mutex`). It begins only while the target is active and is counted in `inFlight` from
+// that check, under the lock, to its end however the callback returns: Unsubscribe and
+// StopListening, which clear `active` under the same lock, then wait for exactly the
+// deliveries that began. A target taken by a Publish but not reached yet is not waited for (it
+// will find itself inactive), so a callback may also remove another target of the same event.
+template <typename Target>
+class Delivery {
+  public:
+    Delivery(std::mutex& mutex, std::condition_variable& done, Target& target)
+        : mutex_(mutex), done_(done), target_(target), frame_{&target, innermostDelivery} {
+        std::lock_guard lock(mutex_);
+        begun_ = target_.active;
+        if (begun_) {
+            target_.inFlight++;
+            innermostDelivery = &frame_;
+        }
+    }
+    ~Delivery() {
+        if (!begun_) {
+            return;
+        }
+        innermostDelivery = frame_.outer;
+        std::lock_guard lock(mutex_);
+        target_.inFlight--;
+        done_.notify_all();
+    }
+    Delivery(const Delivery&) = delete;
+    Delivery& operator=(const Delivery&) = delete;
+
+    bool Begun() const { return begun_; }
+
+  private:
+    std::mutex& mutex_;
+    std::condition_variable& done_;
+    Target& target_;
+    const DeliveryFrame frame_;
+    bool begun_ = false;
+};
 
 }  // namespace
 
@@ -44,7 +85,7 @@ void HostEventBus::Subscribe(std::string_view eventName,
     slot = std::move(subscription);
     if (replaced) {
         replaced->active = false;
-        WaitForDeliveries(lock, replaced.get());
+        WaitForDeliveries(lock, replaced.get(), replaced->inFlight);
     }
 }
 
@@ -57,30 +98,30 @@ bool HostEventBus::Unsubscribe(std::string_view eventName, uint32_t clientWord) 
     std::shared_ptr<Subscription> removed = std::move(found->second);
     subscriptions_.erase(found);
     removed->active = false;
-    WaitForDeliveries(lock, removed.get());
+    WaitForDeliveries(lock, removed.get(), removed->inFlight);
     return true;
 }
 
 void HostEventBus::WaitForDeliveries(std::unique_lock<std::mutex>& lock,
-                                     const Subscription* subscription) {
-    const std::size_t own = DeliveriesOnThisThread(subscription);
-    deliveryDone_.wait(lock, [&] { return subscription->inFlight <= own; });
+                                     const void* target,
+                                     const std::size_t& inFlight) {
+    const std::size_t own = DeliveriesOnThisThread(target);
+    deliveryDone_.wait(lock, [&] { return inFlight <= own; });
 }
 
 std::size_t HostEventBus::Publish(std::string_view eventName, const HostValue& payload) {
     std::vector<std::shared_ptr<Subscription>> targets;
-    std::vector<std::shared_ptr<Listener>> listeners;
+    std::vector<std::shared_ptr<ListenerEntry>> listeners;
     {
         std::lock_guard lock(mutex_);
         std::string name(eventName);
         for (auto it = subscriptions_.lower_bound(Key(name, 0));
              it != subscriptions_.end() && it->first.first == name; ++it) {
-            it->second->inFlight++;
             targets.push_back(it->second);
         }
         for (const auto& [id, entry] : listeners_) {
-            if (entry.eventName.empty() || entry.eventName == name) {
-                listeners.push_back(entry.listener);
+            if (entry->eventName.empty() || entry->eventName == name) {
+                listeners.push_back(entry);
             }
         }
     }
@@ -94,46 +135,43 @@ std::size_t HostEventBus::Publish(std::string_view eventName, const HostValue& p
     event.reserved = 0;
     std::size_t reached = 0;
     for (const auto& subscription : targets) {
-        bool active = false;
-        {
-            std::lock_guard lock(mutex_);
-            active = subscription->active;
-        }
-        if (active) {
-            Deliver(subscription, event);
+        const Delivery delivery(mutex_, deliveryDone_, *subscription);
+        if (delivery.Begun()) {
+            HostEventDelivery record = event;
+            record.userData = subscription->userData;
+            subscription->callback(&record);
             ++reached;
         }
-        std::lock_guard lock(mutex_);
-        subscription->inFlight--;
-        deliveryDone_.notify_all();
     }
-    for (const auto& listener : listeners) {
-        (*listener)(eventName, payload);
+    for (const auto& entry : listeners) {
+        const Delivery delivery(mutex_, deliveryDone_, *entry);
+        if (delivery.Begun()) {
+            entry->listener(eventName, payload);
+        }
     }
     return reached;
-}
-
-void HostEventBus::Deliver(const std::shared_ptr<Subscription>& subscription,
-                           const HostEventDelivery& event) {
-    HostEventDelivery delivery = event;
-    delivery.userData = subscription->userData;
-    const DeliveryFrame frame{subscription.get(), innermostDelivery};
-    innermostDelivery = &frame;
-    subscription->callback(&delivery);
-    innermostDelivery = frame.outer;
 }
 
 HostEventBus::ListenerId HostEventBus::Listen(std::string_view eventName, Listener listener) {
     std::lock_guard lock(mutex_);
     ListenerId id = nextListener_++;
-    listeners_[id] =
-        ListenerEntry{std::string(eventName), std::make_shared<Listener>(std::move(listener))};
+    auto entry = std::make_shared<ListenerEntry>();
+    entry->eventName = std::string(eventName);
+    entry->listener = std::move(listener);
+    listeners_[id] = std::move(entry);
     return id;
 }
 
 void HostEventBus::StopListening(ListenerId id) {
-    std::lock_guard lock(mutex_);
-    listeners_.erase(id);
+    std::unique_lock lock(mutex_);
+    auto found = listeners_.find(id);
+    if (found == listeners_.end()) {
+        return;
+    }
+    std::shared_ptr<ListenerEntry> removed = std::move(found->second);
+    listeners_.erase(found);
+    removed->active = false;
+    WaitForDeliveries(lock, removed.get(), removed->inFlight);
 }
 
 bool HostEventBus::IsSubscribed(std::string_view eventName, uint32_t clientWord) const {

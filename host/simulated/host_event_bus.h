@@ -7,7 +7,9 @@
 // the publishing thread without any lock of the bus held, so a callback may subscribe,
 // unsubscribe or publish again. Once Unsubscribe has returned, that subscription's callback is
 // not running on another thread and will not be called again (a callback that unsubscribes
-// itself just returns from Unsubscribe).
+// itself just returns from Unsubscribe); the same holds for StopListening and its listener, so
+// that what a listener uses may be destroyed right after it. Two callbacks that, on two
+// threads, each stop the other while both are running wait for each other forever.
 #pragma once
 
 #include <condition_variable>
@@ -70,21 +72,26 @@ class HostEventBus {
         uint32_t kind = 0;
         uint64_t order = 0;
         bool active = true;        // guarded by mutex_
-        std::size_t inFlight = 0;  // deliveries taken but not finished; guarded by mutex_
+        std::size_t inFlight = 0;  // deliveries begun but not finished; guarded by mutex_
     };
     struct ListenerEntry {
         std::string eventName;
-        std::shared_ptr<Listener> listener;
+        Listener listener;
+        bool active = true;        // guarded by mutex_
+        std::size_t inFlight = 0;  // deliveries begun but not finished; guarded by mutex_
     };
     using Key = std::pair<std::string, uint32_t>;
 
-    void Deliver(const std::shared_ptr<Subscription>& subscription, const HostEventDelivery& event);
-    void WaitForDeliveries(std::unique_lock<std::mutex>& lock, const Subscription* subscription);
+    // Waits until the deliveries counted in `inFlight` (of the subscription or listener `target`)
+    // have ended, except those running on this thread, which are its callers.
+    void WaitForDeliveries(std::unique_lock<std::mutex>& lock,
+                           const void* target,
+                           const std::size_t& inFlight);
 
     mutable std::mutex mutex_;
     std::condition_variable deliveryDone_;
     std::map<Key, std::shared_ptr<Subscription>> subscriptions_;
-    std::map<ListenerId, ListenerEntry> listeners_;
+    std::map<ListenerId, std::shared_ptr<ListenerEntry>> listeners_;
     uint64_t nextOrder_ = 0;
     ListenerId nextListener_ = 1;
 };

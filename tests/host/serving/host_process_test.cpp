@@ -89,7 +89,7 @@ TEST(HostProcessStart, HelpDescribesEveryFlag) {
     for (const char* flag :
          {"--port", "--plugin", "--service-port", "--clubs-service-url", "--platform-id",
           "--account-id", "--summoner-id", "--summoner-name", "--id-token", "--api-version",
-          "--quiet", "--help", "--world", "--export-world", "--faults"}) {
+          "--quiet", "--help", "--world", "--export-world", "--faults", "--allow-origin"}) {
         EXPECT_NE(host.Output().find(std::string("  ") + flag + " "), std::string::npos) << flag;
     }
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
@@ -93,16 +94,112 @@ TEST_F(HostRobustness, PercentEscapesReachThePluginUndecoded) {
     const HttpResult slash = Request(host.Port(), "GET", "/zun-clubs/v1/clubs/a%2Fb");
     EXPECT_EQ(slash.status, 404);
     EXPECT_EQ(slash.body, "{\"error\":\"CLUB_NOT_FOUND\"}");
-    for (const char* odd : {"/zun-clubs/v1/clubs/%zz", "/zun-clubs/v1/clubs/%00",
-                            "/zun-clubs/v1/clubs/%C3%28", "/zun-clubs/v1/clubs/%2"}) {
+    for (const char* odd : {"/zun-clubs/v1/clubs/%00", "/zun-clubs/v1/clubs/%C3%28"}) {
         const HttpResult answer = Request(host.Port(), "GET", odd);
         EXPECT_EQ(answer.status, 404) << odd << " " << answer.body;
         EXPECT_EQ(answer.body, "{\"error\":\"CLUB_NOT_FOUND\"}") << odd;
     }
-    // A lone "%" decodes to an empty key, which the plugin refuses before its handler runs.
-    const HttpResult lone = Request(host.Port(), "GET", "/zun-clubs/v1/clubs/%");
-    EXPECT_EQ(lone.status, 500);
-    EXPECT_EQ(lone.body, "{\"error\":\"Expected value for argument 'clubKey'.\"}");
+}
+
+TEST_F(HostRobustness, ABrokenPercentEscapeInAPluginPathIsTheClientsError) {
+    // The plugin would drop such a "%" (a lone one leaves the key empty) or look for a key
+    // nobody sent.
+    for (const std::string path :
+         {"/zun-clubs/v1/clubs/%/motd", "/zun-clubs/v1/clubs/%", "/zun-clubs/v1/clubs/%2",
+          "/zun-clubs/v1/clubs/%2/motd", "/zun-clubs/v1/clubs/%zz", "/zun-clubs/v1/clubs/a%g1b"}) {
+        const HttpResult answer = Request(host.Port(), "GET", path);
+        EXPECT_EQ(answer.status, 400) << path << " " << answer.body;
+        EXPECT_EQ(answer.body, "{\"error\":\"malformed percent escape in the path " + path +
+                                   ": \\\"%\\\" must be followed by two hexadecimal digits "
+                                   "(\\\"%25\\\" is \\\"%\\\" itself)\"}");
+    }
+    const HttpResult patch =
+        Patch("/zun-clubs/v1/clubs/%/motd", "{\"motd\":\"lost\"}", "application/json");
+    EXPECT_EQ(patch.status, 400) << patch.body;
+    // "%25" is the escape of "%" itself, and reaches the plugin as a key like any other.
+    const HttpResult percent = Request(host.Port(), "GET", "/zun-clubs/v1/clubs/%25");
+    EXPECT_EQ(percent.status, 404) << percent.body;
+    EXPECT_EQ(percent.body, "{\"error\":\"CLUB_NOT_FOUND\"}");
+}
+
+TEST_F(HostRobustness, AWrongMethodOnAHostPathGets405WithTheMethodsItTakes) {
+    struct Case {
+        const char* method;
+        const char* target;
+        const char* allow;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"POST", "/zun-clubs-host/v1/events", "GET", "the event stream is read with GET"},
+        {"HEAD", "/zun-clubs-host/v1/events", "GET", nullptr},
+        {"PUT", "/zun-clubs-host/v1/openapi.json", "GET, HEAD", "the document is read with GET"},
+        {"POST", "/zun-clubs-host/v1/world", "GET, HEAD, PUT",
+         "the world is read with GET and replaced with PUT"},
+        {"PATCH", "/zun-clubs-host/v1/faults", "GET, HEAD, POST, DELETE",
+         "the fault rules take GET, POST and DELETE"},
+        {"GET", "/zun-clubs-host/v1/faults/rule-1", "DELETE",
+         "a fault rule is removed with DELETE"},
+        {"DELETE", "/zun-clubs-host/v1/clubs-service/players", "GET, HEAD",
+         "the player list is read with GET"},
+        {"POST", "/zun-clubs-host/v1", "GET, HEAD", "the index is read with GET"},
+        {"BREW", "/zun-clubs-host/v1/", "GET, HEAD", "the index is read with GET"},
+        {"POST", "/zun-clubs-host/console/index.html", "GET, HEAD",
+         "the console's files are read with GET"},
+    };
+    for (const Case& c : cases) {
+        const HttpResult answer = Request(host.Port(), c.method, c.target);
+        EXPECT_EQ(answer.status, 405) << c.method << " " << c.target << " " << answer.body;
+        EXPECT_EQ(answer.Header("Allow"), c.allow) << c.method << " " << c.target;
+        if (c.error != nullptr) {
+            EXPECT_EQ(answer.body, "{\"error\":\"" + std::string(c.error) + "\"}");
+        }
+    }
+    for (const char* target : {"/zun-clubs-host/v1/world", "/zun-clubs-host/v1/openapi.json",
+                               "/zun-clubs-host/v1/faults", "/zun-clubs-host/v1",
+                               "/zun-clubs-host/v1/clubs-service/players"}) {
+        const HttpResult head = Request(host.Port(), "HEAD", target);
+        EXPECT_EQ(head.status, 200) << target;
+        EXPECT_EQ(head.body, "") << target;
+    }
+    EXPECT_EQ(Request(host.Port(), "POST", "/zun-clubs-host/v1/nothing").status, 404);
+}
+
+TEST_F(HostRobustness, EveryAnswerTellsBrowsersNotToGuessItsType) {
+    const rapidjson::Document index =
+        ParseJson(Request(host.Port(), "GET", "/zun-clubs-host/v1").body);
+    ASSERT_TRUE(index.IsObject() && index.HasMember("clubsService"));
+    const std::string service = index["clubsService"].GetString();
+    const auto servicePort =
+        static_cast<uint16_t>(std::stoi(service.substr(service.rfind(':') + 1)));
+    struct Case {
+        const char* what;
+        HttpResult answer;
+    };
+    const Case cases[] = {
+        {"a plugin answer", Request(host.Port(), "GET", "/zun-clubs/v1/clubs/club-1")},
+        {"a plugin refusal", Request(host.Port(), "GET", "/zun-clubs/v1/clubs/nobody")},
+        {"a host path", Request(host.Port(), "GET", "/zun-clubs-host/v1/faults")},
+        {"a host refusal", Request(host.Port(), "POST", "/zun-clubs-host/v1/world")},
+        {"a simulated plugin", Request(host.Port(), "GET", "/zun-login/v1/session")},
+        {"a console file", Request(host.Port(), "GET", "/zun-clubs-host/console/")},
+        {"a malformed request", Raw("GARBAGE\r\n\r\n")},
+        {"a foreign Host", Raw("GET / HTTP/1.1\r\nHost: example.com\r\n\r\n")},
+        {"the event stream",
+         SendRaw(host.Port(), "GET /zun-clubs-host/v1/events HTTP/1.1\r\nHost: localhost\r\n\r\n",
+                 std::chrono::milliseconds(500))},
+        {"the clubs web service", Request(servicePort, "GET", "/v1/clubs/club-1")},
+    };
+    for (const Case& c : cases) {
+        EXPECT_NE(c.answer.status, 0) << c.what;
+        int count = 0;
+        for (const auto& [name, value] : c.answer.headers) {
+            if (name == "X-Content-Type-Options") {
+                EXPECT_EQ(value, "nosniff") << c.what;
+                ++count;
+            }
+        }
+        EXPECT_EQ(count, 1) << c.what;
+    }
 }
 
 TEST_F(HostRobustness, MalformedRequestsAreRefusedWithTheirStatus) {
@@ -112,6 +209,10 @@ TEST_F(HostRobustness, MalformedRequestsAreRefusedWithTheirStatus) {
         Raw("GET http://127.0.0.1/zun-clubs/v1/clubs HTTP/1.1\r\nHost: localhost\r\n\r\n").status,
         400);
     EXPECT_EQ(Raw("GET /zun-clubs/v1/clubs HTTP/1.1\r\n\r\n").status, 400);  // no Host
+    const HttpResult twoHosts =
+        Raw("GET /zun-clubs/v1/clubs HTTP/1.1\r\nHost: localhost\r\nHost: example.com\r\n\r\n");
+    EXPECT_EQ(twoHosts.status, 400);
+    EXPECT_EQ(twoHosts.body, "{\"error\":\"more than one Host header\"}");
     EXPECT_EQ(Raw("GET /zun-clubs/v1/clubs HTTP/1.1\r\nHost: localhost\r\n folded\r\n\r\n").status,
               400);
     EXPECT_EQ(Raw("POST /zun-clubs/v1/clubs/membership HTTP/1.1\r\nHost: localhost\r\n"

@@ -45,6 +45,10 @@ TEST(RequestHeadParsing, RefusesWhatAWellBehavedClientDoesNotSend) {
          "transfer codings are not supported: send a Content-Length"},
         {"GET / HTTP/1.1\r\nHost: x\r\nContent-Length: 1048577\r\n\r\n", 413,
          "request body larger than 1048576 bytes"},
+        {"GET / HTTP/1.1\r\nHost: localhost\r\nHost: example.com\r\n\r\n", 400,
+         "more than one Host header"},
+        {"GET / HTTP/1.0\r\nhost: localhost\r\nX: y\r\nHOST: localhost\r\n\r\n", 400,
+         "more than one Host header"},
     };
     for (const Case& c : cases) {
         const HeadParseResult result = Parse(c.head);

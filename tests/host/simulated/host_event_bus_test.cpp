@@ -83,6 +83,39 @@ TEST(HostEventBus, ACallbackMaySubscribeAndUnsubscribeItself) {
     EXPECT_EQ(late.events.size(), 1u);
 }
 
+TEST(HostEventBus, ACallbackMayUnsubscribeAnotherSubscriberOfTheSameEvent) {
+    HostEventBus bus;
+    Subscriber first, second;
+    first.onEvent = [&](Subscriber&) { bus.Unsubscribe("OnA", 2); };
+    bus.Subscribe("OnA", 1, &Subscriber::Callback, &first, 0);
+    bus.Subscribe("OnA", 2, &Subscriber::Callback, &second, 0);
+
+    EXPECT_EQ(bus.Publish("OnA", OwnedHostValue::Null().Get()), 1u);
+
+    EXPECT_EQ(first.events.size(), 1u);
+    EXPECT_TRUE(second.events.empty());
+    EXPECT_FALSE(bus.IsSubscribed("OnA", 2));
+}
+
+TEST(HostEventBus, AListenerMayStopItselfOrAnotherListenerOfTheSameEvent) {
+    HostEventBus bus;
+    std::vector<std::string> seen;
+    HostEventBus::ListenerId self = 0;
+    HostEventBus::ListenerId other = 0;
+    self = bus.Listen("OnA", [&](std::string_view, const HostValue&) {
+        seen.emplace_back("self");
+        bus.StopListening(self);
+        bus.StopListening(other);
+    });
+    other =
+        bus.Listen("OnA", [&](std::string_view, const HostValue&) { seen.emplace_back("other"); });
+
+    bus.Publish("OnA", OwnedHostValue::Null().Get());
+    bus.Publish("OnA", OwnedHostValue::Null().Get());
+
+    EXPECT_EQ(seen, std::vector<std::string>{"self"});
+}
+
 TEST(HostEventBus, ListenersSeeTheirNameOrEveryName) {
     HostEventBus bus;
     std::vector<std::string> named, all;
