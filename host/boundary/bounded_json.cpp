@@ -33,7 +33,8 @@ bool HoldsSurrogate(const char* text, rapidjson::SizeType length) {
 // beyond the limit and at the first string that holds a surrogate.
 class BoundedHandler {
   public:
-    explicit BoundedHandler(rapidjson::Document& document) : document_(document) {}
+    BoundedHandler(rapidjson::Document& document, std::size_t maxNesting)
+        : document_(document), maxNesting_(maxNesting) {}
 
     bool TooDeep() const { return tooDeep_; }
     bool Surrogate() const { return surrogate_; }
@@ -67,7 +68,7 @@ class BoundedHandler {
 
   private:
     bool Opened() {
-        tooDeep_ = ++depth_ > kMaxJsonNesting;
+        tooDeep_ = ++depth_ > maxNesting_;
         return !tooDeep_;
     }
     bool Checked(const char* text, rapidjson::SizeType length) {
@@ -76,6 +77,7 @@ class BoundedHandler {
     }
 
     rapidjson::Document& document_;
+    std::size_t maxNesting_;
     std::size_t depth_ = 0;
     bool tooDeep_ = false;
     bool surrogate_ = false;
@@ -87,11 +89,13 @@ std::string AtOffset(std::size_t offset) {
 
 }  // namespace
 
-BoundedJson ParseBoundedJson(std::string_view text, rapidjson::Document& document) {
+BoundedJson ParseBoundedJson(std::string_view text,
+                             rapidjson::Document& document,
+                             std::size_t maxNesting) {
     constexpr unsigned kFlags =
         rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag;
     BoundedJson read;
-    BoundedHandler handler(document);
+    BoundedHandler handler(document, maxNesting);
     auto generate = [&](rapidjson::Document& target) {
         (void)target;  // the handler feeds the same document
         rapidjson::MemoryStream bytes(text.data(), text.size());
@@ -109,7 +113,7 @@ BoundedJson ParseBoundedJson(std::string_view text, rapidjson::Document& documen
     const std::size_t offset = read.result.Offset();
     if (handler.TooDeep()) {
         read.refusal =
-            "nests deeper than " + std::to_string(kMaxJsonNesting) + " levels" + AtOffset(offset);
+            "nests deeper than " + std::to_string(maxNesting) + " levels" + AtOffset(offset);
     } else if (read.result.Code() == rapidjson::kParseErrorStringInvalidEncoding) {
         read.refusal = "is not UTF-8" + AtOffset(offset);
     } else if (handler.Surrogate() ||

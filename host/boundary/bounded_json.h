@@ -29,8 +29,11 @@ struct BoundedJson {
     explicit operator bool() const { return !result.IsError(); }
 };
 
-// Reads `text` into `document`, which holds null after a failure.
-BoundedJson ParseBoundedJson(std::string_view text, rapidjson::Document& document);
+// Reads `text` into `document`, which holds null after a failure. A document that holds
+// outside values a few levels down (a world) may allow those levels on top of the bound.
+BoundedJson ParseBoundedJson(std::string_view text,
+                             rapidjson::Document& document,
+                             std::size_t maxNesting = kMaxJsonNesting);
 
 // Whether `text` is well-formed UTF-8: no stray or missing continuation bytes, no overlong
 // forms, no surrogates, nothing above U+10FFFF. For texts that reach the host other than as

@@ -470,7 +470,10 @@ WorldParse ParseWorld(std::string_view text, WorldFormat format) {
         json = std::move(converted.json);
     }
     rapidjson::Document document;
-    const BoundedJson read = ParseBoundedJson(json, document);
+    // A configuration value sits three levels down (platformConfig, namespace, key) and may
+    // itself nest as deep as any value the host stores, so that every world the host writes
+    // reads back.
+    const BoundedJson read = ParseBoundedJson(json, document, kMaxJsonNesting + 3);
     if (!read.refusal.empty()) {
         return {std::nullopt, "the world " + read.refusal};
     }

@@ -74,10 +74,11 @@ TEST_F(HostDeepInput, DeeplyNestedBodiesAreRefusedOnEveryPath) {
         {"POST", "/zun-clubs-host/v1/faults", rule + Deep(100000) + "}", 400,
          HostError("the fault rule nests deeper than 512 levels (at offset " +
                    std::to_string(rule.size() + 511) + ")")},
-        {"PUT", kWorld, deep, 400, HostError("the world " + tooDeep)},
+        {"PUT", kWorld, deep, 400,
+         HostError("the world nests deeper than 515 levels (at offset 515)")},
         {"PUT", kWorld, config + Deep(60000) + "}}}", 400,
-         HostError("the world nests deeper than 512 levels (at offset " +
-                   std::to_string(config.size() + 509) + ")")},
+         HostError("the world nests deeper than 515 levels (at offset " +
+                   std::to_string(config.size() + 512) + ")")},
         {"PUT", std::string(kAs) + "/v1/membership/LOC1/1001", deep, 400,
          ServiceError("INVALID_REQUEST_BODY", "the body " + tooDeep)},
         {"POST", std::string(kAs) + "/v1/clubs/club-1/invites", Deep(100000), 400,

@@ -171,10 +171,10 @@ TEST(WorldDocument, DeepOrNonUtf8DocumentsAreRefusedWithWhere) {
         std::string message;
     } cases[] = {
         {"deep configuration value", config + Deep(60000) + "}}}", WorldFormat::Json,
-         "the world nests deeper than 512 levels (at offset " +
-             std::to_string(config.size() + 509) + ")"},
+         "the world nests deeper than 515 levels (at offset " +
+             std::to_string(config.size() + 512) + ")"},
         {"deep array", std::string(100000, '['), WorldFormat::Json,
-         "the world nests deeper than 512 levels (at offset 512)"},
+         "the world nests deeper than 515 levels (at offset 515)"},
         {"club name of bytes that are not UTF-8", clubName + "\"Bad \xFF\xFE name\"}]}",
          WorldFormat::Json,
          "the world is not UTF-8 (at offset " + std::to_string(clubName.size() + 5) + ")"},
@@ -201,6 +201,17 @@ TEST(WorldDocument, DeepOrNonUtf8DocumentsAreRefusedWithWhere) {
         EXPECT_FALSE(parsed.world.has_value()) << bad.what;
         EXPECT_EQ(parsed.error, bad.message) << bad.what;
     }
+}
+
+// The host stores configuration values up to 512 levels deep; the world it writes holds them
+// three levels down and must read back.
+TEST(WorldDocument, AConfigurationValueAsDeepAsTheHostStoresReadsBack) {
+    const std::string world = std::string(kMinimal).substr(0, std::string(kMinimal).size() - 1) +
+                              R"(,"platformConfig":{"Ns":{"key":)" + Deep(512) + "}}}";
+    const World read = MustParse(world);
+    ASSERT_EQ(read.platformConfig.size(), 1u);
+    EXPECT_EQ(read.platformConfig[0].json, Deep(512));
+    EXPECT_TRUE(ParseWorld(WriteWorld(read)).world.has_value());
 }
 
 TEST(WorldDocument, MalformedYamlIsRefusedWithTheReadersMessage) {
