@@ -41,10 +41,17 @@ class BoundedStream {
     const char* end;
 };
 
-constexpr std::string_view kZeroEscape = "\\u0000";
+constexpr std::size_t kEscapeSize = 6;  // a reverse solidus, "u" and four hexadecimal digits
 
 bool ZeroEscapeAt(const char* at) {
-    return std::memcmp(at, kZeroEscape.data(), kZeroEscape.size()) == 0;
+    return std::memcmp(at, "\\u0000", kEscapeSize) == 0;
+}
+
+// "\uDC" to "\uDF" in either case: an escape of a low surrogate, which RapidJSON turns into the
+// bytes of a surrogate (not UTF-8) when no high surrogate escape came before it.
+bool LowSurrogateEscapeAt(const char* at) {
+    const char third = static_cast<char>(at[3] | 0x20);
+    return at[0] == '\\' && at[1] == 'u' && (at[2] | 0x20) == 'd' && third >= 'c' && third <= 'f';
 }
 
 // Sixteen bytes as one vector (a GCC and Clang extension): compares and ands on it become
@@ -65,19 +72,22 @@ bool SolidusBeforeU(const char* at) {
     return (halves[0] | halves[1]) != 0;
 }
 
-// A decoded string can hold a zero character only through the escape \u0000 (a raw zero byte
-// ends the text), so texts without that escape skip the search for it in every string. An
-// escaped reverse solidus before "u0000" counts too: a false alarm only costs those searches.
-// Most texts have few reverse solidi, and the library search skips from one to the next at
-// vector speed. A text with many short escapes (\n, \") would restart it at each, so once they
-// are dense the rest is read sixteen bytes at a time, looking for a solidus before a "u".
-bool MayDecodeZero(std::string_view text) {
+// Whether an escape that `EscapeAt` recognises may start anywhere in the text. A decoded
+// string can hold a zero character only through the escape \u0000 (a raw zero byte ends the
+// text), and the bytes of a surrogate only through a \u escape of one, so texts without such
+// an escape skip the search for them in every string. An escaped reverse solidus before the
+// "u" counts too: a false alarm only costs those searches. Most texts have few reverse solidi,
+// and the library search skips from one to the next at vector speed. A text with many short
+// escapes (\n, \") would restart it at each, so once they are dense the rest is read sixteen
+// bytes at a time, looking for a solidus before a "u".
+template <bool (*EscapeAt)(const char*)>
+bool MayDecode(std::string_view text) {
     constexpr std::size_t kStep = sizeof(Bytes16);
     const char* const bytes = text.data();
-    if (text.size() < kZeroEscape.size()) {
+    if (text.size() < kEscapeSize) {
         return false;
     }
-    const std::size_t last = text.size() - kZeroEscape.size();  // the last place it can start
+    const std::size_t last = text.size() - kEscapeSize;  // the last place one can start
     std::size_t at = 0;
     // Hop from solidus to solidus while they are sparser than one per 64 bytes on average
     // (after the first few, which say little).
@@ -87,7 +97,7 @@ bool MayDecodeZero(std::string_view text) {
             return false;
         }
         at = static_cast<std::size_t>(static_cast<const char*>(solidus) - bytes);
-        if (ZeroEscapeAt(bytes + at)) {
+        if (EscapeAt(bytes + at)) {
             return true;
         }
         if (++at > last) {
@@ -97,14 +107,32 @@ bool MayDecodeZero(std::string_view text) {
     for (; at + kStep <= last; at += kStep) {
         if (SolidusBeforeU(bytes + at)) {
             for (std::size_t i = 0; i < kStep; ++i) {
-                if (ZeroEscapeAt(bytes + at + i)) {
+                if (EscapeAt(bytes + at + i)) {
                     return true;
                 }
             }
         }
     }
     for (; at <= last; ++at) {
-        if (ZeroEscapeAt(bytes + at)) {
+        if (EscapeAt(bytes + at)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether a decoded string holds the UTF-8 form of a surrogate (ED followed by A0 to BF). The
+// reader has checked the raw bytes, so such a form comes from an escape of a low surrogate
+// without its high half.
+bool HoldsSurrogate(const char* text, std::size_t length) {
+    const char* const end = text + length;
+    for (const char* at = text; at != end;) {
+        const void* found = std::memchr(at, '\xED', static_cast<std::size_t>(end - at));
+        if (found == nullptr) {
+            return false;
+        }
+        at = static_cast<const char*>(found) + 1;
+        if (at != end && static_cast<unsigned char>(*at) >= 0xA0) {
             return true;
         }
     }
@@ -120,11 +148,13 @@ class JsonHandler {
           stream(stream),
           input(text.data()),
           inputBytes(text.size()),
-          mayDecodeZero(MayDecodeZero(text)) {
+          mayDecodeZero(MayDecode<ZeroEscapeAt>(text)),
+          mayDecodeSurrogate(MayDecode<LowSurrogateEscapeAt>(text)) {
         builder.ReserveTextsFor(text.size());
     }
 
     bool TooDeep() const { return tooDeep; }
+    bool Surrogate() const { return surrogate; }
 
     bool Null() {
         builder.Target().Clear();  // Empty, also over a repeated member's earlier value
@@ -156,6 +186,9 @@ class JsonHandler {
     }
     bool RawNumber(const char*, rapidjson::SizeType, bool) { return false; }  // flag not used
     bool String(const char* text, rapidjson::SizeType length, bool) {
+        if (!Unicode(text, length)) {
+            return false;
+        }
         builder.Target() = Text(text, length);
         if ((++strings & (kStringsPerForecast - 1)) == 0) {
             ForeseeTexts();
@@ -164,6 +197,9 @@ class JsonHandler {
     }
     bool StartObject() { return Opened(builder.OpenStructure(builder.Target())); }
     bool Key(const char* text, rapidjson::SizeType length, bool) {
+        if (!Unicode(text, length)) {
+            return false;
+        }
         builder.SetKey(Text(text, length));
         return true;
     }
@@ -228,6 +264,11 @@ class JsonHandler {
         return {text, length};
     }
 
+    bool Unicode(const char* text, rapidjson::SizeType length) {
+        surrogate = mayDecodeSurrogate && HoldsSurrogate(text, length);
+        return !surrogate;
+    }
+
     // Stopping here, before the reader recurses further, keeps its call stack bounded too.
     bool Opened(bool opened) {
         tooDeep = !opened;
@@ -241,7 +282,9 @@ class JsonHandler {
     std::size_t inputBytes;
     std::uint32_t strings = 0;
     bool mayDecodeZero;
+    bool mayDecodeSurrogate;
     bool tooDeep = false;
+    bool surrogate = false;
 };
 
 template <class Stream>
@@ -252,14 +295,22 @@ BindingResult Parse(Stream& stream, std::string_view text) {
     // Default precision, whose doubles the handler reads again exactly: the full-precision path
     // of the RapidJSON we build with misreads a zero significand with a large exponent ("0e80"
     // comes back near 1e266, through undefined behaviour in its normalisation).
-    const rapidjson::ParseResult parsed = reader.Parse(stream, handler);
+    // Strings are checked as UTF-8 as they are read, and the handler refuses what a lone low
+    // surrogate escape decodes to, so no text that is not UTF-8 gets into the value and out
+    // again through the writer.
+    const rapidjson::ParseResult parsed =
+        reader.Parse<rapidjson::kParseValidateEncodingFlag>(stream, handler);
     if (parsed || parsed.Code() == rapidjson::kParseErrorDocumentEmpty) {
         return result;
     }
+    const char* what = rapidjson::GetParseError_En(parsed.Code());
+    if (handler.TooDeep()) {
+        what = "Nesting is deeper than 512 levels.";
+    } else if (handler.Surrogate()) {
+        what = rapidjson::GetParseError_En(rapidjson::kParseErrorStringUnicodeSurrogateInvalid);
+    }
     char message[256];
-    std::snprintf(message, sizeof message, "Error: %s at offset %u.",
-                  handler.TooDeep() ? "Nesting is deeper than 512 levels."
-                                    : rapidjson::GetParseError_En(parsed.Code()),
+    std::snprintf(message, sizeof message, "Error: %s at offset %u.", what,
                   static_cast<unsigned>(parsed.Offset()));
     result.Fail(message);
     return result;

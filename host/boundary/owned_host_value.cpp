@@ -1,5 +1,7 @@
 #include "host/boundary/owned_host_value.h"
 
+#include "host/boundary/bounded_json.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -303,13 +305,18 @@ OwnedHostValue OwnedHostValue::Structure(
     return Adopt(raw);
 }
 
-std::optional<OwnedHostValue> OwnedHostValue::FromJson(std::string_view json) {
+OwnedHostValue::JsonRead OwnedHostValue::ReadJson(std::string_view json) {
     rapidjson::Document document;
-    document.Parse(json.data(), json.size());
-    if (document.HasParseError()) {
-        return std::nullopt;
+    BoundedJson read = ParseBoundedJson(json, document);
+    if (!read) {
+        return {std::nullopt, std::move(read.refusal)};
     }
-    return Adopt(FromRapidJson(document));
+    // The tree is at most kMaxJsonNesting deep, which bounds this recursion.
+    return {Adopt(FromRapidJson(document)), {}};
+}
+
+std::optional<OwnedHostValue> OwnedHostValue::FromJson(std::string_view json) {
+    return std::move(ReadJson(json).value);
 }
 
 OwnedHostValue OwnedHostValue::Json(std::string_view json) {

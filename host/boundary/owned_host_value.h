@@ -44,8 +44,11 @@ class OwnedHostValue {
     static OwnedHostValue Structure(std::vector<std::pair<std::string, OwnedHostValue>> entries);
     // Objects become structures (keys in the text's order), arrays collections, integers
     // signed (unsigned above the signed range), other numbers floats. Nothing when `json` does
-    // not parse.
+    // not parse, nests deeper than kMaxJsonNesting or is not UTF-8 (see bounded_json.h).
     static std::optional<OwnedHostValue> FromJson(std::string_view json);
+    struct JsonRead;
+    // Like FromJson, saying why a text that parses as JSON was refused.
+    static JsonRead ReadJson(std::string_view json);
     // Like FromJson, for texts a test writes itself: a text that does not parse is a defect of
     // the test and aborts it.
     static OwnedHostValue Json(std::string_view json);
@@ -63,6 +66,13 @@ class OwnedHostValue {
 
   private:
     HostValue value_{};
+};
+
+struct OwnedHostValue::JsonRead {
+    std::optional<OwnedHostValue> value;
+    // Without a value: empty when the text is not JSON, else the refusal of ParseBoundedJson
+    // ("nests deeper than 512 levels (at offset 512)").
+    std::string refusal;
 };
 
 }  // namespace Kolm::Host

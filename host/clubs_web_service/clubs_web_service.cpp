@@ -20,6 +20,12 @@ WebResponse Refusal(int status, const std::string& errorCode, const std::string&
     return Answer(status, ErrorJson(status, errorCode, message));
 }
 
+// A JSON body the handler could not use: the reader's refusal when there is one (too deep, a
+// lone surrogate), else what the handler expects.
+WebResponse BodyRefusal(const std::string& refusal, const char* expected) {
+    return Refusal(400, "INVALID_REQUEST_BODY", refusal.empty() ? expected : refusal);
+}
+
 // A decimal id without sign, blanks or leading "+", within 64 bits.
 std::optional<uint64_t> ParseId(const std::string& text) {
     if (text.empty() || text.size() > 20)
@@ -265,6 +271,8 @@ WebResponse ClubsWebService::Dispatch(const WebRequest& request, const ServiceUr
         pathKnown = true;
         if (request.method != route.method)
             continue;
+        if (const std::string refused = RefuseRequestText(request.body, url); !refused.empty())
+            return Refusal(400, "INVALID_REQUEST_TEXT", refused);
         Call call{*caller, captures, url, request.body};
         return (this->*route.handler)(call);
     }
@@ -363,9 +371,10 @@ WebResponse ClubsWebService::InitMembership(Call& call) {
 WebResponse ClubsWebService::UpdatePreferences(Call& call) {
     if (auto refusal = RefuseOtherMembership(call))
         return *refusal;
-    const auto body = ParseObject(call.body);
+    std::string refusal;
+    const auto body = ParseObject(call.body, refusal);
     if (!body)
-        return Refusal(400, "INVALID_REQUEST_BODY", "preferences must be a JSON object");
+        return BodyRefusal(refusal, "preferences must be a JSON object");
     const std::optional<std::string> primary = ReadText(*body, "primaryActiveClubKey");
     const std::optional<bool> share = ReadBool(*body, "shareClubAffiliation");
     if (primary && !primary->empty()) {
@@ -408,9 +417,10 @@ WebResponse ClubsWebService::LeaveClub(Call& call) {
 WebResponse ClubsWebService::AnswerInvite(Call& call) {
     if (auto refusal = RefuseOtherMembership(call))
         return *refusal;
-    const auto body = ParseObject(call.body);
+    std::string refusal;
+    const auto body = ParseObject(call.body, refusal);
     if (!body)
-        return Refusal(400, "INVALID_REQUEST_BODY", "the answer must be a JSON object");
+        return BodyRefusal(refusal, "the answer must be a JSON object");
     const std::optional<int64_t> status = ReadSigned(*body, "status");
     if (!status || (*status != 1 && *status != 2))
         return Refusal(400, "INVALID_INVITE_STATUS", "an answer accepts (1) or rejects (2)");
@@ -515,11 +525,12 @@ WebResponse ClubsWebService::Invite(Call& call) {
     ServiceClub* club = nullptr;
     if (auto refusal = RefuseClubAction(call, "INVITE", club))
         return *refusal;
-    const auto body = ParseObject(call.body);
+    std::string refusal;
+    const auto body = ParseObject(call.body, refusal);
     const std::optional<uint64_t> summonerId =
         body ? ReadUnsigned(*body, "inviteeSummonerId") : std::nullopt;
     if (!summonerId)
-        return Refusal(400, "INVALID_REQUEST_BODY", "the invitation must name the invitee");
+        return BodyRefusal(refusal, "the invitation must name the invitee");
     uint64_t accountId = 0;
     if (auto refusal = RefuseCandidate(*club, *summonerId, accountId))
         return *refusal;

@@ -6,6 +6,7 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include "host/boundary/bounded_json.h"
 #include "host/clubs_web_service/json_field.h"
 
 namespace Kolm::Host {
@@ -250,12 +251,27 @@ std::string ErrorJson(int status, const std::string& errorCode, const std::strin
     });
 }
 
-std::optional<rapidjson::Document> ParseObject(const std::string& body) {
+std::optional<rapidjson::Document> ParseObject(const std::string& body, std::string& refusal) {
     rapidjson::Document document;
-    document.Parse(body.data(), body.size());
-    if (document.HasParseError() || !document.IsObject())
+    const BoundedJson read = ParseBoundedJson(body, document);
+    refusal = read.refusal.empty() ? "" : "the body " + read.refusal;
+    if (!read || !document.IsObject())
         return std::nullopt;
     return document;
+}
+
+std::string RefuseRequestText(const std::string& body, const ServiceUrl& url) {
+    if (!IsUtf8(body))
+        return "the body is not UTF-8";
+    for (const std::string& segment : url.segments) {
+        if (!IsUtf8(segment))
+            return "the path is not UTF-8";
+    }
+    for (const auto& [name, value] : url.query) {
+        if (!IsUtf8(name) || !IsUtf8(value))
+            return "the query is not UTF-8";
+    }
+    return {};
 }
 
 std::optional<uint64_t> ReadUnsigned(const rapidjson::Value& object, const char* name) {

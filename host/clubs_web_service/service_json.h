@@ -10,6 +10,7 @@
 #include <rapidjson/document.h>
 
 #include "host/clubs_web_service/service_state.h"
+#include "host/clubs_web_service/service_url.h"
 
 namespace Kolm::Host {
 
@@ -26,8 +27,15 @@ std::string MembershipWithNotificationsJson(const ServiceData& data, const Playe
 // {"errorCode": code, "httpStatus": status, "message": message}
 std::string ErrorJson(int status, const std::string& errorCode, const std::string& message);
 
-// The body as a JSON object, or nothing when it is not one.
-std::optional<rapidjson::Document> ParseObject(const std::string& body);
+// The body as a JSON object, or nothing when it is not one. When the body was refused for its
+// nesting or a lone surrogate escape (see ParseBoundedJson), `refusal` says so ("the body
+// nests deeper than 512 levels (at offset 512)"); else it is left empty.
+std::optional<rapidjson::Document> ParseObject(const std::string& body, std::string& refusal);
+
+// Why a request is refused before any handler reads it, or "" when it may go on: a body, path
+// segment or query parameter that is not UTF-8 once decoded. Text bodies (a tag, a message of
+// the day) are stored as they come, so this is their only check.
+std::string RefuseRequestText(const std::string& body, const ServiceUrl& url);
 
 // Members of a request body. Numbers are also accepted as decimal texts, the way lenient
 // services read them; a missing member or one of another shape gives nothing.

@@ -1,5 +1,7 @@
 #include "host/faults/fault_rule.h"
 
+#include "host/boundary/bounded_json.h"
+
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
@@ -212,9 +214,10 @@ FaultRuleParse ReadFaultRule(const rapidjson::Value& value) {
 
 FaultRuleParse ParseFaultRule(std::string_view json) {
     rapidjson::Document document;
-    document.Parse(json.data(), json.size());
-    if (document.HasParseError()) {
-        return Refuse("the fault rule is not valid JSON");
+    const BoundedJson read = ParseBoundedJson(json, document);
+    if (!read) {
+        return Refuse(read.refusal.empty() ? "the fault rule is not valid JSON"
+                                           : "the fault rule " + read.refusal);
     }
     return ReadFaultRule(document);
 }

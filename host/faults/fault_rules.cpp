@@ -1,5 +1,7 @@
 #include "host/faults/fault_rules.h"
 
+#include "host/boundary/bounded_json.h"
+
 namespace Kolm::Host {
 
 FaultRule FaultRules::Add(FaultRule rule) {
@@ -13,8 +15,11 @@ FaultRule FaultRules::Add(FaultRule rule) {
 
 std::string FaultRules::AddAll(std::string_view jsonArray) {
     rapidjson::Document document;
-    document.Parse(jsonArray.data(), jsonArray.size());
-    if (document.HasParseError() || !document.IsArray()) {
+    const BoundedJson read = ParseBoundedJson(jsonArray, document);
+    if (!read.refusal.empty()) {
+        return "the list of fault rules " + read.refusal;
+    }
+    if (!read || !document.IsArray()) {
         return "the fault rules must be a JSON array of rules";
     }
     std::vector<FaultRule> rules;

@@ -2,6 +2,7 @@
 
 #include <rapidjson/document.h>
 
+#include "host/boundary/bounded_json.h"
 #include "host/serving/request_bridge.h"
 
 namespace Kolm::Host {
@@ -124,10 +125,12 @@ std::optional<HttpResponse> PlatformSimulation::Handle(const HttpRequest& reques
     }
     std::optional<OwnedHostValue> body;
     if (!request.body.empty()) {
-        body = OwnedHostValue::FromJson(request.body);
+        OwnedHostValue::JsonRead read = OwnedHostValue::ReadJson(request.body);
+        body = std::move(read.value);
         // The messaging service's payload is any text; everything else takes JSON.
         if (!body && !StartsWith(path, SimulatedMessagingService::kMessagePath)) {
-            return HttpResponse::Error(400, "the body is not valid JSON");
+            return HttpResponse::Error(400, read.refusal.empty() ? "the body is not valid JSON"
+                                                                 : "the body " + read.refusal);
         }
     }
     if (std::optional<HttpResponse> changed = HandleChange(request, path, body)) {
@@ -179,8 +182,7 @@ std::optional<HttpResponse> PlatformSimulation::HandleChange(
     if (StartsWith(path, summoners) && method == "PUT") {
         const std::optional<uint64_t> id = ParseDecimal(path.substr(summoners.size()));
         rapidjson::Document document;
-        document.Parse(request.body.c_str(), request.body.size());
-        if (!id || document.HasParseError() || !document.IsObject() ||
+        if (!id || !ParseBoundedJson(request.body, document) || !document.IsObject() ||
             !document.HasMember("displayName") || !document["displayName"].IsString()) {
             return HttpResponse::Error(
                 400, "PUT " + summoners +

@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "host/boundary/bounded_json.h"
 #include "host/clubs_web_service/json_field.h"
 #include "host/clubs_web_service/service_rules.h"
 #include "host/worlds/yaml_to_json.h"
@@ -469,10 +470,16 @@ WorldParse ParseWorld(std::string_view text, WorldFormat format) {
         json = std::move(converted.json);
     }
     rapidjson::Document document;
-    document.Parse(json.c_str(), json.size());
-    if (document.HasParseError()) {
+    // A configuration value sits three levels down (platformConfig, namespace, key) and may
+    // itself nest as deep as any value the host stores, so that every world the host writes
+    // reads back.
+    const BoundedJson read = ParseBoundedJson(json, document, kMaxJsonNesting + 3);
+    if (!read.refusal.empty()) {
+        return {std::nullopt, "the world " + read.refusal};
+    }
+    if (!read) {
         return {std::nullopt, "the world is not valid JSON (at offset " +
-                                  std::to_string(document.GetErrorOffset()) + ")"};
+                                  std::to_string(read.result.Offset()) + ")"};
     }
     std::string error;
     World world = ReadWorld(document, error);

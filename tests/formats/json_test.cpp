@@ -10,6 +10,7 @@
 #include <random>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "binding/binding_arena.h"
@@ -199,6 +200,35 @@ TEST(JsonRead, RefusesNestingPastTheLimit) {
 TEST(JsonRead, RefusesAMillionLevelsWithoutExhaustingTheStack) {
     EXPECT_EQ(Describe(ParseJson(std::string(1000000, '['))),
               "error: Error: Nesting is deeper than 512 levels. at offset 513.");
+}
+
+// A value that kept such text would be written out as JSON that strict readers refuse.
+TEST(JsonRead, RefusesTextThatIsNotUtf8) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"{\"name\":\"Bad \xFF\xFE name\"}", "Error: Invalid encoding in string. at offset 13."},
+        // An overlong "/", an encoded surrogate, a code point above U+10FFFF, a Latin-1 key.
+        {"[\"\xC0\xAF\"]", "Error: Invalid encoding in string. at offset 2."},
+        {"[\"\xED\xA0\x80\"]", "Error: Invalid encoding in string. at offset 2."},
+        {"[\"\xF4\x90\x80\x80\"]", "Error: Invalid encoding in string. at offset 2."},
+        {"{\"\xE9t\xE9\":1}", "Error: Invalid encoding in string. at offset 2."},
+        // Escapes of one half of a surrogate pair.
+        {R"(["\uDFAA"])", "Error: The surrogate pair in string is invalid. at offset 9."},
+        {R"({"a":"x\udc00y"})", "Error: The surrogate pair in string is invalid. at offset 15."},
+        {R"({"\uDC00":1})", "Error: The surrogate pair in string is invalid. at offset 9."},
+        {R"(["\uD800"])", "Error: The surrogate pair in string is invalid. at offset 2."},
+        {R"(["\uD800\u0041"])", "Error: The surrogate pair in string is invalid. at offset 2."},
+    };
+    for (const auto& [text, message] : cases) {
+        EXPECT_EQ(Describe(ParseJson(text)), "error: " + message) << text;
+        EXPECT_EQ(Describe(ParseJson(text.c_str())), "error: " + message) << text;
+    }
+}
+
+TEST(JsonRead, KeepsUtf8AndSurrogatePairs) {
+    EXPECT_EQ(Describe(ParseJson("[\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\", "
+                                 R"("\uD83D\uDE00", "\\uDC00", "\u00e9\uDBFF\uDFFF"])")),
+              "[\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\", \"\xF0\x9F\x98\x80\", \"\\uDC00\", "
+              "\"\xC3\xA9\xF4\x8F\xBF\xBF\"]");
 }
 
 // Zeros with exponents past the fast path's reach stay zero, with their sign (the reader's

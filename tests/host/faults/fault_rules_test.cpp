@@ -72,6 +72,35 @@ TEST(FaultRule, BadRulesAreRefusedWithWhatIsWrong) {
     }
 }
 
+std::string AtOffset(std::size_t offset) {
+    return "(at offset " + std::to_string(offset) + ")";
+}
+
+// A rule's body is kept and written back into answers and lists, so it is read with the same
+// bounds as any other outside JSON.
+TEST(FaultRule, DeepOrNonUtf8RulesAreRefusedWithWhere) {
+    const std::string start = R"({"service":"clubs","path":"/x","status":500,"body":)";
+    const std::pair<std::string, std::string> cases[] = {
+        {std::string(100000, '['), "the fault rule nests deeper than 512 levels (at offset 512)"},
+        {start + std::string(100000, '[') + std::string(100000, ']') + "}",
+         "the fault rule nests deeper than 512 levels " + AtOffset(start.size() + 511)},
+        {start + "\"\xFF\xFE\"}", "the fault rule is not UTF-8 " + AtOffset(start.size() + 1)},
+        {start + R"("\uDFAA"})",
+         "the fault rule holds a surrogate escape without its pair, which is not UTF-8 " +
+             AtOffset(start.size() + 8)},
+    };
+    for (const auto& [json, message] : cases) {
+        const FaultRuleParse parsed = ParseFaultRule(json);
+        EXPECT_FALSE(parsed.rule.has_value()) << message;
+        EXPECT_EQ(parsed.error, message);
+    }
+    FaultRules rules;
+    EXPECT_EQ(
+        rules.AddAll("[" + start + std::string(600, '[') + std::string(600, ']') + "}]"),
+        "the list of fault rules nests deeper than 512 levels " + AtOffset(start.size() + 511));
+    EXPECT_EQ(rules.ListJson(), "[]");
+}
+
 TEST(FaultRules, TimesCountsAffectedCallsAndThenTheRuleIsGone) {
     std::vector<std::string> applied;
     FaultRules rules(

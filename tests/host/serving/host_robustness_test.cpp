@@ -52,9 +52,9 @@ TEST_F(HostRobustness, MalformedBodiesInEveryFormatAreRefused) {
         EXPECT_EQ(answer.Header("Content-Type"), "application/json");
         EXPECT_NE(answer.body.find("\"error\":"), std::string::npos) << answer.body;
     }
-    // Bytes that are not UTF-8 inside a JSON text are passed on by the plugin's reader; the
-    // host answers and stays up.
-    EXPECT_NE(Patch(motd, std::string("{\"motd\":\"\xff\xfe\"}"), "application/json").status, 0);
+    // Bytes that are not UTF-8 inside a JSON text are refused by the plugin's reader.
+    EXPECT_EQ(Patch(motd, std::string("{\"motd\":\"\xff\xfe\"}"), "application/json").body,
+              "{\"error\":\"Error: Invalid encoding in string. at offset 9.\"}");
     EXPECT_EQ(Patch(motd, "{\"motd\":\"fine\"}", "application/json").status, 200);
 }
 

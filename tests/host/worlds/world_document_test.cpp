@@ -151,6 +151,69 @@ TEST(WorldDocument, BadDocumentsAreRefusedWithWhatIsWrongAndWhere) {
     }
 }
 
+std::string Deep(std::size_t depth) {
+    return std::string(depth, '[') + std::string(depth, ']');
+}
+
+// What the world reader refuses before it looks at any field: such worlds would crash the host
+// while it reads or writes them, or be stored and sent out as JSON that strict readers refuse.
+TEST(WorldDocument, DeepOrNonUtf8DocumentsAreRefusedWithWhere) {
+    const std::string config = R"({"platformConfig":{"Ns":{"key":)";  // three levels open
+    const std::string clubName = R"({"players":[{"accountId":7,"summonerId":8}],"clubs":[)"
+                                 R"({"key":"k","active":[{"accountId":7,"role":"OWNER"}],"name":)";
+    const std::string yamlClub =
+        "players: [{accountId: 7, summonerId: 8}]\n"
+        "clubs:\n- key: k\n  active: [{accountId: 7, role: OWNER}]\n  name: ";
+    const struct {
+        const char* what;
+        std::string text;
+        WorldFormat format;
+        std::string message;
+    } cases[] = {
+        {"deep configuration value", config + Deep(60000) + "}}}", WorldFormat::Json,
+         "the world nests deeper than 515 levels (at offset " +
+             std::to_string(config.size() + 512) + ")"},
+        {"deep array", std::string(100000, '['), WorldFormat::Json,
+         "the world nests deeper than 515 levels (at offset 515)"},
+        {"club name of bytes that are not UTF-8", clubName + "\"Bad \xFF\xFE name\"}]}",
+         WorldFormat::Json,
+         "the world is not UTF-8 (at offset " + std::to_string(clubName.size() + 5) + ")"},
+        {"club name of a lone low surrogate", clubName + R"("\uDFAA"}]})", WorldFormat::Json,
+         "the world holds a surrogate escape without its pair, which is not UTF-8 (at offset " +
+             std::to_string(clubName.size() + 8) + ")"},
+        {"club name of a lone high surrogate", clubName + R"("\uD800"}]})", WorldFormat::Json,
+         "the world holds a surrogate escape without its pair, which is not UTF-8 (at offset " +
+             std::to_string(clubName.size() + 1) + ")"},
+        // The YAML reader's own checks refuse these before anything is converted.
+        {"YAML club name of bytes that are not UTF-8", yamlClub + "Bad \xFF\xFE name\n",
+         WorldFormat::Yaml,
+         "the world is not valid YAML: YAML parser error: invalid leading UTF-8 octet. At "
+         "line: 0 col: 0"},
+        {"YAML club name of a lone low surrogate", yamlClub + "\"\\uDFAA\"\n", WorldFormat::Yaml,
+         "the world is not valid YAML: YAML parser error: found invalid Unicode character "
+         "escape code. At line: 4 col: 11"},
+        {"YAML club name of a lone high surrogate", yamlClub + "\"\\uD800\"\n", WorldFormat::Yaml,
+         "the world is not valid YAML: YAML parser error: found invalid Unicode character "
+         "escape code. At line: 4 col: 11"},
+    };
+    for (const auto& bad : cases) {
+        const WorldParse parsed = ParseWorld(bad.text, bad.format);
+        EXPECT_FALSE(parsed.world.has_value()) << bad.what;
+        EXPECT_EQ(parsed.error, bad.message) << bad.what;
+    }
+}
+
+// The host stores configuration values up to 512 levels deep; the world it writes holds them
+// three levels down and must read back.
+TEST(WorldDocument, AConfigurationValueAsDeepAsTheHostStoresReadsBack) {
+    const std::string world = std::string(kMinimal).substr(0, std::string(kMinimal).size() - 1) +
+                              R"(,"platformConfig":{"Ns":{"key":)" + Deep(512) + "}}}";
+    const World read = MustParse(world);
+    ASSERT_EQ(read.platformConfig.size(), 1u);
+    EXPECT_EQ(read.platformConfig[0].json, Deep(512));
+    EXPECT_TRUE(ParseWorld(WriteWorld(read)).world.has_value());
+}
+
 TEST(WorldDocument, MalformedYamlIsRefusedWithTheReadersMessage) {
     const WorldParse parsed = ParseWorld("players: [\n  - {accountId: 1", WorldFormat::Yaml);
     EXPECT_FALSE(parsed.world.has_value());
