@@ -3,14 +3,37 @@
 #include "host/boundary/bounded_json.h"
 
 namespace Kolm::Host {
+namespace {
 
-FaultRule FaultRules::Add(FaultRule rule) {
+// The refusal of a rule larger than a rule may be; "" when it fits.
+std::string TooLarge(const FaultRule& rule) {
+    if (rule.fieldsJson.size() <= FaultRules::kMaxRuleBytes) {
+        return {};
+    }
+    return "a fault rule may hold at most " + std::to_string(FaultRules::kMaxRuleBytes) +
+           " bytes as compact JSON; this one holds " + std::to_string(rule.fieldsJson.size());
+}
+
+std::string TooMany() {
+    return "at most " + std::to_string(FaultRules::kMaxRules) +
+           " fault rules may be in force; remove some before adding more";
+}
+
+}  // namespace
+
+FaultRuleAdd FaultRules::Add(FaultRule rule) {
+    if (std::string error = TooLarge(rule); !error.empty()) {
+        return {std::nullopt, 413, std::move(error)};
+    }
     std::lock_guard lock(mutex_);
+    if (entries_.size() >= kMaxRules) {
+        return {std::nullopt, 409, TooMany()};
+    }
     rule.id = std::to_string(nextId_++);
     Entry entry{rule, std::mt19937_64(rule.seed ? *rule.seed : std::random_device{}()),
                 rule.times.value_or(0)};
     entries_.push_back(std::move(entry));
-    return rule;
+    return {std::move(rule), 0, {}};
 }
 
 std::string FaultRules::AddAll(std::string_view jsonArray) {
@@ -28,10 +51,20 @@ std::string FaultRules::AddAll(std::string_view jsonArray) {
         if (!parsed.rule) {
             return "rule " + std::to_string(i + 1) + ": " + parsed.error;
         }
+        if (std::string error = TooLarge(*parsed.rule); !error.empty()) {
+            return "rule " + std::to_string(i + 1) + ": " + error;
+        }
         rules.push_back(std::move(*parsed.rule));
     }
+    std::lock_guard lock(mutex_);
+    if (entries_.size() + rules.size() > kMaxRules) {
+        return TooMany();
+    }
     for (FaultRule& rule : rules) {
-        Add(std::move(rule));
+        rule.id = std::to_string(nextId_++);
+        const uint64_t seed = rule.seed ? *rule.seed : std::random_device{}();
+        const uint64_t times = rule.times.value_or(0);
+        entries_.push_back(Entry{std::move(rule), std::mt19937_64(seed), times});
     }
     return {};
 }

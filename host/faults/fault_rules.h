@@ -4,10 +4,15 @@
 // which the host uses to write its log and publish the event. A rule with a `seed` draws from
 // its own generator started at that seed, so a run of the same calls fails the same ones.
 //
+// The rules are bounded, since any client of the host can add them: at most kMaxRules in force,
+// each at most kMaxRuleBytes as given (its fields as compact JSON, the body included). A rule past
+// either limit is refused with a message that names the limit.
+//
 // Thread rules: every member may be called from any thread; the observer is called with no
 // lock held.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -29,8 +34,18 @@ struct FaultEffect {
     bool transportFailure = false;
 };
 
+// The outcome of adding rules: the rule as stored, or the HTTP status and message of a refusal.
+struct FaultRuleAdd {
+    std::optional<FaultRule> rule;  // none: refused
+    uint32_t status = 0;            // 413: too large; 409: too many rules in force
+    std::string error;
+};
+
 class FaultRules {
   public:
+    static constexpr std::size_t kMaxRules = 256;
+    static constexpr std::size_t kMaxRuleBytes = 64 * 1024;
+
     using Observer = std::function<void(const FaultRule& rule,
                                         std::string_view service,
                                         std::string_view method,
@@ -38,9 +53,11 @@ class FaultRules {
 
     explicit FaultRules(Observer observer = {}) : observer_(std::move(observer)) {}
 
-    // Stores the rule under the next id ("1", "2", ...) and returns it as stored.
-    FaultRule Add(FaultRule rule);
-    // Every rule of a JSON array, or none of them: "" when added, else what is wrong with which.
+    // Stores the rule under the next id ("1", "2", ...) and returns it as stored, unless it is
+    // past a limit.
+    FaultRuleAdd Add(FaultRule rule);
+    // Every rule of a JSON array, or none of them: "" when added, else what is wrong with which
+    // (a limit included).
     std::string AddAll(std::string_view jsonArray);
     std::vector<FaultRule> List() const;
     // The rules as a JSON array.

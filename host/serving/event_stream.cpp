@@ -15,6 +15,8 @@ namespace Kolm::Host {
 namespace {
 
 constexpr const char* kPlainEventName = "OnJsonApiEvent";
+constexpr std::size_t kKeptBufferCapacity = 64 * 1024;
+constexpr std::size_t kReplayNoteBytes = 160;  // room for the note on a shortened replay
 
 // The payload's "uri" member, when it is a structure with one.
 std::string PayloadUri(const HostValue& payload) {
@@ -135,15 +137,46 @@ void EventStream::AddClient(UniqueFd socket, std::string head, Filter filter, ui
         client.pending = head + "retry: 2000\n: zun-clubs-host event stream, last event id " +
                          std::to_string(lastId_) + "\n\n";
         if (lastSeen > 0) {
-            for (const Event& event : history_) {
-                if (event.id > lastSeen && client.filter.Matches(event.name, event.uri)) {
-                    client.pending += event.text;
-                }
-            }
+            AppendReplay(client, lastSeen);
         }
         clients_.emplace(nextClient_++, std::move(client));
     }
     Wake();
+}
+
+void EventStream::AppendReplay(Client& client, uint64_t lastSeen) const {
+    // The newest matching events that fit in the client's buffer with the note, found from the
+    // newest back.
+    std::size_t bytes = client.pending.size() + kReplayNoteBytes;
+    auto first = history_.end();
+    bool leftOut = false;
+    for (auto it = history_.end(); it != history_.begin();) {
+        --it;
+        if (it->id <= lastSeen) {
+            break;
+        }
+        if (!client.filter.Matches(it->name, it->uri)) {
+            continue;
+        }
+        if (bytes + it->text.size() > options_.maxBufferedBytes) {
+            leftOut = true;
+            break;
+        }
+        bytes += it->text.size();
+        first = it;
+    }
+    if (leftOut) {
+        const std::string from =
+            first == history_.end() ? std::to_string(lastId_ + 1) : std::to_string(first->id);
+        client.pending += ": older events left out of the replay to stay within " +
+                          std::to_string(options_.maxBufferedBytes) + " bytes; it starts at id " +
+                          from + "\n\n";
+    }
+    for (auto it = first; it != history_.end(); ++it) {
+        if (client.filter.Matches(it->name, it->uri)) {
+            client.pending += it->text;
+        }
+    }
 }
 
 void EventStream::OnEvent(std::string_view name, const HostValue& payload) {
@@ -165,8 +198,13 @@ void EventStream::Publish(std::string_view name, std::string_view json, std::str
             }
             client.pending += event.text;
         }
-        history_.push_back(std::move(event));
-        while (history_.size() > options_.historySize) {
+        if (event.text.size() <= options_.maxKeptEventBytes) {
+            historyBytes_ += event.text.size();
+            history_.push_back(std::move(event));
+        }
+        while (!history_.empty() &&
+               (history_.size() > options_.historySize || historyBytes_ > options_.historyBytes)) {
+            historyBytes_ -= history_.front().text.size();
             history_.pop_front();
         }
     }
@@ -181,6 +219,16 @@ std::size_t EventStream::ClientCount() const {
 uint64_t EventStream::LastEventId() const {
     std::lock_guard guard(mutex_);
     return lastId_;
+}
+
+std::size_t EventStream::KeptEvents() const {
+    std::lock_guard guard(mutex_);
+    return history_.size();
+}
+
+std::size_t EventStream::KeptBytes() const {
+    std::lock_guard guard(mutex_);
+    return historyBytes_;
 }
 
 void EventStream::Wake() {
@@ -200,6 +248,9 @@ void EventStream::Flush(Client& client) {
             return;
         }
         client.pending.erase(0, static_cast<std::size_t>(sent));
+    }
+    if (client.pending.empty() && client.pending.capacity() > kKeptBufferCapacity) {
+        std::string().swap(client.pending);  // a burst does not stay allocated per client
     }
 }
 

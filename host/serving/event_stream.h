@@ -16,8 +16,19 @@
 //
 // Stream clients do not hold a server worker: their sockets belong to this object, and one writer
 // thread serves all of them without blocking. A client that does not read and falls more than
-// `maxBufferedBytes` behind is disconnected (it can reconnect with its last id). Thread rules: all
-// members may be called from any thread.
+// `maxBufferedBytes` behind is disconnected (it can reconnect with its last id).
+//
+// Memory is bounded in bytes as well as in counts, since one event can be large:
+// - the history keeps at most `historySize` events and `historyBytes` of their text, dropping the
+//   oldest first;
+// - an event whose text is longer than `maxKeptEventBytes` is streamed to the clients connected
+//   when it happens but is not kept, so a later replay skips it and shows the gap in the ids;
+// - a replay fills the client's buffer with the newest matching events that fit within
+//   `maxBufferedBytes` together; the older ones are left out (a gap in the ids again, and a
+//   comment line that names the first id replayed), so a replaying client that never reads holds
+//   no more than a live one.
+//
+// Thread rules: all members may be called from any thread.
 #pragma once
 
 #include <chrono>
@@ -42,6 +53,8 @@ class EventStream {
         std::size_t maxClients = 64;
         std::size_t maxBufferedBytes = 4 * 1024 * 1024;
         std::size_t historySize = 1024;
+        std::size_t historyBytes = 4 * 1024 * 1024;
+        std::size_t maxKeptEventBytes = 256 * 1024;
         std::chrono::milliseconds keepAlive{15000};
     };
 
@@ -69,6 +82,9 @@ class EventStream {
 
     std::size_t ClientCount() const;
     uint64_t LastEventId() const;
+    // How many events the history keeps now, and the bytes of their text.
+    std::size_t KeptEvents() const;
+    std::size_t KeptBytes() const;
 
     // One event in the stream's text form.
     static std::string FormatEvent(uint64_t id, std::string_view name, std::string_view json);
@@ -89,6 +105,8 @@ class EventStream {
 
     void OnEvent(std::string_view name, const HostValue& payload);
     void AddClient(UniqueFd socket, std::string head, Filter filter, uint64_t lastSeen);
+    // Appends the kept events after `lastSeen` that match and fit; call with the mutex held.
+    void AppendReplay(Client& client, uint64_t lastSeen) const;
     void WriterLoop();
     void Wake();
     // Sends what it can of each client's pending text; call with the mutex held.
@@ -103,6 +121,7 @@ class EventStream {
     mutable std::mutex mutex_;
     uint64_t lastId_ = 0;
     std::deque<Event> history_;
+    std::size_t historyBytes_ = 0;  // of every kept event's text
     std::map<uint64_t, Client> clients_;
     uint64_t nextClient_ = 1;
     bool stopping_ = false;

@@ -1,5 +1,8 @@
 #include "host/serving/fault_endpoints.h"
 
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
 namespace Kolm::Host {
 namespace {
 
@@ -26,7 +29,11 @@ HttpResponse HandleFaultRequest(const HttpRequest& request,
             if (!parsed.rule) {
                 return HttpResponse::Error(400, parsed.error);
             }
-            return HttpResponse::Json(201, faults.Add(std::move(*parsed.rule)).ToJson());
+            FaultRuleAdd added = faults.Add(std::move(*parsed.rule));
+            if (!added.rule) {
+                return HttpResponse::Error(static_cast<int>(added.status), added.error);
+            }
+            return HttpResponse::Json(201, added.rule->ToJson());
         }
         if (method == "DELETE") {
             faults.Clear();
@@ -49,12 +56,39 @@ std::string FaultEventUri(const FaultRule& rule) {
     return std::string(kFaultsUri) + "/" + rule.id;
 }
 
+std::string FaultRuleSummaryJson(const FaultRule& rule) {
+    if (rule.bodyJson.size() <= kFaultEventBodyBytes) {
+        return rule.ToJson();
+    }
+    rapidjson::Document fields;
+    fields.Parse<rapidjson::kParseIterativeFlag>(rule.fieldsJson.data(), rule.fieldsJson.size());
+    if (fields.HasParseError() || !fields.IsObject()) {
+        return "{\"id\":" + JsonQuote(rule.id) + "}";
+    }
+    fields.RemoveMember("body");
+    rapidjson::StringBuffer buffer;
+    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+    writer.StartObject();
+    writer.Key("id");
+    writer.String(rule.id.data(), static_cast<rapidjson::SizeType>(rule.id.size()));
+    for (const auto& member : fields.GetObject()) {
+        writer.Key(member.name.GetString(), member.name.GetStringLength());
+        member.value.Accept(writer);
+        if (member.name == "status") {
+            writer.Key("bodyBytes");
+            writer.Uint64(rule.bodyJson.size());
+        }
+    }
+    writer.EndObject();
+    return std::string(buffer.GetString(), buffer.GetSize());
+}
+
 std::string FaultEventJson(const FaultRule& rule,
                            std::string_view service,
                            std::string_view method,
                            std::string_view path) {
     return "{\"data\":{\"method\":" + JsonQuote(method) + ",\"path\":" + JsonQuote(path) +
-           ",\"rule\":" + rule.ToJson() + ",\"service\":" + JsonQuote(service) +
+           ",\"rule\":" + FaultRuleSummaryJson(rule) + ",\"service\":" + JsonQuote(service) +
            "},\"eventType\":\"Create\",\"uri\":" + JsonQuote(FaultEventUri(rule)) + "}";
 }
 

@@ -59,7 +59,7 @@ void HostApplication::FaultApplied(const FaultRule& rule,
                                    std::string_view path) {
     if (log_) {
         log_("fault rule " + rule.id + " applied to " + std::string(service) + " " +
-             std::string(method) + " " + std::string(path) + ": " + rule.ToJson());
+             std::string(method) + " " + std::string(path) + ": " + FaultRuleSummaryJson(rule));
     }
     if (EventStream* events = events_.get()) {
         const std::string json = FaultEventJson(rule, service, method, path);

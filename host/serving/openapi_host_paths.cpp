@@ -62,6 +62,13 @@ std::string FaultsPath() {
            Error("A rule that cannot be read; nothing changed",
                  "unknown service \\\"mail\\\"; one of clubs, login, platform-config, "
                  "summoner, chat, player-notifications, messaging") +
+           ",\"409\":" +
+           Error("As many rules as may be in force already are; nothing changed",
+                 "at most 256 fault rules may be in force; remove some before adding more") +
+           ",\"413\":" +
+           Error("A rule larger than a rule may be; nothing changed",
+                 "a fault rule may hold at most 65536 bytes as compact JSON; this one holds "
+                 "900089") +
            R"(}},"delete":{"operationId":"ClearHostFaults","tags":["Host"],)" +
            R"("summary":"Remove every fault rule",)" +
            R"("responses":{"204":{"description":"No rule is left"}}}})";

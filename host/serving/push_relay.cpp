@@ -18,15 +18,26 @@ void PushRelay::Follow(ClubsWebService& service) {
 
 void PushRelay::Push(std::string resource, std::string payload) {
     std::lock_guard guard(mutex_);
-    if (!stopping_) {
-        queue_.emplace_back(std::move(resource), std::move(payload));
-        changed_.notify_all();
+    if (stopping_) {
+        return;
     }
+    const auto [waiting, added] = waiting_.try_emplace(resource, std::move(payload));
+    if (!added) {
+        waiting->second = std::move(payload);  // try_emplace left it untouched
+        return;
+    }
+    queue_.push_back(std::move(resource));
+    changed_.notify_all();
 }
 
 void PushRelay::Drain() {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return stopping_ || (queue_.empty() && !delivering_); });
+}
+
+std::size_t PushRelay::Waiting() {
+    std::lock_guard guard(mutex_);
+    return queue_.size();
 }
 
 void PushRelay::Stop() {
@@ -38,6 +49,7 @@ void PushRelay::Stop() {
         std::lock_guard guard(mutex_);
         stopping_ = true;
         queue_.clear();
+        waiting_.clear();
         changed_.notify_all();
     }
     if (worker_.joinable()) {
@@ -52,8 +64,11 @@ void PushRelay::Run() {
         if (stopping_) {
             return;
         }
-        auto [resource, payload] = std::move(queue_.front());
+        std::string resource = std::move(queue_.front());
         queue_.pop_front();
+        const auto waiting = waiting_.find(resource);
+        std::string payload = std::move(waiting->second);
+        waiting_.erase(waiting);
         delivering_ = true;
         lock.unlock();
         messaging_.Deliver(resource, payload);

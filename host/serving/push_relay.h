@@ -5,6 +5,12 @@
 // that lock and the action on its HTTP answer. Queued delivery is also what a real messaging
 // service does: pushes arrive after the answer, in order.
 //
+// A message that waits is replaced by a newer one about the same resource (it keeps its place
+// in the order): every push names a resource whose whole state the receiver reads again, and
+// the plugin reads the club or membership anew for each one, which is slower than the service
+// changes it under a steady stream of actions. Without merging, the queue would grow with every
+// action for as long as the stream lasts; with it, it holds at most one message per resource.
+//
 // Lifetime: both services must outlive the relay; destroying it stops the forwarding and drops
 // what is still queued.
 #pragma once
@@ -15,7 +21,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <utility>
+#include <unordered_map>
 
 #include "host/clubs_web_service/clubs_web_service.h"
 #include "host/simulated/simulated_messaging_service.h"
@@ -35,6 +41,8 @@ class PushRelay {
     void Push(std::string resource, std::string payload);
     // Blocks until everything queued so far has been delivered (for tests and orderly stops).
     void Drain();
+    // How many messages wait to be delivered.
+    std::size_t Waiting();
     void Stop();
 
   private:
@@ -45,7 +53,8 @@ class PushRelay {
     int observerId_ = 0;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<std::pair<std::string, std::string>> queue_;
+    std::deque<std::string> queue_;  // resources, in the order of their first waiting message
+    std::unordered_map<std::string, std::string> waiting_;  // resource: newest payload
     bool delivering_ = false;
     bool stopping_ = false;
     std::thread worker_;

@@ -28,6 +28,9 @@ class SimulatedChat : public SimulatedPlugin {
         uint64_t id = 0;  // a summoner id
         std::string name;
         bool operator==(const BlockedPlayer&) const = default;
+        friend std::size_t RecordBytes(const BlockedPlayer& player) {
+            return sizeof(BlockedPlayer) + player.name.size();
+        }
     };
 
     SimulatedChat();

@@ -29,6 +29,10 @@ class SimulatedMessagingService : public SimulatedPlugin {
     struct Delivery {
         std::string resource;
         std::string payload;
+
+        friend std::size_t RecordBytes(const Delivery& delivery) {
+            return sizeof(Delivery) + delivery.resource.size() + delivery.payload.size();
+        }
     };
 
     SimulatedMessagingService();

@@ -6,6 +6,7 @@
 namespace Kolm::Host {
 
 SimulatedPlayerNotifications::SimulatedPlayerNotifications() : SimulatedPlugin(kPrefix) {
+    notifications_.SetLimit(kListLimit);
     On(HOST_METHOD_GET, kNotificationsPath, [this](const SimulatedRequest&) { return Read(); });
     On(HOST_METHOD_POST, kNotificationsPath,
        [this](const SimulatedRequest& request) { return Post(request); });
@@ -17,15 +18,12 @@ void SimulatedPlayerNotifications::Add(OwnedHostValue notification) {
 }
 
 void SimulatedPlayerNotifications::Append(OwnedHostValue notification) {
-    notifications_.push_back(std::move(notification));
-    if (notifications_.size() > kListLimit) {
-        notifications_.pop_front();
-    }
+    notifications_.Add(std::move(notification));
 }
 
 std::vector<OwnedHostValue> SimulatedPlayerNotifications::Notifications() const {
     std::lock_guard lock(listMutex_);
-    return std::vector<OwnedHostValue>(notifications_.begin(), notifications_.end());
+    return notifications_.ToVector();
 }
 
 std::vector<OwnedHostValue> SimulatedPlayerNotifications::Posted() const {
@@ -64,8 +62,7 @@ SimulatedAnswer SimulatedPlayerNotifications::Read() {
     if (readFailure_) {
         return SimulatedAnswer::Error(readFailure_->status, readFailure_->text);
     }
-    return SimulatedAnswer::Value(OwnedHostValue::Collection(
-        std::vector<OwnedHostValue>(notifications_.begin(), notifications_.end())));
+    return SimulatedAnswer::Value(OwnedHostValue::Collection(notifications_.ToVector()));
 }
 
 SimulatedAnswer SimulatedPlayerNotifications::Post(const SimulatedRequest& request) {

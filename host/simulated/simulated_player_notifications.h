@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -26,7 +25,8 @@ class SimulatedPlayerNotifications : public SimulatedPlugin {
 
     SimulatedPlayerNotifications();
 
-    // The list keeps the newest this many notifications, as a notification centre would.
+    // The list keeps the newest this many notifications (and RecentRecords' bytes of them), as
+    // a notification centre would.
     static constexpr std::size_t kListLimit = 256;
 
     // Appends a notification as if it had been posted earlier (not counted among Posted).
@@ -53,11 +53,11 @@ class SimulatedPlayerNotifications : public SimulatedPlugin {
 
     SimulatedAnswer Read();
     SimulatedAnswer Post(const SimulatedRequest& request);
-    // Adds to the list, dropping the oldest past kListLimit; call with listMutex_ held.
+    // Adds to the list, dropping the oldest past its limits; call with listMutex_ held.
     void Append(OwnedHostValue notification);
 
     mutable std::mutex listMutex_;
-    std::deque<OwnedHostValue> notifications_;
+    RecentRecords<OwnedHostValue> notifications_;
     RecentRecords<OwnedHostValue> posted_;
     std::optional<Failure> readFailure_;
     std::optional<Failure> postFailure_;

@@ -72,6 +72,16 @@ SimulatedRequest SimulatedRequest::FromRecord(const HostRequest& record) {
     return request;
 }
 
+std::size_t RecordBytes(const SimulatedRequest& request) {
+    std::size_t bytes = sizeof(SimulatedRequest) + request.methodName.size() + request.uri.size() +
+                        request.path.size() + request.query.size();
+    for (const SimulatedRequest::Argument& argument : request.arguments) {
+        bytes += sizeof(SimulatedRequest::Argument) + (argument.name ? argument.name->size() : 0) +
+                 RecordBytes(argument.value);
+    }
+    return bytes;
+}
+
 std::string SimulatedRequest::FirstArgumentJson() const {
     return arguments.empty() ? "null" : arguments.front().value.ToJson();
 }

@@ -54,6 +54,8 @@ struct SimulatedRequest {
     static SimulatedRequest FromRecord(const HostRequest& record);
     // The first argument's value as JSON, "null" without arguments.
     std::string FirstArgumentJson() const;
+    // What a kept copy holds, for the byte bound of the received calls.
+    friend std::size_t RecordBytes(const SimulatedRequest& request);
 };
 
 // What a simulated plugin answers.

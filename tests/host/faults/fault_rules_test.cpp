@@ -35,7 +35,7 @@ TEST(FaultRule, StarMatchesExactlyOneSegmentAndTheMethodMustAgree) {
 
 TEST(FaultRule, ListsTheFieldsAsGivenAfterItsId) {
     FaultRules rules;
-    const FaultRule stored = rules.Add(Rule(kMotd));
+    const FaultRule stored = *rules.Add(Rule(kMotd)).rule;
     EXPECT_EQ(stored.id, "1");
     EXPECT_EQ(stored.ToJson(),
               R"({"id":"1","service":"clubs","method":"PUT","path":"/v1/clubs/*/motd",)"
@@ -161,6 +161,61 @@ TEST(FaultRules, RemovesOneRuleByIdOrAllAndRefusesAnArrayWithOneBadRule) {
     EXPECT_EQ(rules.List().size(), 1u);
     rules.Clear();
     EXPECT_EQ(rules.ListJson(), "[]");
+}
+
+// A rule of the MOTD path whose body is a text of `bytes` characters.
+std::string RuleWithBody(std::size_t bytes) {
+    return R"({"service":"clubs","path":"/v1/clubs/*/motd","status":500,"body":")" +
+           std::string(bytes, 'x') + "\"}";
+}
+
+TEST(FaultRulesLimits, ARuleLargerThanTheLimitIsRefusedWith413AndNothingIsAdded) {
+    FaultRules rules;
+    const FaultRule large = Rule(RuleWithBody(FaultRules::kMaxRuleBytes));
+    const FaultRuleAdd added = rules.Add(large);
+    EXPECT_FALSE(added.rule.has_value());
+    EXPECT_EQ(added.status, 413u);
+    EXPECT_EQ(added.error,
+              "a fault rule may hold at most 65536 bytes as compact JSON; this one holds " +
+                  std::to_string(large.fieldsJson.size()));
+    EXPECT_EQ(rules.ListJson(), "[]");
+    // Just under the limit is fine.
+    const std::size_t overhead = Rule(RuleWithBody(0)).fieldsJson.size();
+    EXPECT_TRUE(rules.Add(Rule(RuleWithBody(FaultRules::kMaxRuleBytes - overhead))).rule);
+}
+
+TEST(FaultRulesLimits, NoMoreThanTheMostRulesAreInForceUntilOneIsRemoved) {
+    FaultRules rules;
+    for (std::size_t i = 0; i < FaultRules::kMaxRules; ++i) {
+        ASSERT_TRUE(rules.Add(Rule(kMotd)).rule) << i;
+    }
+    const FaultRuleAdd refused = rules.Add(Rule(kMotd));
+    EXPECT_FALSE(refused.rule.has_value());
+    EXPECT_EQ(refused.status, 409u);
+    EXPECT_EQ(refused.error,
+              "at most 256 fault rules may be in force; remove some before adding more");
+    EXPECT_EQ(rules.List().size(), FaultRules::kMaxRules);
+    EXPECT_TRUE(rules.Remove("7"));
+    EXPECT_EQ(rules.Add(Rule(kMotd)).rule->id, "257");
+}
+
+TEST(FaultRulesLimits, AnArrayPastALimitAddsNoneOfItsRules) {
+    FaultRules rules;
+    const std::string tooLarge =
+        "[" + std::string(kMotd) + "," + RuleWithBody(FaultRules::kMaxRuleBytes) + "]";
+    EXPECT_EQ(rules.AddAll(tooLarge),
+              "rule 2: a fault rule may hold at most 65536 bytes as compact JSON; this one "
+              "holds " +
+                  std::to_string(Rule(RuleWithBody(FaultRules::kMaxRuleBytes)).fieldsJson.size()));
+    std::string many = "[";
+    for (std::size_t i = 0; i <= FaultRules::kMaxRules; ++i) {
+        many += (i == 0 ? "" : ",") + std::string(kMotd);
+    }
+    EXPECT_EQ(rules.AddAll(many + "]"),
+              "at most 256 fault rules may be in force; remove some before adding more");
+    EXPECT_EQ(rules.ListJson(), "[]");
+    EXPECT_EQ(rules.AddAll("[" + std::string(kMotd) + "]"), "");
+    EXPECT_EQ(rules.List().size(), 1u);
 }
 
 }  // namespace

@@ -130,6 +130,44 @@ TEST(SimulatedSummonerTest, ARecordLimitKeepsTheNewestReads) {
     EXPECT_EQ(summoner.SingleReads(), (std::vector<uint64_t>{3, 7}));
 }
 
+// Forty toasts of 100 kB each: the list, the posts and the calls received keep only the newest
+// that fit in their byte limit, whatever their count limits.
+TEST(SimulatedPlayerNotificationsTest, TheListThePostsAndTheCallsAreBoundedInBytes) {
+    SimulatedPlayerNotifications notifications;
+    const std::string text(100 * 1024, 'x');
+    for (int i = 0; i < 40; ++i) {
+        const std::string record = "{\"n\":" + std::to_string(i) + ",\"text\":\"" + text + "\"}";
+        notifications.Answer(Request(
+            HOST_METHOD_POST, SimulatedPlayerNotifications::kNotificationsPath, record.c_str()));
+    }
+    const auto heldBytes = [](const std::vector<OwnedHostValue>& values) {
+        std::size_t bytes = 0;
+        for (const OwnedHostValue& value : values) {
+            bytes += RecordBytes(value);
+        }
+        return bytes;
+    };
+    const std::size_t limit = RecentRecords<OwnedHostValue>::kDefaultByteLimit;
+    const std::vector<OwnedHostValue> list = notifications.Notifications();
+    const std::vector<OwnedHostValue> posted = notifications.Posted();
+    // A little over 100 kB each: nine or ten fit in a megabyte (the bookkeeping differs between
+    // 32- and 64-bit builds), the newest ones.
+    EXPECT_GE(list.size(), 9u);
+    EXPECT_LE(heldBytes(list), limit);
+    ASSERT_GE(posted.size(), 9u);
+    EXPECT_LE(heldBytes(posted), limit);
+    EXPECT_EQ(posted.back().ToJson().substr(0, 8), "{\"n\":39,");
+    EXPECT_EQ(list.back().ToJson().substr(0, 8), "{\"n\":39,");
+    const std::vector<SimulatedRequest> received = notifications.ReceivedRequests();
+    EXPECT_GE(received.size(), 9u);
+    EXPECT_LT(received.size(), 40u);
+    std::size_t receivedBytes = 0;
+    for (const SimulatedRequest& request : received) {
+        receivedBytes += RecordBytes(request);
+    }
+    EXPECT_LE(receivedBytes, limit);
+}
+
 TEST(SimulatedPlayerNotificationsTest, TheListAndThePostsKeepOnlyTheNewest) {
     SimulatedPlayerNotifications notifications;
     notifications.SetRecordLimit(2);

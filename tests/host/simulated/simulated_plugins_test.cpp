@@ -174,5 +174,23 @@ TEST_F(SimulatedPluginsTest, ARecordLimitBoundsTheCallsAndTheirCounts) {
     EXPECT_EQ(login->ReceivedRequests().size(), 3u);
 }
 
+TEST(RecentRecordsTest, KeepsTheNewestRecordsThatFitItsByteLimitAndAlwaysTheNewestOne) {
+    RecentRecords<std::string> records;
+    records.SetByteLimit(1000);
+    for (char c = 'a'; c <= 'j'; ++c) {
+        records.Add(std::string(300, c));
+    }
+    // sizeof(std::string) plus 300 bytes each: three fit in 1000.
+    ASSERT_EQ(records.Items().size(), 3u);
+    EXPECT_EQ(records.Items().front(), std::string(300, 'h'));
+    EXPECT_EQ(records.Bytes(), 3 * (sizeof(std::string) + 300));
+    records.Add(std::string(5000, 'k'));
+    ASSERT_EQ(records.Items().size(), 1u);
+    EXPECT_EQ(records.Items().front(), std::string(5000, 'k'));
+    records.Add("l");
+    EXPECT_EQ(records.ToVector(), std::vector<std::string>{"l"});
+    EXPECT_EQ(records.Bytes(), sizeof(std::string) + 1);
+}
+
 }  // namespace
 }  // namespace Kolm::Host
