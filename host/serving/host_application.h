@@ -7,12 +7,15 @@
 //   /zun-login, /zun-platform-config, ... (a simulated plugin's)    PlatformSimulation
 //   anything else                                                   the plugin, by its
 //   ApiDescription
+// The plugin's requests and the host's own run on separate lanes of the REST server, so that
+// plugin calls held up by a slow fault rule leave the host's paths answering.
 //
 // Start order: the world (--world or the built-in default), the fault rules (--faults), clubs
 // web service, platform, load (version check), bind the REST port, Init, then listen and serve
-// (so the port answers only once the plugin has started). Stop order: REST server (no request in
-// flight), push relay, plugin Shutdown, event stream, the world written out (--export-world),
-// clubs web service. Used by the program and, in-process, by tests.
+// (so the port answers only once the plugin has started). Stop order: fault latencies cut
+// short, REST server (no request in flight), push relay, plugin Shutdown, event stream, the
+// world written out (--export-world), clubs web service. Used by the program and, in-process,
+// by tests.
 #pragma once
 
 #include <atomic>
