@@ -72,8 +72,8 @@ class FaultRules {
     std::optional<FaultEffect> Apply(std::string_view service,
                                      std::string_view method,
                                      std::string_view path);
-    // Blocks for the effect's latency, less when its rule is removed (or was already, even
-    // with no latency) or EndWaits is called. A rule that leaves the list because its `times`
+    // Blocks for the latency of an effect that Apply of these rules gave, less when its rule is
+    // removed (or was already, even with no latency) or EndWaits is called. A rule that leaves the list because its `times`
     // are used up was not removed: the calls it gave still wait.
     FaultWait WaitOut(const FaultEffect& effect);
     // Ends every wait under way and makes later ones return at once; for a host that stops.

@@ -120,8 +120,8 @@ class HostCapacity : public ::testing::Test {
 TEST_F(HostCapacity, HostPathsAnswerWhileMorePluginCallsThanWorkersWaitBehindASlowRule) {
     AddSlowRule();
     SendMotdChanges(24);  // the plugin runs them one at a time: 23 wait for the first
-    AwaitAnswers();
     AwaitRuleApplied();
+    AwaitAnswers();
     for (const char* target : {kFaults, "/zun-clubs-host/v1/world", "/zun-login/v1/session",
                                "/player-notifications/v1/notifications",
                                "/zun-clubs-host/v1/openapi.json", "/zun-clubs-host/console/"}) {
@@ -136,8 +136,8 @@ TEST_F(HostCapacity, HostPathsAnswerWhileMorePluginCallsThanWorkersWaitBehindASl
 TEST_F(HostCapacity, DeletingTheRuleReleasesTheCallsItHoldsAndTheyGoThrough) {
     AddSlowRule();
     SendMotdChanges(24);
-    AwaitAnswers();
     AwaitRuleApplied();
+    AwaitAnswers();
     EXPECT_EQ(Call("DELETE", std::string(kFaults) + "/1").status, 204);
     for (std::thread& call : calls) {
         call.join();
@@ -150,8 +150,8 @@ TEST_F(HostCapacity, DeletingTheRuleReleasesTheCallsItHoldsAndTheyGoThrough) {
 TEST_F(HostCapacity, ClearingTheRulesReleasesTheCallsTheyHold) {
     AddSlowRule();
     SendMotdChanges(3);
-    AwaitAnswers();
     AwaitRuleApplied();
+    AwaitAnswers();
     EXPECT_EQ(Call("DELETE", kFaults).status, 204);
     for (std::thread& call : calls) {
         call.join();
