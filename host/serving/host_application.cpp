@@ -61,22 +61,32 @@ bool IsHostOrConsolePath(std::string_view path) {
 // The REST server's lanes. The plugin's calls can wait a long time (it serialises its clubs
 // handlers, and a fault rule may delay each one), so they get a lane of their own and cannot
 // take the workers that the host's own paths need to answer at once, the fault rules' included.
-// Each lane bounds its queue: with its workers the plugin lane holds at most 272 of the
-// server's 512 connections and the host lane 68, so a flood of waiting plugin calls is refused
-// with 503 before it can leave the host's paths without a connection, and the other way round.
-enum Lane : std::size_t { kPluginLane = 0, kHostLane = 1 };
+// The host's changes that the plugin hears at once (a simulated plugin's change, a new world:
+// their events run the plugin's handlers on the calling thread) wait for those same handlers,
+// so they have a lane of their own too, and the host's reads and fault rules never queue
+// behind them. Each lane bounds its queue: with its workers the plugin lane holds at most 272
+// of the server's 512 connections and each host lane 68, so a flood of waiting requests in one
+// lane is refused with 503 before it can leave the others without a connection.
+enum Lane : std::size_t { kPluginLane = 0, kHostLane = 1, kHostChangeLane = 2 };
 
 std::vector<HttpServer::Lane> ServerLanes() {
-    std::vector<HttpServer::Lane> lanes(2);
+    std::vector<HttpServer::Lane> lanes(3);
     lanes[kPluginLane].workers = 16;
     lanes[kPluginLane].maxWaiting = 256;
     lanes[kPluginLane].fullMessage =
         "too many calls are waiting for the plugin; this one was not started, try again later";
-    lanes[kHostLane].workers = 4;
-    lanes[kHostLane].maxWaiting = 64;
-    lanes[kHostLane].fullMessage =
-        "too many requests are waiting for the host; this one was not started, try again later";
+    for (const Lane lane : {kHostLane, kHostChangeLane}) {
+        lanes[lane].workers = 4;
+        lanes[lane].maxWaiting = 64;
+        lanes[lane].fullMessage =
+            "too many requests are waiting for the host; this one was not started, try again "
+            "later";
+    }
     return lanes;
+}
+
+bool IsReading(const HttpRequest& request) {
+    return request.method == "GET" || request.method == "HEAD";
 }
 
 }  // namespace
@@ -233,10 +243,7 @@ int HostApplication::Start(LoadZunClubsFunction entry, std::string* error) {
     serverOptions.lanes = ServerLanes();
     server_ = std::make_unique<HttpServer>(
         serverOptions, [this](const HttpRequest& request) { return Handle(request); },
-        [this](const HttpRequest& request) -> std::size_t {
-            return IsHostOrConsolePath(request.Path()) || platform_->Serves(request) ? kHostLane
-                                                                                     : kPluginLane;
-        });
+        [this](const HttpRequest& request) -> std::size_t { return LaneOf(request); });
     if (!server_->Bind(error)) {
         server_.reset();
         return kExitSetup;
@@ -282,6 +289,18 @@ void HostApplication::Stop() {
     if (embedded_ != nullptr) {
         embedded_->Stop();
     }
+}
+
+std::size_t HostApplication::LaneOf(const HttpRequest& request) const {
+    const std::string_view path = request.Path();
+    if (platform_->Serves(request)) {
+        return IsReading(request) ? kHostLane : kHostChangeLane;
+    }
+    if (!IsHostOrConsolePath(path)) {
+        return kPluginLane;
+    }
+    const bool worldChange = path == std::string(kHostPrefix) + "/world" && !IsReading(request);
+    return worldChange ? kHostChangeLane : kHostLane;
 }
 
 HttpResponse HostApplication::Handle(const HttpRequest& request) {

@@ -80,15 +80,22 @@ class HostCapacity : public ::testing::Test {
         const HttpResult added = Request(host.Port(), "POST", kFaults, kSlowMotdRule);
         ASSERT_EQ(added.status, 201) << added.body;
     }
-    // Sends `count` MOTD changes on connections of their own (each fully sent on return).
-    void SendMotdChanges(int count) {
+    // Sends `raw` on `count` connections of their own (each fully sent on return).
+    std::vector<int> SendEach(const std::string& raw, int count) {
+        std::vector<int> sent;
         for (int i = 0; i < count; ++i) {
             const int socket = Connect(host.Port());
-            ASSERT_GE(socket, 0) << i;
-            const std::string change = MotdChange("call " + std::to_string(i));
-            ASSERT_EQ(send(socket, change.data(), change.size(), MSG_NOSIGNAL),
-                      static_cast<ssize_t>(change.size()));
-            sockets.push_back(socket);
+            EXPECT_GE(socket, 0) << i;
+            EXPECT_EQ(send(socket, raw.data(), raw.size(), MSG_NOSIGNAL),
+                      static_cast<ssize_t>(raw.size()));
+            sent.push_back(socket);
+        }
+        return sent;
+    }
+    // Sends `count` MOTD changes; their sockets go to `sockets`.
+    void SendMotdChanges(int count) {
+        for (int i = 0; i < count; ++i) {
+            sockets.push_back(SendEach(MotdChange("call " + std::to_string(i)), 1).front());
         }
     }
     // Reads the answers of the changes sent on a thread each; `finished` counts them.
@@ -173,6 +180,29 @@ TEST_F(HostCapacity, PluginCallsPastTheWaitingLimitAreRefusedAtOnceAndHostPathsS
               "try again later\"}");
     EXPECT_EQ(Call("GET", kFaults).status, 200);
     EXPECT_EQ(Call("DELETE", kFaults).status, 204);
+}
+
+TEST_F(HostCapacity, HostChangesThatWaitForThePluginLeaveTheHostReadsAnswering) {
+    AddSlowRule();
+    SendMotdChanges(3);
+    AwaitRuleApplied();
+    // The plugin hears a new session at once and its handler waits for the held MOTD changes;
+    // more of them than the host has workers for its reads.
+    const std::vector<int> logins = SendEach(
+        "POST /zun-login/v1/session/login HTTP/1.1\r\nHost: localhost\r\n"
+        "Content-Length: 0\r\n\r\n",
+        6);
+    sockets.insert(sockets.end(), logins.begin(), logins.end());
+    for (const char* target : {kFaults, "/zun-clubs-host/v1/world", "/zun-login/v1/session"}) {
+        const HttpResult answer = Call("GET", target);
+        EXPECT_EQ(answer.status, 200) << target << ": " << answer.body;
+        EXPECT_EQ(StatusOfAnswer(logins.back(), Clock::now()), 0)
+            << target << " was answered only after the logins";
+    }
+    EXPECT_EQ(Call("DELETE", kFaults).status, 204);
+    for (const int login : logins) {
+        EXPECT_EQ(StatusOfAnswer(login, Clock::now() + kHang), 200);
+    }
 }
 
 TEST_F(HostCapacity, StoppingTheHostDoesNotWaitOutALatency) {
