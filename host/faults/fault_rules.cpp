@@ -1,5 +1,7 @@
 #include "host/faults/fault_rules.h"
 
+#include <chrono>
+
 #include "host/boundary/bounded_json.h"
 
 namespace Kolm::Host {
@@ -90,7 +92,9 @@ bool FaultRules::Remove(const std::string& id) {
     std::lock_guard lock(mutex_);
     for (auto entry = entries_.begin(); entry != entries_.end(); ++entry) {
         if (entry->rule.id == id) {
+            Withdraw(*entry);
             entries_.erase(entry);
+            withdrawn_.notify_all();
             return true;
         }
     }
@@ -99,7 +103,29 @@ bool FaultRules::Remove(const std::string& id) {
 
 void FaultRules::Clear() {
     std::lock_guard lock(mutex_);
+    for (Entry& entry : entries_) {
+        Withdraw(entry);
+    }
     entries_.clear();
+    withdrawn_.notify_all();
+}
+
+FaultWait FaultRules::WaitOut(const FaultEffect& effect) {
+    const auto until =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(effect.latencyMs);
+    std::unique_lock lock(mutex_);
+    const auto withdrawn = [&] { return effect.withdrawal && effect.withdrawal->withdrawn; };
+    withdrawn_.wait_until(lock, until, [&] { return endWaits_ || withdrawn(); });
+    if (withdrawn()) {
+        return FaultWait::Withdrawn;
+    }
+    return endWaits_ ? FaultWait::Stopping : FaultWait::Elapsed;
+}
+
+void FaultRules::EndWaits() {
+    std::lock_guard lock(mutex_);
+    endWaits_ = true;
+    withdrawn_.notify_all();
 }
 
 bool FaultRules::Draw(Entry& entry) {
@@ -116,6 +142,7 @@ std::optional<FaultEffect> FaultRules::Apply(std::string_view service,
                                              std::string_view method,
                                              std::string_view path) {
     std::optional<FaultRule> applied;
+    std::shared_ptr<FaultWithdrawal> withdrawal;
     {
         std::lock_guard lock(mutex_);
         for (auto entry = entries_.begin(); entry != entries_.end(); ++entry) {
@@ -123,6 +150,7 @@ std::optional<FaultEffect> FaultRules::Apply(std::string_view service,
                 continue;
             }
             applied = entry->rule;
+            withdrawal = entry->withdrawal;
             if (entry->rule.times && --entry->left == 0) {
                 entries_.erase(entry);
             }
@@ -136,7 +164,7 @@ std::optional<FaultEffect> FaultRules::Apply(std::string_view service,
         observer_(*applied, service, method, path);
     }
     return FaultEffect{applied->latencyMs, applied->status, applied->bodyJson,
-                       applied->transportFailure};
+                       applied->transportFailure, std::move(withdrawal)};
 }
 
 }  // namespace Kolm::Host

@@ -8,13 +8,19 @@
 // each at most kMaxRuleBytes as given (its fields as compact JSON, the body included). A rule past
 // either limit is refused with a message that names the limit.
 //
+// A rule's latency is waited out with WaitOut, which removing the rule (Remove, Clear) or
+// stopping the host (EndWaits) cuts short: a tester who deletes a slow rule gets the calls
+// already held by it back at once, and a host that stops does not sit out the delays.
+//
 // Thread rules: every member may be called from any thread; the observer is called with no
 // lock held.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <random>
@@ -26,12 +32,26 @@
 
 namespace Kolm::Host {
 
+// Shared by a rule in force and the effects it gave, so that a wait under way learns that the
+// rule was removed; `withdrawn` is guarded by the mutex of the FaultRules that made it.
+struct FaultWithdrawal {
+    bool withdrawn = false;
+};
+
 // What the service does instead of (or before) answering normally.
 struct FaultEffect {
     uint32_t latencyMs = 0;
     std::optional<uint32_t> status;  // none and no transport failure: answer normally
     std::string bodyJson;
     bool transportFailure = false;
+    std::shared_ptr<FaultWithdrawal> withdrawal;  // of the rule that gave it; null: none
+};
+
+// How a wait for an effect's latency ended.
+enum class FaultWait {
+    Elapsed,    // the whole latency passed; the rest of the effect applies
+    Withdrawn,  // the rule was removed meanwhile: the call goes on as if it had not applied
+    Stopping,   // EndWaits: the delay is cut short, the rest of the effect still applies
 };
 
 // The outcome of adding rules: the rule as stored, or the HTTP status and message of a refusal.
@@ -69,19 +89,31 @@ class FaultRules {
     std::optional<FaultEffect> Apply(std::string_view service,
                                      std::string_view method,
                                      std::string_view path);
+    // Blocks for the latency of an effect that Apply of these rules gave, less when its rule is
+    // removed (or was already, even with no latency) or EndWaits is called. A rule that leaves the list because its `times`
+    // are used up was not removed: the calls it gave still wait.
+    FaultWait WaitOut(const FaultEffect& effect);
+    // Ends every wait under way and makes later ones return at once; for a host that stops.
+    void EndWaits();
 
   private:
     struct Entry {
         FaultRule rule;
         std::mt19937_64 random;
         uint64_t left = 0;  // with rule.times
+        std::shared_ptr<FaultWithdrawal> withdrawal = std::make_shared<FaultWithdrawal>();
     };
     static bool Draw(Entry& entry);
+    // Marks the entry's waits withdrawn; with mutex_ held (waiters are woken by the caller).
+    static void Withdraw(Entry& entry) { entry.withdrawal->withdrawn = true; }
 
     const Observer observer_;
     mutable std::mutex mutex_;
+    std::condition_variable withdrawn_;  // notified with every withdrawal and by EndWaits
+    // Guarded by mutex_, as is every FaultWithdrawal the entries share.
     std::vector<Entry> entries_;
     uint64_t nextId_ = 1;
+    bool endWaits_ = false;
 };
 
 }  // namespace Kolm::Host

@@ -43,6 +43,52 @@ std::string Version(uint32_t major, uint32_t minor, uint32_t patch) {
     return std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(patch);
 }
 
+bool IsUnder(std::string_view path, std::string_view prefix) {
+    return path.substr(0, prefix.size()) == prefix &&
+           (path.size() == prefix.size() || path[prefix.size()] == '/');
+}
+
+// "/" and the host's REST paths.
+bool IsHostPath(std::string_view path) {
+    return path == "/" || IsUnder(path, HostApplication::kHostPrefix);
+}
+
+// The paths that Handle serves before the simulated plugins: the console's and the host's.
+bool IsHostOrConsolePath(std::string_view path) {
+    return IsHostPath(path) || IsUnder(path, kConsolePath.substr(0, kConsolePath.size() - 1));
+}
+
+// The REST server's lanes. The plugin's calls can wait a long time (it serialises its clubs
+// handlers, and a fault rule may delay each one), so they get a lane of their own and cannot
+// take the workers that the host's own paths need to answer at once, the fault rules' included.
+// The host's changes that the plugin hears at once (a simulated plugin's change, a new world:
+// their events run the plugin's handlers on the calling thread) wait for those same handlers,
+// so they have a lane of their own too, and the host's reads and fault rules never queue
+// behind them. Each lane bounds its queue: with its workers the plugin lane holds at most 272
+// of the server's 512 connections and each host lane 68, so a flood of waiting requests in one
+// lane is refused with 503 before it can leave the others without a connection.
+enum Lane : std::size_t { kPluginLane = 0, kHostLane = 1, kHostChangeLane = 2 };
+
+std::vector<HttpServer::Lane> ServerLanes() {
+    std::vector<HttpServer::Lane> lanes(3);
+    lanes[kPluginLane].workers = 16;
+    lanes[kPluginLane].maxWaiting = 256;
+    lanes[kPluginLane].fullMessage =
+        "too many calls are waiting for the plugin; this one was not started, try again later";
+    for (const Lane lane : {kHostLane, kHostChangeLane}) {
+        lanes[lane].workers = 4;
+        lanes[lane].maxWaiting = 64;
+        lanes[lane].fullMessage =
+            "too many requests are waiting for the host; this one was not started, try again "
+            "later";
+    }
+    return lanes;
+}
+
+bool IsReading(const HttpRequest& request) {
+    return request.method == "GET" || request.method == "HEAD";
+}
+
 }  // namespace
 
 HostApplication::HostApplication(HostOptions options, LogSink log)
@@ -195,8 +241,10 @@ int HostApplication::Start(LoadZunClubsFunction entry, std::string* error) {
     HttpServer::Options serverOptions;
     serverOptions.port = options_.port;
     serverOptions.allowedOrigins = options_.allowedOrigins;
+    serverOptions.lanes = ServerLanes();
     server_ = std::make_unique<HttpServer>(
-        serverOptions, [this](const HttpRequest& request) { return Handle(request); });
+        serverOptions, [this](const HttpRequest& request) { return Handle(request); },
+        [this](const HttpRequest& request) -> std::size_t { return LaneOf(request); });
     if (!server_->Bind(error)) {
         server_.reset();
         return kExitSetup;
@@ -222,6 +270,9 @@ int HostApplication::Start(LoadZunClubsFunction entry, std::string* error) {
 }
 
 void HostApplication::Stop() {
+    // Calls held by a fault rule's latency would keep the server's workers (and so the stop)
+    // waiting for as long as the rule says.
+    faults_.EndWaits();
     if (server_ != nullptr) {
         server_->Stop();
     }
@@ -241,14 +292,25 @@ void HostApplication::Stop() {
     }
 }
 
+std::size_t HostApplication::LaneOf(const HttpRequest& request) const {
+    const std::string_view path = request.Path();
+    if (platform_->Serves(request)) {
+        return IsReading(request) ? kHostLane : kHostChangeLane;
+    }
+    if (!IsHostOrConsolePath(path)) {
+        return kPluginLane;
+    }
+    const bool worldChange = path == std::string(kHostPrefix) + "/world" && !IsReading(request);
+    return worldChange ? kHostChangeLane : kHostLane;
+}
+
 HttpResponse HostApplication::Handle(const HttpRequest& request) {
     const std::string_view path = request.Path();
     const std::string_view prefix = kHostPrefix;
     HttpResponse response;
     if (std::optional<HttpResponse> console = ServeConsole(request)) {
         response = std::move(*console);
-    } else if (path == "/" || path.substr(0, prefix.size() + 1) == std::string(prefix) + "/" ||
-               path == prefix) {
+    } else if (IsHostPath(path)) {
         response = HandleHostPath(
             request, path == "/" ? "" : path.substr(std::min(path.size(), prefix.size())));
     } else if (std::optional<HttpResponse> simulated = platform_->Handle(request)) {

@@ -7,12 +7,16 @@
 //   /zun-login, /zun-platform-config, ... (a simulated plugin's)    PlatformSimulation
 //   anything else                                                   the plugin, by its
 //   ApiDescription
+// The plugin's requests, the host's own and the host's changes that the plugin hears at once
+// run on separate lanes of the REST server, so that plugin calls held up by a slow fault rule
+// leave the host's paths answering.
 //
 // Start order: the world (--world or the built-in default), the fault rules (--faults), clubs
 // web service, platform, load (version check), bind the REST port, Init, then listen and serve
-// (so the port answers only once the plugin has started). Stop order: REST server (no request in
-// flight), push relay, plugin Shutdown, event stream, the world written out (--export-world),
-// clubs web service. Used by the program and, in-process, by tests.
+// (so the port answers only once the plugin has started). Stop order: fault latencies cut
+// short, REST server (no request in flight), push relay, plugin Shutdown, event stream, the
+// world written out (--export-world), clubs web service. Used by the program and, in-process,
+// by tests.
 #pragma once
 
 #include <atomic>
@@ -77,6 +81,8 @@ class HostApplication {
 
   private:
     HttpResponse HandleHostPath(const HttpRequest& request, std::string_view rest);
+    // The REST server lane of a complete request (see ServerLanes).
+    std::size_t LaneOf(const HttpRequest& request) const;
     HttpResponse Index() const;
     void WritePluginLog(int32_t level, const char* line);
     // The world to start from (--world or the default, with the player flags), or none with

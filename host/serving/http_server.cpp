@@ -114,8 +114,17 @@ struct HttpServer::Connection {
     std::size_t drained = 0;
 };
 
-HttpServer::HttpServer(Options options, Handler handler)
-    : options_(std::move(options)), handler_(std::move(handler)) {}
+HttpServer::HttpServer(Options options, Handler handler, Classifier classifier)
+    : options_(std::move(options)),
+      handler_(std::move(handler)),
+      classifier_(std::move(classifier)) {
+    if (options_.lanes.empty()) {
+        lanes_.push_back(std::make_unique<LaneState>(Lane{options_.workers}));
+    }
+    for (const Lane& lane : options_.lanes) {
+        lanes_.push_back(std::make_unique<LaneState>(lane));
+    }
+}
 
 HttpServer::~HttpServer() {
     Stop();
@@ -171,8 +180,10 @@ bool HttpServer::Start(std::string* error) {
     wakeRead_.Reset(pipeEnds[0]);
     wakeWrite_.Reset(pipeEnds[1]);
     stopping_ = false;
-    for (std::size_t i = 0; i < options_.workers; ++i) {
-        workers_.emplace_back([this] { WorkerLoop(); });
+    for (const std::unique_ptr<LaneState>& lane : lanes_) {
+        for (std::size_t i = 0; i < lane->options.workers; ++i) {
+            lane->workers.emplace_back([this, &lane = *lane] { WorkerLoop(lane); });
+        }
     }
     network_ = std::thread([this] { NetworkLoop(); });
     return true;
@@ -188,13 +199,17 @@ void HttpServer::Stop() {
     network_.join();
     {
         std::lock_guard guard(mutex_);
-        work_.notify_all();
+        for (const std::unique_ptr<LaneState>& lane : lanes_) {
+            lane->work.notify_all();
+        }
     }
-    for (std::thread& worker : workers_) {
-        worker.join();
+    for (const std::unique_ptr<LaneState>& lane : lanes_) {
+        for (std::thread& worker : lane->workers) {
+            worker.join();
+        }
+        lane->workers.clear();
+        lane->jobs.clear();
     }
-    workers_.clear();
-    jobs_.clear();
     answered_.clear();
     connections_.clear();
     listenSocket_.Reset();
@@ -408,10 +423,31 @@ void HttpServer::Examine(Connection& connection) {
     job.request.peerAddress = PeerAddress(connection.socket.Get());
     connection.input.clear();
     connection.input.shrink_to_fit();
-    connection.stage = Connection::Stage::Handling;
-    std::lock_guard guard(mutex_);
-    jobs_.push_back(std::move(job));
-    work_.notify_one();
+    LaneState& lane = *lanes_[LaneOf(job.request)];
+    {
+        std::lock_guard guard(mutex_);
+        if (lane.options.maxWaiting == 0 || lane.jobs.size() < lane.options.maxWaiting) {
+            connection.stage = Connection::Stage::Handling;
+            lane.jobs.push_back(std::move(job));
+            lane.work.notify_one();
+            return;
+        }
+    }
+    HttpResponse refusal = HttpResponse::Error(503, lane.options.fullMessage);
+    refusal.headers.emplace_back("Retry-After", "1");
+    Answer(connection, Serialize(refusal, &job.request));
+}
+
+std::size_t HttpServer::LaneOf(const HttpRequest& request) const {
+    if (!classifier_) {
+        return 0;
+    }
+    try {
+        const std::size_t lane = classifier_(request);
+        return lane < lanes_.size() ? lane : 0;
+    } catch (...) {
+        return 0;
+    }
 }
 
 void HttpServer::OnWritable(Connection& connection) {
@@ -465,17 +501,17 @@ void HttpServer::TakeBackAnswered() {
     }
 }
 
-void HttpServer::WorkerLoop() {
+void HttpServer::WorkerLoop(LaneState& lane) {
     for (;;) {
         std::optional<Job> job;
         {
             std::unique_lock lock(mutex_);
-            work_.wait(lock, [&] { return stopping_ || !jobs_.empty(); });
+            lane.work.wait(lock, [&] { return stopping_ || !lane.jobs.empty(); });
             if (stopping_) {
                 return;
             }
-            job.emplace(std::move(jobs_.front()));
-            jobs_.pop_front();
+            job.emplace(std::move(lane.jobs.front()));
+            lane.jobs.pop_front();
         }
         Serve(std::move(*job));
     }

@@ -24,6 +24,12 @@
 // newcomer get 503 at once. A response with `takeOver` hands its socket and head to the caller
 // (event streams), so that idle stream clients hold no worker.
 //
+// Lanes keep one kind of request from starving another: each lane has its own queue and its
+// own workers, and the owner's classifier puts every complete request in one. A lane may bound
+// its queue: a request that finds it full is answered 503 at once instead of waiting, so that
+// the requests of one lane (which cannot be closed to make room while they wait) never hold
+// every connection the server may open. With no lanes given the server has one of `workers`.
+//
 // Thread rules: Bind, Start and Stop from one controlling thread; the handler runs on the
 // worker threads, several at once.
 #pragma once
@@ -53,10 +59,22 @@ namespace Kolm::Host {
 class HttpServer {
   public:
     using Handler = std::function<HttpResponse(const HttpRequest&)>;
+    // The lane of a complete request, an index into Options::lanes; an index out of range (or
+    // a classifier that throws) means lane 0. Runs on the network thread: it must not block.
+    using Classifier = std::function<std::size_t(const HttpRequest&)>;
+
+    struct Lane {
+        std::size_t workers = 16;
+        // Requests that may wait for a worker of this lane (0: no bound); one more is refused
+        // with 503, `fullMessage` and "Retry-After: 1", and never reaches the handler.
+        std::size_t maxWaiting = 0;
+        std::string fullMessage = "too many requests are waiting";
+    };
 
     struct Options {
-        uint16_t port = 0;  // 0: any free port (see Port())
-        std::size_t workers = 16;
+        uint16_t port = 0;         // 0: any free port (see Port())
+        std::size_t workers = 16;  // when `lanes` is empty: one lane of that many workers
+        std::vector<Lane> lanes;
         std::size_t maxConnections = 512;
         HttpLimits limits;
         std::chrono::milliseconds readTimeout{10000};   // for the whole request
@@ -66,7 +84,7 @@ class HttpServer {
         std::vector<std::string> allowedOrigins;
     };
 
-    HttpServer(Options options, Handler handler);
+    HttpServer(Options options, Handler handler, Classifier classifier = {});
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
@@ -91,9 +109,17 @@ class HttpServer {
         Connection* connection;  // owned by connections_, read by the network thread only
         HttpRequest request;
     };
+    struct LaneState {
+        explicit LaneState(Lane options) : options(std::move(options)) {}
+        const Lane options;
+        std::condition_variable work;
+        std::deque<Job> jobs;  // complete requests waiting for a worker; guarded by mutex_
+        std::vector<std::thread> workers;
+    };
 
     void NetworkLoop();
-    void WorkerLoop();
+    void WorkerLoop(LaneState& lane);
+    std::size_t LaneOf(const HttpRequest& request) const;
     void Accept();
     // Makes room for one more connection; false when every connection is in a handler.
     bool MakeRoom();
@@ -113,13 +139,13 @@ class HttpServer {
     const Options options_;
     const Handler handler_;
     std::optional<OriginPolicy> originPolicy_;  // once the port is bound
+    const Classifier classifier_;
     UniqueFd listenSocket_;
     UniqueFd wakeRead_;
     UniqueFd wakeWrite_;
     uint16_t port_ = 0;
     std::atomic<bool> stopping_{false};
     std::thread network_;
-    std::vector<std::thread> workers_;
 
     // Owned and touched by the network thread only, except a connection's socket and output
     // while a worker holds its job.
@@ -127,9 +153,9 @@ class HttpServer {
     uint64_t nextConnection_ = 1;
 
     std::mutex mutex_;
-    std::condition_variable work_;
-    std::deque<Job> jobs_;               // complete requests waiting for a worker; mutex_
-    std::vector<Connection*> answered_;  // back from a worker, answer ready; mutex_
+    // Fixed from construction on; each lane's queue is guarded by mutex_.
+    std::vector<std::unique_ptr<LaneState>> lanes_;
+    std::vector<Connection*> answered_;  // back from a worker, answer ready; guarded by mutex_
 };
 
 }  // namespace Kolm::Host

@@ -139,6 +139,10 @@ std::optional<HttpResponse> PlatformSimulation::Handle(const HttpRequest& reques
     return Forward(*plugin, request, path, body);
 }
 
+bool PlatformSimulation::Serves(const HttpRequest& request) const {
+    return plugins_.Find(PercentDecodePath(request.Path())) != nullptr;
+}
+
 std::optional<HttpResponse> PlatformSimulation::HandleChange(
     const HttpRequest& request,
     const std::string& path,

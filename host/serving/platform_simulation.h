@@ -83,6 +83,8 @@ class PlatformSimulation {
     // The answer of the simulated plugin that serves the request's path, or none when no
     // simulated plugin does.
     std::optional<HttpResponse> Handle(const HttpRequest& request);
+    // True when Handle would answer the request (a simulated plugin serves its path).
+    bool Serves(const HttpRequest& request) const;
 
   private:
     std::optional<HttpResponse> HandleChange(const HttpRequest& request,

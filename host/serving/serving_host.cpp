@@ -1,6 +1,5 @@
 #include "host/serving/serving_host.h"
 
-#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,10 +41,14 @@ std::string_view PathOfUrl(std::string_view url) {
     return path.substr(0, path.find_first_of("?#"));
 }
 
-// Waits out the effect's latency; true when the effect replaces the answer as well.
-bool Delay(const FaultEffect& effect) {
-    if (effect.latencyMs > 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(effect.latencyMs));
+// Waits out the effect's latency; true when the effect replaces the answer as well. A rule
+// removed during the wait no longer decides the answer: the call goes on to the service as if
+// the rule had never applied (the tester removed it to see the service answer). A host that
+// stops cuts the wait short but keeps the rest of the rule, so a call that was to fail does not
+// reach the service on the way out.
+bool Delay(FaultRules& faults, const FaultEffect& effect) {
+    if (faults.WaitOut(effect) == FaultWait::Withdrawn) {
+        return false;
     }
     return effect.status.has_value() || effect.transportFailure;
 }
@@ -97,7 +100,7 @@ void ZC_HOST_CALL ServingHost::SendRemotingRequest(const HostApi* api,
         const std::optional<FaultEffect> effect =
             service.empty() ? std::nullopt
                             : host.faults_->Apply(service, MethodName(request->method), path);
-        if (effect && Delay(*effect)) {
+        if (effect && Delay(*host.faults_, *effect)) {
             WriteSimulatedAnswer(*response, RemoteCallFault(*effect, service));
             return;
         }
@@ -115,7 +118,7 @@ void ZC_HOST_CALL ServingHost::SendHttpRequest(const HostApi* api,
     if (host.faults_ != nullptr && request->url != nullptr) {
         const std::optional<FaultEffect> effect =
             host.faults_->Apply("clubs", MethodName(request->method), PathOfUrl(request->url));
-        if (effect && Delay(*effect)) {
+        if (effect && Delay(*host.faults_, *effect)) {
             if (effect->transportFailure) {
                 CurlTransport::FailTransport(*response,
                                              "the clubs web service did not answer (fault rule)");

@@ -1,5 +1,5 @@
 // The host's HTTP server in-process: a port that refuses clients until it serves, clients that
-// send slowly or read slowly holding no worker, and its connection limit.
+// send slowly or read slowly holding no worker, its connection limit, and its lanes.
 #include "host/serving/http_server.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,9 +28,10 @@ using Host::HttpServer;
 // else with a short text.
 class ServerFixture : public ::testing::Test {
   protected:
-    void Serve(HttpServer::Options options) {
+    void Serve(HttpServer::Options options, HttpServer::Classifier classifier = {}) {
         server = std::make_unique<HttpServer>(
-            options, [this](const HttpRequest& request) { return Handle(request); });
+            options, [this](const HttpRequest& request) { return Handle(request); },
+            std::move(classifier));
         std::string error;
         ASSERT_TRUE(server->Start(&error)) << error;
     }
@@ -67,9 +69,14 @@ class ServerFixture : public ::testing::Test {
     std::condition_variable changed;
     bool released = false;
     int waiting = 0;
+    int handled = 0;
 
   private:
     HttpResponse Handle(const HttpRequest& request) {
+        {
+            std::lock_guard lock(mutex);
+            ++handled;
+        }
         if (request.target == "/big") {
             return HttpResponse::Json(200, "\"" + std::string(64 * 1024 * 1024, 'x') + "\"");
         }
@@ -150,6 +157,75 @@ TEST_F(ServerFixture, WhenEveryConnectionIsInAHandlerANewOneGets503) {
     EXPECT_EQ(refused.status, 503);
     EXPECT_EQ(refused.body, "{\"error\":\"too many connections\"}");
     Release();
+}
+
+// Two lanes of one worker each: "/wait" (held until released) in lane 0, the rest in lane 1.
+class LaneFixture : public ServerFixture {
+  protected:
+    void ServeLanes(std::size_t waitLaneBound) {
+        HttpServer::Options options;
+        options.lanes = {{1, waitLaneBound, "the waiting lane is full"}, {1, 0, ""}};
+        Serve(options, [](const HttpRequest& request) -> std::size_t {
+            return request.target == "/wait" ? 0 : 1;
+        });
+    }
+    void AwaitWaiting(int count) {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(
+            changed.wait_for(lock, std::chrono::seconds(10), [&] { return waiting == count; }));
+    }
+    // The answer on a socket from Send, read until the server closes it.
+    static std::string ReadAnswer(int socket) {
+        std::string answer;
+        char chunk[4096];
+        ssize_t got = 0;
+        while ((got = recv(socket, chunk, sizeof(chunk), 0)) > 0) {
+            answer.append(chunk, static_cast<std::size_t>(got));
+        }
+        return answer;
+    }
+};
+
+TEST_F(LaneFixture, ALaneWhoseWorkersAreAllHeldLeavesTheOtherLaneAnswering) {
+    ServeLanes(0);
+    for (int i = 0; i < 3; ++i) {
+        Send("GET /wait HTTP/1.1\r\nHost: localhost\r\n\r\n");
+    }
+    AwaitWaiting(1);
+    const HttpResult answer = Get("/other", std::chrono::seconds(30));
+    EXPECT_EQ(answer.status, 200);
+    EXPECT_EQ(answer.body, "\"ok\"");
+}
+
+TEST_F(LaneFixture, ARequestThatFindsItsLaneQueueFullIsRefusedWith503WithoutReachingTheHandler) {
+    ServeLanes(1);
+    const int first = Send("GET /wait HTTP/1.1\r\nHost: localhost\r\n\r\n");
+    AwaitWaiting(1);
+    const int queued = Send("GET /wait HTTP/1.1\r\nHost: localhost\r\n\r\n");
+    const HttpResult refused = Get("/wait", std::chrono::seconds(30));
+    EXPECT_EQ(refused.status, 503);
+    EXPECT_EQ(refused.body, "{\"error\":\"the waiting lane is full\"}");
+    EXPECT_EQ(refused.Header("Retry-After"), "1");
+    Release();
+    EXPECT_EQ(ReadAnswer(first).rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+    EXPECT_EQ(ReadAnswer(queued).rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(handled, 2);
+}
+
+TEST_F(LaneFixture, AClassifierThatThrowsOrNamesNoLanePutsTheRequestInLaneZero) {
+    HttpServer::Options options;
+    options.lanes = {{1, 0, ""}, {1, 0, ""}};
+    Serve(options, [](const HttpRequest& request) -> std::size_t {
+        if (request.target == "/throw") {
+            throw std::runtime_error("no lane");
+        }
+        return request.target == "/wait" ? 1 : 7;
+    });
+    Send("GET /wait HTTP/1.1\r\nHost: localhost\r\n\r\n");
+    AwaitWaiting(1);
+    EXPECT_EQ(Get("/throw").status, 200);
+    EXPECT_EQ(Get("/nowhere").status, 200);
 }
 
 }  // namespace
