@@ -124,7 +124,6 @@ int HostApplication::StartPlatform(std::string* error) {
         return kExitUsage;
     }
     embedded_ = std::make_unique<EmbeddedClubsService>();
-    embedded_->Load(*world);
     if (!embedded_->Start(options_.servicePort, error)) {
         return kExitSetup;
     }
@@ -194,6 +193,10 @@ int HostApplication::Start(LoadZunClubsFunction entry, std::string* error) {
 
     HttpServer::Options serverOptions;
     serverOptions.port = options_.port;
+    serverOptions.limits.bodyLimit =
+        [otherwise = serverOptions.limits.maxBodyBytes](const HttpRequest& head) {
+            return HostBodyLimit(head, std::string(kHostPrefix) + "/world", otherwise);
+        };
     server_ = std::make_unique<HttpServer>(
         serverOptions, [this](const HttpRequest& request) { return Handle(request); });
     if (!server_->Bind(error)) {
