@@ -17,6 +17,11 @@ namespace Kolm::HostTest {
 namespace {
 
 constexpr const char* kWorld = "/zun-clubs-host/v1/world";
+// What a tester's club says about itself, to give a world of 8,000 clubs its 8 MB.
+const std::string kDescription =
+    "A club of the big world: raids on Thursdays, quests on Sundays, and a long roll of "
+    "members who each keep to ten clubs, which is as many as the service allows. New players "
+    "are welcome; ask an officer for an invitation and say hello in the club's chat room.";
 
 // `players` players and as many clubs of `members` members: club c's members are the players
 // from c on, round the list, so every player is in `members` clubs. Written the way a tester's
@@ -34,7 +39,7 @@ std::string GeneratedWorld(int players, int members) {
         const std::string number = std::to_string(c + 1);
         text += std::string(c == 0 ? "" : ",") + R"({"key":"club-)" + number +
                 R"(","name":"Big Club )" + number + R"(","motd":"Club )" + number +
-                R"( of a big world","active":[)";
+                R"( of a big world","description":")" + kDescription + R"(","active":[)";
         for (int m = 0; m < members; ++m) {
             text += std::string(m == 0 ? "" : ",") + R"({"accountId":)" +
                     std::to_string(1001 + (c + m) % players) + R"(,"role":")" +
@@ -59,7 +64,7 @@ class HostBigWorldPut : public ::testing::Test {
 
 TEST_F(HostBigWorldPut, AWorldOfEightThousandPlayersIsAcceptedAndReadBack) {
     const std::string world = GeneratedWorld(8000, 10);
-    ASSERT_GT(world.size(), 7u * 1000 * 1000);
+    ASSERT_GT(world.size(), 7500u * 1000);
 
     const HttpResult put = Request(host.Port(), "PUT", kWorld, world);
     ASSERT_EQ(put.status, 200) << put.body.substr(0, 200);
