@@ -5,8 +5,8 @@
 Usage: bench/ratios.py RUN.json [RUN.json ...]
 
 Every ratio is of medians of CPU time within one run, so each file is read on its own. A file
-may hold any of the benchmark programs' results (clubs, formats, dispatch); the ratios whose
-benchmarks it lacks are left out, so a filtered run prints what it measured."""
+may hold any of the benchmark programs' results (clubs, formats, dispatch, worlds); the ratios
+whose benchmarks it lacks are left out, so a filtered run prints what it measured."""
 import json
 import operator
 import sys
@@ -18,6 +18,7 @@ BELOW = ("<", operator.lt)
 CLUB_PATHS = ["BM_Login", "BM_PushJoinedAndLeft", "BM_GetClubs", "BM_GetMembers"]
 CLUB_READS = {"BM_GetClubs", "BM_GetMembers"}
 DOCUMENTS = ["membership", "numbers", "strings"]
+WORLD_STEPS = ["BM_ParseWorld", "BM_CheckWorld", "BM_ApplyWorld", "BM_ReplaceFollowedWorld"]
 
 # (numerator, denominator, goal, bound) per document of the formats benchmark.
 FORMAT_RATIOS = [
@@ -90,6 +91,14 @@ def dispatch(m):
              m["BM_DispatchGet"] / m["BM_ReplyToHostValue"], AT_MOST, 3)
 
 
+def worlds(m):
+    # Ten times the players and clubs: near ten times the time.
+    for step in WORLD_STEPS:
+        small, large = m.get(f"{step}/10000"), m.get(f"{step}/100000")
+        if small and large is not None:
+            line(f"{step} 100,000 / 10,000", large / small, AT_MOST, 12)
+
+
 def main(paths):
     if not paths:
         print(__doc__.strip(), file=sys.stderr)
@@ -103,6 +112,7 @@ def main(paths):
         clubs(m)
         formats(m)
         dispatch(m)
+        worlds(m)
     return 0
 
 

@@ -154,7 +154,7 @@ namespace {
 // What makes a player's membership change in the way the operations report it: the player's
 // place in each club, the preferences and the pending notices, not the clubs' own contents
 // (those changes go out under the club's topic).
-std::string MembershipSignature(const ServiceData& data, const PlayerRecord& record) {
+std::string MembershipSignature(const PlayerRecord& record, const std::vector<ClubPlace>& places) {
     std::string signature = record.player.platformId + "|" +
                             std::to_string(record.player.summonerId) + "|" + record.primaryClubKey +
                             "|" + (record.shareClubAffiliation ? "1" : "0") + "|";
@@ -166,12 +166,16 @@ std::string MembershipSignature(const ServiceData& data, const PlayerRecord& rec
             signature += key + ",";
         signature += "|";
     }
-    for (const auto& [key, club] : data.clubs) {
-        const std::string role = RoleIn(club, record.player.accountId);
-        if (role != "UNKNOWN")
-            signature += key + ":" + role + ";";
-    }
+    for (const ClubPlace& place : places)
+        signature += place.club->key + ":" + place.Role() + ";";
     return signature;
+}
+
+const std::vector<ClubPlace>& PlacesIn(const std::map<uint64_t, std::vector<ClubPlace>>& places,
+                                       uint64_t accountId) {
+    static const std::vector<ClubPlace> none;
+    const auto found = places.find(accountId);
+    return found == places.end() ? none : found->second;
 }
 
 }  // namespace
@@ -180,8 +184,9 @@ std::map<std::string, std::string> ClubsWebService::AllTopics() const {
     std::map<std::string, std::string> topics;
     for (const auto& [key, club] : data_.clubs)
         topics["clubs/v1/clubs/" + key] = ClubJson(data_, club, 0);
+    const std::map<uint64_t, std::vector<ClubPlace>> places = PlacesByAccount(data_);
     for (const auto& [accountId, player] : data_.players)
-        topics[MembershipTopic(player)] = MembershipSignature(data_, player);
+        topics[MembershipTopic(player)] = MembershipSignature(player, PlacesIn(places, accountId));
     return topics;
 }
 
@@ -194,11 +199,18 @@ void ClubsWebService::Replace(ServiceData data, int64_t clock) {
     std::vector<Change> changes;
     {
         std::lock_guard lock(mutex_);
-        std::map<std::string, std::string> before = AllTopics();
+        // With nobody to tell (the host loads its first world before anyone follows) no club
+        // or membership is written at all.
+        const bool told = !observers_.empty();
+        std::map<std::string, std::string> before;
+        if (told)
+            before = AllTopics();
         data_ = std::move(data);
         clock_ = clock;
         changedClubs_.clear();
         changedMemberships_.clear();
+        if (!told)
+            return;
         for (const auto& [topic, state] : AllTopics()) {
             const auto old = before.find(topic);
             if (old == before.end() || old->second != state)
@@ -210,9 +222,11 @@ void ClubsWebService::Replace(ServiceData data, int64_t clock) {
         std::map<std::string, Change*> byTopic;
         for (Change& change : changes)
             byTopic[change.topic] = &change;
+        const std::map<uint64_t, std::vector<ClubPlace>> places = PlacesByAccount(data_);
         for (const auto& [accountId, player] : data_.players) {
             if (const auto change = byTopic.find(MembershipTopic(player)); change != byTopic.end())
-                change->second->payload = PlayerMembershipJson(data_, player);
+                change->second->payload =
+                    PlayerMembershipJson(data_, player, PlacesIn(places, accountId));
         }
         // What is left was there before and is gone now: a disbanded club says so with an
         // empty payload; a player who left the world has nobody to tell.
@@ -220,8 +234,6 @@ void ClubsWebService::Replace(ServiceData data, int64_t clock) {
             if (topic.rfind("clubs/v1/clubs/", 0) == 0)
                 changes.push_back({topic, ""});
         }
-        if (observers_.empty())
-            changes.clear();
     }
     Notify(changes);
 }

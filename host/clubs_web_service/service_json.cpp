@@ -155,23 +155,26 @@ std::string PresenceText(const PlayerRecord& player) {
            (player.shareClubAffiliation ? "shared" : "private");
 }
 
-void WriteMembership(Writer& w, const ServiceData& data, const PlayerRecord& player) {
+void WriteMembership(Writer& w,
+                     const ServiceData& data,
+                     const PlayerRecord& player,
+                     const std::vector<ClubPlace>& places) {
     const uint64_t accountId = player.player.accountId;
     w.StartObject();
     w.Key("player");
     WritePlayerInfo(w, player.player);
     w.Key("activeClubs");
     w.StartArray();
-    for (const auto& [key, club] : data.clubs) {
-        if (FindEntry(club.active, accountId))
-            WriteClub(w, data, club, accountId);
+    for (const ClubPlace& place : places) {
+        if (place.active)
+            WriteClub(w, data, *place.club, accountId);
     }
     w.EndArray();
     w.Key("pendingInvites");
     w.StartArray();
-    for (const auto& [key, club] : data.clubs) {
-        if (const ClubEntry* invitation = FindEntry(club.invited, accountId))
-            WriteInvite(w, data, club, *invitation);
+    for (const ClubPlace& place : places) {
+        if (place.invited)
+            WriteInvite(w, data, *place.club, *place.invited);
     }
     w.EndArray();
     WriteReferences(w, "removedClubs", player.removedClubs);
@@ -216,14 +219,20 @@ std::string ClubMembershipJson(const ServiceData& data, const ServiceClub& club)
 }
 
 std::string PlayerMembershipJson(const ServiceData& data, const PlayerRecord& player) {
-    return Written([&](Writer& w) { WriteMembership(w, data, player); });
+    return PlayerMembershipJson(data, player, PlacesOf(data, player.player.accountId));
+}
+
+std::string PlayerMembershipJson(const ServiceData& data,
+                                 const PlayerRecord& player,
+                                 const std::vector<ClubPlace>& places) {
+    return Written([&](Writer& w) { WriteMembership(w, data, player, places); });
 }
 
 std::string MembershipWithNotificationsJson(const ServiceData& data, const PlayerRecord& player) {
     return Written([&](Writer& w) {
         w.StartObject();
         w.Key("playerMembership");
-        WriteMembership(w, data, player);
+        WriteMembership(w, data, player, PlacesOf(data, player.player.accountId));
         w.Key("membershipNotifications");
         w.StartArray();
         for (const ServiceNotice& notice : player.notices) {

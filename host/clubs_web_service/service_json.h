@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <rapidjson/document.h>
 
@@ -20,6 +21,10 @@ std::string ClubJson(const ServiceData& data, const ServiceClub& club, uint64_t 
 std::string ClubMembershipJson(const ServiceData& data, const ServiceClub& club);
 
 std::string PlayerMembershipJson(const ServiceData& data, const PlayerRecord& player);
+// The same with the player's places given (PlacesByAccount), for writing many memberships.
+std::string PlayerMembershipJson(const ServiceData& data,
+                                 const PlayerRecord& player,
+                                 const std::vector<ClubPlace>& places);
 
 // The initial membership read: the membership plus the player's pending notices.
 std::string MembershipWithNotificationsJson(const ServiceData& data, const PlayerRecord& player);

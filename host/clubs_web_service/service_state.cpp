@@ -103,4 +103,56 @@ std::string RoleIn(const ServiceClub& club, uint64_t accountId) {
     return "UNKNOWN";
 }
 
+namespace {
+
+// Notes the entries of one club's lists in the places of the accounts they name; `placesOf`
+// gives an account's list, or null for accounts that are not wanted.
+template <class PlacesOfAccount>
+void AddPlaces(const ServiceClub& club, PlacesOfAccount placesOf) {
+    for (const auto& [entries, field] : {std::pair{&club.active, &ClubPlace::active},
+                                         std::pair{&club.invited, &ClubPlace::invited},
+                                         std::pair{&club.nominated, &ClubPlace::nominated}}) {
+        for (const ClubEntry& entry : *entries) {
+            std::vector<ClubPlace>* places = placesOf(entry.accountId);
+            if (places == nullptr) {
+                continue;
+            }
+            if (places->empty() || places->back().club != &club) {
+                places->push_back(ClubPlace{&club});
+            }
+            if (places->back().*field == nullptr) {
+                places->back().*field = &entry;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+std::string ClubPlace::Role() const {
+    if (active != nullptr)
+        return active->role;
+    if (invited != nullptr)
+        return "INVITEE";
+    if (nominated != nullptr)
+        return "NOMINEE";
+    return "UNKNOWN";
+}
+
+std::vector<ClubPlace> PlacesOf(const ServiceData& data, uint64_t accountId) {
+    std::vector<ClubPlace> places;
+    for (const auto& [key, club] : data.clubs) {
+        AddPlaces(club, [&](uint64_t listed) { return listed == accountId ? &places : nullptr; });
+    }
+    return places;
+}
+
+std::map<uint64_t, std::vector<ClubPlace>> PlacesByAccount(const ServiceData& data) {
+    std::map<uint64_t, std::vector<ClubPlace>> places;
+    for (const auto& [key, club] : data.clubs) {
+        AddPlaces(club, [&](uint64_t listed) { return &places[listed]; });
+    }
+    return places;
+}
+
 }  // namespace Kolm::Host

@@ -123,4 +123,23 @@ bool RemoveEntry(std::vector<ClubEntry>& entries, uint64_t accountId);
 // "UNKNOWN".
 std::string RoleIn(const ServiceClub& club, uint64_t accountId);
 
+// Where a player stands in one club: the player's first entry in each of its lists (null when
+// not listed there).
+struct ClubPlace {
+    const ServiceClub* club = nullptr;
+    const ClubEntry* active = nullptr;
+    const ClubEntry* invited = nullptr;
+    const ClubEntry* nominated = nullptr;
+
+    // As RoleIn: the active role, else "INVITEE" or "NOMINEE".
+    std::string Role() const;
+};
+
+// The clubs in which one player is listed, in key order. One pass over every club's lists.
+std::vector<ClubPlace> PlacesOf(const ServiceData& data, uint64_t accountId);
+// The same for every account listed in any club, in one pass over every club's lists: what a
+// check or a comparison of every player's memberships uses, instead of a pass per player. The
+// pointers stay valid while `data` is not changed.
+std::map<uint64_t, std::vector<ClubPlace>> PlacesByAccount(const ServiceData& data);
+
 }  // namespace Kolm::Host

@@ -170,7 +170,6 @@ int HostApplication::StartPlatform(std::string* error) {
         return kExitUsage;
     }
     embedded_ = std::make_unique<EmbeddedClubsService>();
-    embedded_->Load(*world);
     if (!embedded_->Start(options_.servicePort, options_.allowedOrigins, error)) {
         return kExitSetup;
     }
@@ -242,6 +241,10 @@ int HostApplication::Start(LoadZunClubsFunction entry, std::string* error) {
     serverOptions.port = options_.port;
     serverOptions.allowedOrigins = options_.allowedOrigins;
     serverOptions.lanes = ServerLanes();
+    serverOptions.limits.bodyLimit =
+        [otherwise = serverOptions.limits.maxBodyBytes](const HttpRequest& head) {
+            return HostBodyLimit(head, std::string(kHostPrefix) + "/world", otherwise);
+        };
     server_ = std::make_unique<HttpServer>(
         serverOptions, [this](const HttpRequest& request) { return Handle(request); },
         [this](const HttpRequest& request) -> std::size_t { return LaneOf(request); });

@@ -42,10 +42,11 @@ namespace Kolm::Host {
 
 enum HostExitCode {
     kExitClean = 0,
-    kExitUsage = 2,       // bad flags, or the library cannot be loaded
-    kExitRefused = 3,     // the plugin refused the host's version
-    kExitSetup = 4,       // a port cannot be bound, or the clubs service cannot be set up
-    kExitInitFailed = 5,  // the plugin's Init failed
+    kExitUsage = 2,           // bad flags, or the library cannot be loaded
+    kExitRefused = 3,         // the plugin refused the host's version
+    kExitSetup = 4,           // a port cannot be bound, or the clubs service cannot be set up
+    kExitInitFailed = 5,      // the plugin's Init failed
+    kExitStoppedLoading = 6,  // SIGINT or SIGTERM before serving (the program's own stop)
 };
 
 class HostApplication {

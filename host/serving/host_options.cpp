@@ -178,7 +178,9 @@ std::string HostUsage(const std::string& program) {
            "\n"
            "Exit status: 0 after a clean shutdown; 2 bad flags or the library cannot be loaded;\n"
            "3 the plugin refused the host's version; 4 a port cannot be bound or the clubs web\n"
-           "service cannot be set up; 5 the plugin's Init failed.\n";
+           "service cannot be set up; 5 the plugin's Init failed; 6 stopped by Ctrl-C or\n"
+           "SIGTERM while loading the world and starting the plugin, before serving (nothing\n"
+           "is exported then).\n";
 }
 
 }  // namespace Kolm::Host

@@ -1,6 +1,7 @@
 #include "host/serving/host_world.h"
 
-#include <algorithm>
+#include <set>
+#include <utility>
 
 #include "host/clubs_web_service/service_rules.h"
 
@@ -10,10 +11,6 @@ namespace {
 // The host sets the service's address itself; a world neither carries nor changes it.
 bool IsHostOwned(const WorldConfigValue& value) {
     return value.nameSpace == "Clubs" && value.key == "ClubServiceUrl";
-}
-
-bool SameKey(const WorldConfigValue& a, const WorldConfigValue& b) {
-    return a.nameSpace == b.nameSpace && a.key == b.key;
 }
 
 }  // namespace
@@ -93,10 +90,12 @@ void HostWorld::ApplyPlatform(const World& world) {
         platform_.Chat().Block(blocked.summonerId, blocked.name);
     }
     SimulatedPlatformConfig& config = platform_.PlatformConfig();
+    std::set<std::pair<std::string, std::string>> kept;
+    for (const WorldConfigValue& value : world.platformConfig) {
+        kept.emplace(value.nameSpace, value.key);
+    }
     for (const WorldConfigValue& old : config_) {
-        const bool kept = std::any_of(world.platformConfig.begin(), world.platformConfig.end(),
-                                      [&](const WorldConfigValue& v) { return SameKey(v, old); });
-        if (!kept) {
+        if (kept.count({old.nameSpace, old.key}) == 0) {
             config.SetNamespaceValue(old.nameSpace, old.key, OwnedHostValue::Null(),
                                      ResourceEventType::Delete);
         }

@@ -222,9 +222,8 @@ HeadParseResult ParseRequestHead(std::string_view head, const HttpLimits& limits
         return Refuse(400, "HTTP/1.1 request without Host");
     }
     parsed.contentLength = length.value_or(0);
-    if (parsed.contentLength > limits.maxBodyBytes) {
-        return Refuse(413,
-                      "request body larger than " + std::to_string(limits.maxBodyBytes) + " bytes");
+    if (const std::size_t limit = limits.BodyLimit(parsed.request); parsed.contentLength > limit) {
+        return Refuse(413, "request body larger than " + std::to_string(limit) + " bytes");
     }
     HeadParseResult result;
     result.head = std::move(parsed);

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +21,13 @@ struct HttpLimits {
     std::size_t maxTargetBytes = 8 * 1024;
     std::size_t maxHeaders = 100;
     std::size_t maxBodyBytes = 1024 * 1024;
+    // The body limit of one request chosen from its head, for the few paths that take larger
+    // documents; null: maxBodyBytes for every request.
+    std::function<std::size_t(const HttpRequest& head)> bodyLimit;
+
+    std::size_t BodyLimit(const HttpRequest& head) const {
+        return bodyLimit ? bodyLimit(head) : maxBodyBytes;
+    }
 };
 
 struct RequestHead {
@@ -39,8 +47,8 @@ struct HeadParseResult {
 std::optional<std::size_t> FindHeadEnd(std::string_view buffer);
 
 // Parses `head` (up to and including its blank line). Refusals: 400 malformed (a second Host
-// header too), 413 a declared body above the limit, 414 a target above the limit, 431 too many
-// header fields, 501 a transfer coding, 505 another HTTP version.
+// header too), 413 a declared body above the limit (BodyLimit), 414 a target above the limit, 431
+// too many header fields, 501 a transfer coding, 505 another HTTP version.
 HeadParseResult ParseRequestHead(std::string_view head, const HttpLimits& limits);
 
 // True when a Host header names this machine's loopback interface ("localhost", "127.0.0.1"

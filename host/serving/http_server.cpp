@@ -352,8 +352,12 @@ void HttpServer::OnReadable(Connection& connection) {
             continue;
         }
         connection.input.append(chunk, static_cast<std::size_t>(got));
-        // No more than a head and its body is ever kept.
-        if (connection.input.size() > options_.limits.maxHeadBytes + options_.limits.maxBodyBytes) {
+        // No more than a head and its body is ever kept (once the head is read, only the body
+        // its length declared, which the head's limit allowed).
+        const std::size_t kept = connection.head
+                                     ? connection.head->contentLength
+                                     : options_.limits.maxHeadBytes + options_.limits.maxBodyBytes;
+        if (connection.input.size() > kept) {
             break;
         }
     }

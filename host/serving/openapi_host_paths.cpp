@@ -1,5 +1,7 @@
 #include "host/serving/openapi_host_paths.h"
 
+#include "host/serving/world_endpoint.h"
+
 namespace Kolm::Host {
 namespace {
 
@@ -44,7 +46,11 @@ std::string WorldPath() {
            R"("The world now","content":{"application/json":{"schema":)" + world + "}}},\"400\":" +
            Error("A world that cannot be read or breaks the service's rules; nothing changed",
                  "club \\\"club-1\\\" has two owners (accounts 1001 and 1004)") +
-           ",\"404\":" + noWorld + "}}}";
+           ",\"404\":" + noWorld + ",\"413\":" +
+           Error("A document above " + std::to_string(kMaxWorldBytes) +
+                     " bytes (64 MiB), refused before it is read; nothing changed",
+                 "request body larger than " + std::to_string(kMaxWorldBytes) + " bytes") +
+           "}}}";
 }
 
 std::string FaultsPath() {

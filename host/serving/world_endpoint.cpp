@@ -17,6 +17,12 @@ bool IsYaml(const HttpRequest& request) {
 
 }  // namespace
 
+std::size_t HostBodyLimit(const HttpRequest& head,
+                          std::string_view worldPath,
+                          std::size_t otherwise) {
+    return head.method == "PUT" && head.Path() == worldPath ? kMaxWorldBytes : otherwise;
+}
+
 HttpResponse HandleWorldRequest(const HttpRequest& request, HostWorld& world) {
     if (request.method == "GET" || request.method == "HEAD") {
         return HttpResponse::Json(200, WriteWorld(world.Current()));

@@ -6,9 +6,13 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/boundary/plugin_library.h"
@@ -54,6 +58,74 @@ void PrintLine(const std::string& line) {
     std::fprintf(stderr, "%s\n", line.c_str());
 }
 
+const char* SignalName(int signal) {
+    return signal == SIGINT ? "SIGINT" : "SIGTERM";
+}
+
+// Takes the stop signals (blocked in every thread) on a thread of its own from before the
+// world is read. Until the host serves, a stop signal ends the program at once: a large world
+// takes a while to load, nothing has been served yet, and a world half loaded is not one to
+// export. Once the host serves, the signal is handed to the main thread, which stops the host
+// in order (the world exported).
+class StopSignals {
+  public:
+    explicit StopSignals(const sigset_t& signals)
+        : signals_(signals), waiter_([this] { Wait(); }) {}
+    ~StopSignals() {
+        bool waiting = false;
+        {
+            std::lock_guard lock(mutex_);
+            closing_ = true;
+            waiting = received_ == 0;
+        }
+        if (waiting) {
+            pthread_kill(waiter_.native_handle(), SIGTERM);  // taken by its sigwait, ignored
+        }
+        waiter_.join();
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+    void Serving() {
+        std::lock_guard lock(mutex_);
+        serving_ = true;
+    }
+    // Blocks until a stop signal arrives while serving; its number.
+    int WaitForStop() {
+        std::unique_lock lock(mutex_);
+        stopped_.wait(lock, [&] { return received_ != 0; });
+        return received_;
+    }
+
+  private:
+    void Wait() {
+        int received = 0;
+        sigwait(&signals_, &received);
+        std::lock_guard lock(mutex_);
+        if (closing_) {
+            return;  // the program is ending on its own
+        }
+        if (!serving_) {
+            std::fprintf(stderr,
+                         "zun-clubs-host: %s received: stopped while loading the world, before "
+                         "serving; nothing was exported\n",
+                         SignalName(received));
+            std::fflush(stderr);
+            std::_Exit(Kolm::Host::kExitStoppedLoading);
+        }
+        received_ = received;
+        stopped_.notify_all();
+    }
+
+    const sigset_t signals_;
+    std::mutex mutex_;
+    std::condition_variable stopped_;
+    bool serving_ = false;
+    bool closing_ = false;
+    int received_ = 0;
+    std::thread waiter_;  // last: starts once the rest is set up
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -69,13 +141,15 @@ int main(int argc, char** argv) {
         return kExitClean;
     }
 
-    // Signals are taken by sigwait below; every thread started from here on inherits the mask.
+    // Signals are taken by StopSignals' sigwait; every thread started from here on inherits
+    // the mask.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     signal(SIGPIPE, SIG_IGN);
+    StopSignals stops(stopSignals);
 
     const std::string path = FindLibrary(options.pluginPath);
     if (path.empty()) {
@@ -93,12 +167,17 @@ int main(int argc, char** argv) {
     int code = kExitClean;
     {
         HostApplication application(options, &PrintLine);
+        if (!options.worldFile.empty()) {
+            std::fprintf(stderr, "zun-clubs-host: loading the world %s\n",
+                         options.worldFile.c_str());
+        }
         code = application.Start(library->Entry(), &error);
         if (code != kExitClean) {
             std::fprintf(stderr, "zun-clubs-host: %s\n", error.c_str());
             application.Stop();
             return code;
         }
+        stops.Serving();
         const std::string base = application.BaseUrl();
         std::printf("zun-clubs-host: plugin %s loaded from %s\n", application.PluginName(),
                     library->Path().c_str());
@@ -119,10 +198,8 @@ int main(int argc, char** argv) {
         std::printf("Press Ctrl-C to stop.\n");
         std::fflush(stdout);
 
-        int received = 0;
-        sigwait(&stopSignals, &received);
-        std::fprintf(stderr, "zun-clubs-host: %s received, shutting down\n",
-                     received == SIGINT ? "SIGINT" : "SIGTERM");
+        const int received = stops.WaitForStop();
+        std::fprintf(stderr, "zun-clubs-host: %s received, shutting down\n", SignalName(received));
         application.Stop();
     }
     std::fprintf(stderr, "zun-clubs-host: stopped\n");

@@ -429,21 +429,23 @@ void WriteLimits(Writer& w, const ClubsServiceLimits& limits) {
 
 void WritePlatformConfig(Writer& w, const World& world) {
     // Grouped by namespace in the order the namespaces first appear.
-    std::vector<std::string> spaces;
+    std::vector<std::vector<const WorldConfigValue*>> spaces;
+    std::map<std::string_view, std::size_t> spaceIndex;
     for (const WorldConfigValue& value : world.platformConfig) {
-        if (std::find(spaces.begin(), spaces.end(), value.nameSpace) == spaces.end()) {
-            spaces.push_back(value.nameSpace);
+        const auto [index, added] = spaceIndex.emplace(value.nameSpace, spaces.size());
+        if (added) {
+            spaces.emplace_back();
         }
+        spaces[index->second].push_back(&value);
     }
     w.StartObject();
-    for (const std::string& space : spaces) {
+    for (const std::vector<const WorldConfigValue*>& values : spaces) {
+        const std::string& space = values.front()->nameSpace;
         w.Key(space.c_str(), static_cast<rapidjson::SizeType>(space.size()));
         w.StartObject();
-        for (const WorldConfigValue& value : world.platformConfig) {
-            if (value.nameSpace == space) {
-                w.Key(value.key.c_str(), static_cast<rapidjson::SizeType>(value.key.size()));
-                w.RawValue(value.json.c_str(), value.json.size(), rapidjson::kObjectType);
-            }
+        for (const WorldConfigValue* value : values) {
+            w.Key(value->key.c_str(), static_cast<rapidjson::SizeType>(value->key.size()));
+            w.RawValue(value->json.c_str(), value->json.size(), rapidjson::kObjectType);
         }
         w.EndObject();
     }

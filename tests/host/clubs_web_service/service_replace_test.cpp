@@ -62,6 +62,32 @@ TEST_F(ServiceReplace, NewClubsAfterwardsTakeKeysTheStateDoesNotHold) {
     EXPECT_STREQ(created["clubData"]["clubKey"].GetString(), "club-3");
 }
 
+TEST_F(ServiceReplace, EveryToldMembershipIsTheMembershipAnswerOfTheNewState) {
+    ASSERT_EQ(As(kOfficer, "POST", "/v1/clubs?clubName=Lighthouse").status, 200);
+    ASSERT_EQ(As(kMember, "POST", "/v1/clubs?clubName=Quay").status, 200);
+    int64_t clock = 0;
+    ServiceData data = service.Snapshot(&clock);
+    // The owner joins Lighthouse and is invited to Quay; the officer is invited to Harbour and
+    // nominated to Quay; the outsider joins Harbour.
+    data.clubs.at("club-2").active.push_back({kOwner, clock, "MEMBER", 0});
+    data.clubs.at("club-3").invited.push_back({kOwner, clock, "INVITEE", kMember});
+    data.clubs.at("club-1").invited.push_back({kOfficer, clock, "INVITEE", kOwner});
+    data.clubs.at("club-3").nominated.push_back({kOfficer, clock, "NOMINEE", kMember});
+    data.clubs.at("club-1").active.push_back({kOutsider, clock, "MEMBER", 0});
+    ASSERT_EQ(CheckServiceData(data), "");
+    heard.clear();  // the two clubs' creation
+    service.Replace(data, clock);
+    for (uint64_t account : {kOwner, kOfficer, kOutsider}) {
+        const std::string topic = "clubs/v1/membership/NA1/" + std::to_string(account);
+        ASSERT_EQ(heard.count(topic), 1u) << topic;
+        EXPECT_EQ(heard[topic], As(account, "GET", MembershipPath(account)).body) << topic;
+    }
+    EXPECT_EQ(heard.count("clubs/v1/membership/NA1/3"), 0u);  // the member's place is as it was
+    const rapidjson::Document owner = Json(As(kOwner, "GET", MembershipPath(kOwner)));
+    EXPECT_EQ(owner["activeClubs"].Size(), 2u);
+    EXPECT_EQ(owner["pendingInvites"].Size(), 1u);
+}
+
 TEST_F(ServiceReplace, InvitationsStopAtTheClubsMemberLimit) {
     int64_t clock = 0;
     ServiceData data = service.Snapshot(&clock);

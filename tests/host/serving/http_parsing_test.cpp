@@ -1,6 +1,8 @@
 // The host's request-head parser, Host check and query decoding, in-process.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "host/serving/event_stream.h"
 #include "host/serving/http_message.h"
 #include "host/serving/http_request_parser.h"
@@ -55,6 +57,31 @@ TEST(RequestHeadParsing, RefusesWhatAWellBehavedClientDoesNotSend) {
         EXPECT_FALSE(result.head) << c.head;
         EXPECT_EQ(result.status, c.status) << c.head;
         EXPECT_EQ(result.error, c.error) << c.head;
+    }
+}
+
+TEST(RequestHeadParsing, TheBodyLimitIsChosenFromTheHead) {
+    HttpLimits limits;
+    limits.bodyLimit = [](const HttpRequest& head) -> std::size_t {
+        return head.method == "PUT" && head.Path() == "/big" ? 5000000 : 10;
+    };
+    const auto parse = [&](const std::string& line, std::size_t length) {
+        return ParseRequestHead(
+            line + " HTTP/1.1\r\nHost: x\r\nContent-Length: " + std::to_string(length) + "\r\n\r\n",
+            limits);
+    };
+    const HeadParseResult big = parse("PUT /big?x=1", 5000000);
+    ASSERT_TRUE(big.head) << big.error;
+    EXPECT_EQ(big.head->contentLength, 5000000u);
+    EXPECT_TRUE(parse("POST /small", 10).head);
+    for (const auto& [line, length, error] :
+         {std::tuple{"PUT /big", 5000001, "request body larger than 5000000 bytes"},
+          std::tuple{"POST /big", 11, "request body larger than 10 bytes"},
+          std::tuple{"PUT /big/x", 11, "request body larger than 10 bytes"}}) {
+        const HeadParseResult refused = parse(line, length);
+        EXPECT_FALSE(refused.head) << line;
+        EXPECT_EQ(refused.status, 413) << line;
+        EXPECT_EQ(refused.error, error) << line;
     }
 }
 

@@ -214,6 +214,29 @@ TEST(WorldDocument, AConfigurationValueAsDeepAsTheHostStoresReadsBack) {
     EXPECT_TRUE(ParseWorld(WriteWorld(read)).world.has_value());
 }
 
+// Player 7 is active in two clubs, invited to a third and nominated to a fourth; 9 is active
+// in three.
+std::string ClubsOfSevenAndNine(int maxActiveClubs) {
+    const std::string clubs =
+        R"([{"key":"a","name":"A","active":[{"accountId":7,"role":"OWNER"},)"
+        R"({"accountId":9,"role":"MEMBER"}]},)"
+        R"({"key":"b","name":"B","active":[{"accountId":9,"role":"OWNER"}],)"
+        R"("invited":[{"accountId":7}]},)"
+        R"({"key":"c","name":"C","active":[{"accountId":9,"role":"OWNER"}],)"
+        R"("nominated":[{"accountId":7}]},)"
+        R"({"key":"d","name":"D","active":[{"accountId":7,"role":"OWNER"}]}])";
+    return R"({"service":{"limits":{"maxActiveClubs":)" + std::to_string(maxActiveClubs) + "}}," +
+           WithClubs(clubs).substr(1);
+}
+
+TEST(WorldDocument, TheClubLimitCountsEachPlayersActiveClubsOnly) {
+    EXPECT_EQ(ParseWorld(ClubsOfSevenAndNine(3)).error, "");
+    EXPECT_EQ(ParseWorld(ClubsOfSevenAndNine(2)).error,
+              "player 9 is in more active clubs than the limit of 2");
+    EXPECT_EQ(ParseWorld(ClubsOfSevenAndNine(1)).error,
+              "player 7 is in more active clubs than the limit of 1");
+}
+
 TEST(WorldDocument, MalformedYamlIsRefusedWithTheReadersMessage) {
     const WorldParse parsed = ParseWorld("players: [\n  - {accountId: 1", WorldFormat::Yaml);
     EXPECT_FALSE(parsed.world.has_value());
