@@ -15,6 +15,7 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include "host/boundary/exact_json.h"
 #include "host/boundary/owned_host_value.h"
 
 namespace {
@@ -26,11 +27,11 @@ using Kolm::Host::OwnedHostValue;
     __builtin_trap();
 }
 
-// The reader's own compact form of `json`, or none when it does not parse.
+// The document's own compact form of `json` (read as FromJson reads it), or none when it does
+// not parse.
 std::optional<std::string> ReaderCompact(std::string_view json) {
     rapidjson::Document document;
-    document.Parse(json.data(), json.size());
-    if (document.HasParseError()) {
+    if (Kolm::Host::ParseExactJson(document, json).IsError()) {
         return std::nullopt;
     }
     rapidjson::StringBuffer buffer;

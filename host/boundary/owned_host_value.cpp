@@ -8,6 +8,8 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include "host/boundary/exact_json.h"
+
 namespace Kolm::Host {
 
 namespace {
@@ -305,8 +307,7 @@ OwnedHostValue OwnedHostValue::Structure(
 
 std::optional<OwnedHostValue> OwnedHostValue::FromJson(std::string_view json) {
     rapidjson::Document document;
-    document.Parse(json.data(), json.size());
-    if (document.HasParseError()) {
+    if (ParseExactJson(document, json).IsError()) {
         return std::nullopt;
     }
     return Adopt(FromRapidJson(document));

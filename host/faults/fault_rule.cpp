@@ -6,6 +6,8 @@
 #include <cmath>
 #include <set>
 
+#include "host/boundary/exact_json.h"
+
 namespace Kolm::Host {
 namespace {
 
@@ -212,8 +214,7 @@ FaultRuleParse ReadFaultRule(const rapidjson::Value& value) {
 
 FaultRuleParse ParseFaultRule(std::string_view json) {
     rapidjson::Document document;
-    document.Parse(json.data(), json.size());
-    if (document.HasParseError()) {
+    if (ParseExactJson(document, json).IsError()) {
         return Refuse("the fault rule is not valid JSON");
     }
     return ReadFaultRule(document);

@@ -1,5 +1,7 @@
 #include "host/faults/fault_rules.h"
 
+#include "host/boundary/exact_json.h"
+
 namespace Kolm::Host {
 
 FaultRule FaultRules::Add(FaultRule rule) {
@@ -13,8 +15,7 @@ FaultRule FaultRules::Add(FaultRule rule) {
 
 std::string FaultRules::AddAll(std::string_view jsonArray) {
     rapidjson::Document document;
-    document.Parse(jsonArray.data(), jsonArray.size());
-    if (document.HasParseError() || !document.IsArray()) {
+    if (ParseExactJson(document, jsonArray).IsError() || !document.IsArray()) {
         return "the fault rules must be a JSON array of rules";
     }
     std::vector<FaultRule> rules;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "host/boundary/exact_json.h"
 #include "host/clubs_web_service/json_field.h"
 #include "host/clubs_web_service/service_rules.h"
 #include "host/worlds/yaml_to_json.h"
@@ -469,10 +470,10 @@ WorldParse ParseWorld(std::string_view text, WorldFormat format) {
         json = std::move(converted.json);
     }
     rapidjson::Document document;
-    document.Parse(json.c_str(), json.size());
-    if (document.HasParseError()) {
-        return {std::nullopt, "the world is not valid JSON (at offset " +
-                                  std::to_string(document.GetErrorOffset()) + ")"};
+    const rapidjson::ParseResult parsed = ParseExactJson(document, json);
+    if (parsed.IsError()) {
+        return {std::nullopt,
+                "the world is not valid JSON (at offset " + std::to_string(parsed.Offset()) + ")"};
     }
     std::string error;
     World world = ReadWorld(document, error);
