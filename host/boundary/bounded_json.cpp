@@ -1,6 +1,8 @@
 #include "host/boundary/bounded_json.h"
 
+#include <charconv>
 #include <cstring>
+#include <system_error>
 
 #include <rapidjson/encodedstream.h>
 #include <rapidjson/memorystream.h>
@@ -29,6 +31,34 @@ bool HoldsSurrogate(const char* text, rapidjson::SizeType length) {
     return false;
 }
 
+// True when the decimal `text` (a valid JSON number) lies below 1 in magnitude, that is, when
+// a conversion out of range means underflow rather than overflow.
+bool BelowOne(std::string_view text) {
+    std::size_t i = text.front() == '-' ? 1 : 0;
+    long long magnitude = 0;  // the position of the first significant digit, 1 for "1.0"
+    bool significant = false;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        significant = significant || text[i] != '0';
+        magnitude += significant ? 1 : 0;
+    }
+    if (!significant && i < text.size() && text[i] == '.') {
+        for (++i; i < text.size() && text[i] == '0'; ++i) {
+            --magnitude;
+        }
+    }
+    const std::size_t e = text.find_first_of("eE");
+    if (e != std::string_view::npos) {
+        long long exponent = 0;
+        const char* first = text.data() + e + 1 + (text[e + 1] == '+' ? 1 : 0);
+        const auto [end, error] = std::from_chars(first, text.data() + text.size(), exponent);
+        if (error == std::errc::result_out_of_range) {
+            return text[e + 1] == '-';
+        }
+        magnitude += exponent;
+    }
+    return magnitude <= 0;
+}
+
 // Passes the reader's events on to the document, stopping the reading at the first container
 // beyond the limit and at the first string that holds a surrogate.
 class BoundedHandler {
@@ -46,8 +76,34 @@ class BoundedHandler {
     bool Int64(int64_t value) { return document_.Int64(value); }
     bool Uint64(uint64_t value) { return document_.Uint64(value); }
     bool Double(double value) { return document_.Double(value); }
-    bool RawNumber(const char* text, rapidjson::SizeType length, bool copy) {
-        return document_.RawNumber(text, length, copy);
+    // Numbers arrive as their text and are converted here with std::from_chars: RapidJSON's
+    // default conversion may land a few steps off the nearest double, so a number the host
+    // writes back out (an exported world, a listed rule) would not read as itself, and its
+    // full-precision mode in the packaged version misreads long integers and zeros with large
+    // exponents. Integers that fit 64 bits stay whole.
+    bool RawNumber(const char* text, rapidjson::SizeType length, bool) {
+        const std::string_view number(text, length);
+        const char* end = text + length;
+        if (number.find_first_of(".eE") == std::string_view::npos) {
+            if (number.front() == '-') {
+                int64_t value = 0;
+                if (std::from_chars(text, end, value).ec == std::errc()) {
+                    return document_.Int64(value);
+                }
+            } else {
+                uint64_t value = 0;
+                if (std::from_chars(text, end, value).ec == std::errc()) {
+                    return document_.Uint64(value);
+                }
+            }
+        }
+        double value = 0.0;
+        const std::errc error = std::from_chars(text, end, value).ec;
+        if (error == std::errc::result_out_of_range && BelowOne(number)) {
+            return document_.Double(number.front() == '-' ? -0.0 : 0.0);
+        }
+        // Out of range above: too big for a double, refused as RapidJSON refuses it.
+        return error == std::errc() && document_.Double(value);
     }
     bool String(const char* text, rapidjson::SizeType length, bool copy) {
         return Checked(text, length) && document_.String(text, length, copy);
@@ -93,7 +149,8 @@ BoundedJson ParseBoundedJson(std::string_view text,
                              rapidjson::Document& document,
                              std::size_t maxNesting) {
     constexpr unsigned kFlags =
-        rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag;
+        rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag |
+        rapidjson::kParseNumbersAsStringsFlag;
     BoundedJson read;
     BoundedHandler handler(document, maxNesting);
     auto generate = [&](rapidjson::Document& target) {

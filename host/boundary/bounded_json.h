@@ -5,7 +5,8 @@
 // at once, so that any recursive walk of the document afterwards (copies, writers, conversions)
 // stays within that many frames; the reading itself does not recurse. Strings must be UTF-8,
 // including what their \u escapes decode to: text that is not would be stored and later sent
-// out as JSON that strict readers refuse.
+// out as JSON that strict readers refuse. Numbers read as the nearest double (integers of 64
+// bits whole), so that a number the host writes reads back as the same number.
 #pragma once
 
 #include <cstddef>

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <set>
 
+
 namespace Kolm::Host {
 namespace {
 

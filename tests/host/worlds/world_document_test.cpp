@@ -81,6 +81,19 @@ TEST(WorldDocument, MissingFieldsTakeDefaultsThatTheWrittenWorldSpellsOut) {
     EXPECT_EQ(WriteWorld(MustParse(written)), written);
 }
 
+TEST(WorldDocument, AConfigurationNumberIsWrittenAsGiven) {
+    // The shortest text of its double: read one step off, it would change with every export
+    // and load of the world.
+    std::string text = kMinimal;
+    text.insert(1, R"("platformConfig":{"Clubs":{"Scale":1.2345678901231233e30}},)");
+    const World world = MustParse(text);
+    ASSERT_EQ(world.platformConfig.size(), 1u);
+    EXPECT_EQ(world.platformConfig[0].json, "1.2345678901231233e30");
+    const std::string written = WriteWorld(world);
+    EXPECT_NE(written.find("\"Scale\": 1.2345678901231233e30"), std::string::npos) << written;
+    EXPECT_EQ(WriteWorld(MustParse(written)), written);
+}
+
 TEST(WorldDocument, NullLoggedInAccountMeansNobodyIsLoggedIn) {
     std::string text = kMinimal;
     text.insert(1, "\"loggedInAccountId\":null,");
