@@ -27,7 +27,9 @@ class FaultWaits : public ::testing::Test {
     FaultEffect Applied(const std::string& json, const std::string& path) {
         FaultRuleParse parsed = ParseFaultRule(json);
         EXPECT_TRUE(parsed.rule.has_value()) << json << ": " << parsed.error;
-        ids.push_back(rules.Add(parsed.rule.value_or(FaultRule{})).id);
+        const FaultRuleAdd added = rules.Add(parsed.rule.value_or(FaultRule{}));
+        EXPECT_TRUE(added.rule.has_value()) << added.error;
+        ids.push_back(added.rule ? added.rule->id : std::string());
         std::optional<FaultEffect> effect = rules.Apply("clubs", "PUT", path);
         EXPECT_TRUE(effect.has_value()) << json;
         return effect.value_or(FaultEffect{});
