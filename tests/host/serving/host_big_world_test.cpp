@@ -55,6 +55,10 @@ bool Exists(const std::string& path) {
     return access(path.c_str(), F_OK) == 0;
 }
 
+// A world of thousands takes the host seconds to apply, many more under ThreadSanitizer: only a
+// hang should miss this.
+constexpr std::chrono::seconds kWorldTime{120};
+
 class HostBigWorldPut : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_NE(host.Port(), 0) << host.ErrorOutput(); }
@@ -66,10 +70,11 @@ TEST_F(HostBigWorldPut, AWorldOfEightThousandPlayersIsAcceptedAndReadBack) {
     const std::string world = GeneratedWorld(8000, 10);
     ASSERT_GT(world.size(), 7500u * 1000);
 
-    const HttpResult put = Request(host.Port(), "PUT", kWorld, world);
+    const HttpResult put =
+        Request(host.Port(), "PUT", kWorld, world, "application/json", kWorldTime);
     ASSERT_EQ(put.status, 200) << put.body.substr(0, 200);
 
-    const HttpResult read = Request(host.Port(), "GET", kWorld);
+    const HttpResult read = Request(host.Port(), "GET", kWorld, "", "application/json", kWorldTime);
     ASSERT_EQ(read.status, 200);
     EXPECT_EQ(read.body, put.body);
     const rapidjson::Document now = ParseJson(read.body);

@@ -125,14 +125,15 @@ HttpResult Request(uint16_t port,
                    const std::string& method,
                    const std::string& target,
                    const std::string& body,
-                   const std::string& contentType) {
+                   const std::string& contentType,
+                   std::chrono::milliseconds timeout) {
     std::string raw =
         method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n";
     if (!body.empty()) {
         raw += "Content-Type: " + contentType + "\r\n";
     }
     raw += "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-    return SendRaw(port, raw);
+    return SendRaw(port, raw, timeout);
 }
 
 EventStreamReader::EventStreamReader(uint16_t port, const std::string& target) {

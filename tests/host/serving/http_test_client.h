@@ -29,7 +29,8 @@ HttpResult Request(uint16_t port,
                    const std::string& method,
                    const std::string& target,
                    const std::string& body = "",
-                   const std::string& contentType = "application/json");
+                   const std::string& contentType = "application/json",
+                   std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 struct StreamEvent {
     uint64_t id = 0;
