@@ -3,8 +3,9 @@
 //
 // JSON has fewer kinds than a value, so the comparison is modulo what JSON cannot tell apart:
 // a non-negative Signed reads back as Unsigned, a Blob as its base64 String, an Enum as its
-// number, a NaN or infinite Float as null. Floats come back with the same bits. Texts holding a
-// zero byte are skipped: JSON strings end at their first zero character by design.
+// number, a NaN or infinite Float as null. Floats come back with the same bits. Texts JSON cannot
+// carry are skipped: JSON strings end at their first zero character by design, and the JSON
+// reader refuses text that is not UTF-8, which MessagePack strings may still hold.
 #include <bit>
 #include <cmath>
 #include <cstddef>
@@ -22,21 +23,48 @@ namespace {
 using Kolm::BindingKind;
 using Kolm::BindingProperty;
 
-bool HasZeroByte(std::string_view text) {
-    return text.find('\0') != std::string_view::npos;
+// Strict UTF-8, as the JSON reader checks it: no overlong forms, surrogates or code points
+// above U+10FFFF.
+bool IsUtf8(std::string_view text) {
+    const auto* at = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* const end = at + text.size();
+    while (at != end) {
+        const unsigned char lead = *at++;
+        if (lead < 0x80) {
+            continue;
+        }
+        const std::size_t more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
+        const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+        const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+        if (lead < 0xC2 || lead > 0xF4 || static_cast<std::size_t>(end - at) < more || *at < low ||
+            *at > high) {
+            return false;
+        }
+        for (std::size_t i = 1; i < more; ++i) {
+            if ((at[i] & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        at += more;
+    }
+    return true;
 }
 
-bool HasZeroText(const BindingProperty& value) {
+bool IsNotJsonText(std::string_view text) {
+    return text.find('\0') != std::string_view::npos || !IsUtf8(text);
+}
+
+bool HoldsNonJsonText(const BindingProperty& value) {
     if (value.IsString()) {
-        return HasZeroByte(value.GetString());
+        return IsNotJsonText(value.GetString());
     }
     for (const Kolm::BindingEntry& entry : value.Entries()) {
-        if (HasZeroByte(entry.Key()) || HasZeroText(entry.Value())) {
+        if (IsNotJsonText(entry.Key()) || HoldsNonJsonText(entry.Value())) {
             return true;
         }
     }
     for (const BindingProperty& element : value.Elements()) {
-        if (HasZeroText(element)) {
+        if (HoldsNonJsonText(element)) {
             return true;
         }
     }
@@ -115,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     Kolm::BindingResult first = Read(data[0], data + 1, size - 1);
-    if (!first.Succeeded() || first.value.IsEmpty() || HasZeroText(first.value)) {
+    if (!first.Succeeded() || first.value.IsEmpty() || HoldsNonJsonText(first.value)) {
         return 0;
     }
     const std::string text = Kolm::WriteJson(first.value, nullptr, data[0] & 4 ? "\n" : "");
