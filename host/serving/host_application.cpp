@@ -331,7 +331,7 @@ HttpResponse HostApplication::Handle(const HttpRequest& request) {
 }
 
 HttpResponse HostApplication::HandleHostPath(const HttpRequest& request, std::string_view rest) {
-    const bool reading = request.method == "GET" || request.method == "HEAD";
+    const bool reading = IsReading(request);
     if (rest == "/events") {
         return request.method == "GET"
                    ? events_->Open(request)
@@ -342,8 +342,7 @@ HttpResponse HostApplication::HandleHostPath(const HttpRequest& request, std::st
                        : HttpResponse::NotAllowed("GET, HEAD", "the document is read with GET");
     }
     constexpr std::string_view kFaults = "/faults";
-    if (rest.substr(0, kFaults.size()) == kFaults &&
-        (rest.size() == kFaults.size() || rest[kFaults.size()] == '/')) {
+    if (IsUnder(rest, kFaults)) {
         return HandleFaultRequest(request, rest.substr(kFaults.size()), faults_);
     }
     if (rest == "/world") {
