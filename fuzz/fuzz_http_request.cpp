@@ -12,8 +12,8 @@
 #include <rapidjson/document.h>
 
 #include "host/clubs_web_service/service_url.h"
-#include "host/serving/http_message.h"
-#include "host/serving/http_request_parser.h"
+#include "host/serving/http/http_message.h"
+#include "host/serving/http/http_request_parser.h"
 
 namespace {
 

@@ -19,6 +19,4 @@ struct ServiceUrl {
 // "?". In the query "+" stands for a blank; a malformed escape is kept as written.
 ServiceUrl ParseServiceUrl(std::string_view url);
 
-std::string DecodePercent(std::string_view text, bool plusIsBlank);
-
 }  // namespace Kolm::Host

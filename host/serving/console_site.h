@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "host/serving/console_files.h"
-#include "host/serving/http_message.h"
+#include "host/serving/http/http_message.h"
 
 namespace Kolm::Host {
 

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "host/clubs_web_service/clubs_web_service.h"
-#include "host/serving/http_message.h"
-#include "host/serving/http_server.h"
+#include "host/serving/http/http_message.h"
+#include "host/serving/http/http_server.h"
 #include "host/serving/platform_simulation.h"
 #include "host/worlds/world.h"
 

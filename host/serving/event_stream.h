@@ -42,7 +42,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/serving/http_message.h"
+#include "host/serving/http/http_message.h"
 #include "host/simulated/host_event_bus.h"
 
 namespace Kolm::Host {

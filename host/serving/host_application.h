@@ -31,7 +31,7 @@
 #include "host/serving/event_stream.h"
 #include "host/serving/host_options.h"
 #include "host/serving/host_world.h"
-#include "host/serving/http_server.h"
+#include "host/serving/http/http_server.h"
 #include "host/serving/platform_simulation.h"
 #include "host/serving/request_bridge.h"
 #include "host/serving/serving_host.h"

@@ -4,7 +4,7 @@
 #include <functional>
 #include <map>
 
-#include "host/serving/origin_policy.h"
+#include "host/serving/http/origin_policy.h"
 
 namespace Kolm::Host {
 namespace {

@@ -28,7 +28,7 @@
 #include <string>
 
 #include "host/boundary/owned_host_value.h"
-#include "host/serving/http_message.h"
+#include "host/serving/http/http_message.h"
 #include "host/serving/push_relay.h"
 #include "host/simulated/host_event_bus.h"
 #include "host/simulated/simulated_chat.h"

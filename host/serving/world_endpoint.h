@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "host/serving/host_world.h"
-#include "host/serving/http_message.h"
+#include "host/serving/http/http_message.h"
 
 namespace Kolm::Host {
 

@@ -2,6 +2,7 @@
 #include "tests/host/clubs_web_service/clubs_web_service_fixture.h"
 
 #include "host/clubs_web_service/service_url.h"
+#include "host/serving/http/percent_decoding.h"
 
 namespace Kolm::Host {
 namespace {

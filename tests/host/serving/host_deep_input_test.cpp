@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/host/serving/host_process.h"
 #include "tests/host/serving/http_test_client.h"
 
 namespace Kolm::HostTest {

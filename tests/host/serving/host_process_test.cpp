@@ -15,6 +15,7 @@
 #include "host/serving/request_bridge.h"
 #include "host/testing/test_host.h"
 #include "tests/host/serving/host_test_support.h"
+#include "tests/host/serving/host_process.h"
 #include "tests/host/serving/http_test_client.h"
 
 namespace Kolm::HostTest {

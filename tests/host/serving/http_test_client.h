@@ -1,9 +1,7 @@
 // Test helpers that drive the runnable host from outside: a raw HTTP/1.1 client over a loopback
 // socket (so tests can also send what no library would), a reader of the event stream, and
-// the host program started as a child process.
+// free loopback ports.
 #pragma once
-
-#include <sys/types.h>
 
 #include <chrono>
 #include <cstdint>
@@ -61,37 +59,6 @@ class EventStreamReader {
     std::string buffer_;
     bool headDone_ = false;
     std::vector<StreamEvent> events_;
-};
-
-// zun-clubs-host started with `arguments` (plus --port 0 unless given); waits for its
-// "listening on" line unless told to return at once (as a script that polls the port would).
-class HostProcess {
-  public:
-    enum class Start { WaitForPortLine, AtOnce };
-    explicit HostProcess(std::vector<std::string> arguments,
-                         bool addPort = true,
-                         Start start = Start::WaitForPortLine);
-    ~HostProcess();
-    HostProcess(const HostProcess&) = delete;
-    HostProcess& operator=(const HostProcess&) = delete;
-
-    uint16_t Port() const { return port_; }
-    bool Running() const;
-    // Sends `signal` and waits for the exit; the exit status, or -1 when killed otherwise.
-    int Stop(int signal);
-    // Waits for an exit without signalling (for hosts that fail at start).
-    int Wait(std::chrono::milliseconds timeout);
-    std::string Output() const { return output_; }
-    std::string ErrorOutput() const;
-    // The process's resident memory (VmRSS) in kilobytes, 0 when it cannot be read.
-    std::size_t ResidentKilobytes() const;
-
-  private:
-    pid_t pid_ = -1;
-    uint16_t port_ = 0;
-    std::string output_;
-    std::string errorPath_;
-    int exitCode_ = -1;
 };
 
 // Connects to 127.0.0.1:`port` (a blocking socket, owned by the caller), -1 when refused.

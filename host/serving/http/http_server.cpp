@@ -1,4 +1,4 @@
-#include "host/serving/http_server.h"
+#include "host/serving/http/http_server.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/serving/unique_fd.h"
+#include "host/serving/http/unique_fd.h"
 
 namespace Kolm::Host {
 

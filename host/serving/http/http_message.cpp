@@ -1,9 +1,9 @@
-#include "host/serving/http_message.h"
+#include "host/serving/http/http_message.h"
 
 #include <cctype>
 #include <cstdio>
 
-#include "host/clubs_web_service/service_url.h"
+#include "host/serving/http/percent_decoding.h"
 
 namespace Kolm::Host {
 

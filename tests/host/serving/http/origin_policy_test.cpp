@@ -1,5 +1,5 @@
 // Which requests a page open in a browser may send to a server of the host, in-process.
-#include "host/serving/origin_policy.h"
+#include "host/serving/http/origin_policy.h"
 
 #include <gtest/gtest.h>
 

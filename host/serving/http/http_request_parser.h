@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/serving/http_message.h"
+#include "host/serving/http/http_message.h"
 
 namespace Kolm::Host {
 

@@ -49,10 +49,10 @@
 #include <thread>
 #include <vector>
 
-#include "host/serving/http_message.h"
-#include "host/serving/http_request_parser.h"
-#include "host/serving/origin_policy.h"
-#include "host/serving/unique_fd.h"
+#include "host/serving/http/http_message.h"
+#include "host/serving/http/http_request_parser.h"
+#include "host/serving/http/origin_policy.h"
+#include "host/serving/http/unique_fd.h"
 
 namespace Kolm::Host {
 

@@ -1,6 +1,6 @@
 // The host's HTTP server in-process: a port that refuses clients until it serves, clients that
 // send slowly or read slowly holding no worker, its connection limit, and its lanes.
-#include "host/serving/http_server.h"
+#include "host/serving/http/http_server.h"
 
 #include <gtest/gtest.h>
 

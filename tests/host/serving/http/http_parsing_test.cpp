@@ -3,9 +3,8 @@
 
 #include <tuple>
 
-#include "host/serving/event_stream.h"
-#include "host/serving/http_message.h"
-#include "host/serving/http_request_parser.h"
+#include "host/serving/http/http_message.h"
+#include "host/serving/http/http_request_parser.h"
 
 namespace Kolm::Host {
 namespace {
@@ -118,21 +117,6 @@ TEST(QueryDecoding, DecodesEscapesAndBlanksAndKeepsBrokenEscapes) {
     ASSERT_EQ(pairs.size(), 3u);
     EXPECT_EQ(pairs[1], (std::pair<std::string, std::string>{"uri", "/zun"}));
     EXPECT_EQ(pairs[2], (std::pair<std::string, std::string>{"flag", ""}));
-}
-
-TEST(EventStreamFilter, AUriFilterTakesOnlyThePlainCopyUnlessNamesAreGiven) {
-    const EventStream::Filter uri = EventStream::Filter::FromQuery("uri=%2Fzun-clubs%2F");
-    EXPECT_TRUE(uri.Matches("OnJsonApiEvent", "/zun-clubs/v1/clubs"));
-    EXPECT_FALSE(uri.Matches("OnJsonApiEvent_zun-clubs_v1_clubs", "/zun-clubs/v1/clubs"));
-    EXPECT_FALSE(uri.Matches("OnJsonApiEvent", "/zun-login/v1/session"));
-    const EventStream::Filter named = EventStream::Filter::FromQuery(
-        "event=OnJsonApiEvent_zun-clubs_v1_clubs&event=Other&uri=/zun-clubs/v1/clubs/view");
-    EXPECT_TRUE(named.Matches("OnJsonApiEvent_zun-clubs_v1_clubs", "/zun-clubs/v1/clubs/view"));
-    EXPECT_FALSE(named.Matches("OnJsonApiEvent", "/zun-clubs/v1/clubs/view"));
-    EXPECT_FALSE(named.Matches("Other", "/zun-clubs/v1/clubs/membership"));
-    EXPECT_TRUE(EventStream::Filter{}.Matches("Anything", ""));
-    EXPECT_EQ(EventStream::FormatEvent(7, "E", "{\"a\":1}"),
-              "id: 7\nevent: E\ndata: {\"a\":1}\n\n");
 }
 
 }  // namespace

@@ -24,7 +24,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/serving/http_message.h"
+#include "host/serving/http/http_message.h"
 
 namespace Kolm::Host {
 

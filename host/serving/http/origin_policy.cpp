@@ -1,4 +1,4 @@
-#include "host/serving/origin_policy.h"
+#include "host/serving/http/origin_policy.h"
 
 #include <algorithm>
 

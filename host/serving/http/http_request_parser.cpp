@@ -1,4 +1,4 @@
-#include "host/serving/http_request_parser.h"
+#include "host/serving/http/http_request_parser.h"
 
 #include <cctype>
 #include <vector>
