@@ -130,7 +130,10 @@ TEST_F(HostBigWorldPut, EveryOtherRequestKeepsTheOneMebibyteLimit) {
 class HostBigWorldStart : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        worldPath_ = new std::string(testing::TempDir() + "zc_big_world_test.json");
+        // Named after the process: ctest runs this suite's tests as parallel processes, and one
+        // must not rewrite the file while another's host reads it.
+        worldPath_ = new std::string(testing::TempDir() + "zc_big_world_test_" +
+                                     std::to_string(getpid()) + ".json");
         std::ofstream(*worldPath_, std::ios::binary) << GeneratedWorld(100000, 5);
     }
     static void TearDownTestSuite() {
