@@ -146,8 +146,9 @@ std::string HostUsage(const std::string& program) {
            "  --port N               REST API port (default " +
            std::to_string(HostOptions::kDefaultPort) +
            "; 0 picks a free port, printed at start)\n"
-           "  --plugin PATH          the plugin library (default: next to this program, then the\n"
-           "                         library this program was built with)\n"
+           "  --plugin PATH          the plugin library (default: plugins/zun-clubs/ beside this\n"
+           "                         program, then next to it, then the library this program\n"
+           "                         was built with)\n"
            "  --service-port N       port of the embedded clubs web service (default 0: any free)\n"
            "  --clubs-service-url U  use the clubs web service at U instead of the embedded one\n"
            "  --world FILE           start from the world in FILE (JSON, or YAML when it ends in\n"

@@ -2,7 +2,6 @@
 // with a simulated platform and serves its REST API, its events (Server-Sent Events) and an
 // OpenAPI document over HTTP on 127.0.0.1 until Ctrl-C or SIGTERM, then shuts it down.
 // `zun-clubs-host --help` lists the flags.
-#include <limits.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -19,17 +18,17 @@
 #include "host/serving/console_site.h"
 #include "host/serving/host_application.h"
 #include "host/serving/host_options.h"
+#include "platform/platform.h"
 
 namespace {
 
 constexpr const char* kLibraryFileName = "libzun-clubs.so";
 
-std::string ProgramDirectory() {
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
-    const std::string program(path, length > 0 ? static_cast<std::size_t>(length) : 0);
-    const std::size_t slash = program.find_last_of('/');
-    return slash == std::string::npos ? std::string(".") : program.substr(0, slash);
+// This program's folder with a trailing separator; "./" when the system cannot tell.
+std::string ProgramFolder() {
+    const std::string program = Kolm::Platform::ExecutableFileName();
+    const std::size_t separator = program.find_last_of("/\\");
+    return separator == std::string::npos ? std::string("./") : program.substr(0, separator + 1);
 }
 
 bool Exists(const std::string& path) {
@@ -37,12 +36,15 @@ bool Exists(const std::string& path) {
 }
 
 // The library to load: the one named on the command line, else the first that exists of the
-// one next to this program and the one this program was built with.
+// one in plugins/zun-clubs/ beside this program (where a client installs it), the one next to
+// this program and the one this program was built with.
 std::string FindLibrary(const std::string& requested) {
     if (!requested.empty()) {
         return requested;
     }
-    std::vector<std::string> candidates{ProgramDirectory() + "/" + kLibraryFileName};
+    const std::string folder = ProgramFolder();
+    std::vector<std::string> candidates{folder + "plugins/zun-clubs/" + kLibraryFileName,
+                                        folder + kLibraryFileName};
 #if defined(ZC_DEFAULT_PLUGIN_PATH)
     candidates.push_back(ZC_DEFAULT_PLUGIN_PATH);
 #endif

@@ -35,7 +35,13 @@ void KeepReading(int fd) {
 
 }  // namespace
 
-HostProcess::HostProcess(std::vector<std::string> arguments, bool addPort, Start start) {
+HostProcess::HostProcess(std::vector<std::string> arguments,
+                         bool addPort,
+                         Start start,
+                         std::string program) {
+    if (program.empty()) {
+        program = ZC_HOST_PROGRAM;
+    }
     if (addPort) {
         arguments.insert(arguments.begin(), {"--port", "0"});
     }
@@ -50,12 +56,12 @@ HostProcess::HostProcess(std::vector<std::string> arguments, bool addPort, Start
     if (pid_ == 0) {
         dup2(out[1], 1);
         dup2(errorFd, 2);
-        std::vector<char*> argv{const_cast<char*>(ZC_HOST_PROGRAM)};
+        std::vector<char*> argv{program.data()};
         for (std::string& argument : arguments) {
             argv.push_back(argument.data());
         }
         argv.push_back(nullptr);
-        execv(ZC_HOST_PROGRAM, argv.data());
+        execv(program.c_str(), argv.data());
         _exit(127);
     }
     close(out[1]);

@@ -15,9 +15,11 @@ namespace Kolm::HostTest {
 class HostProcess {
   public:
     enum class Start { WaitForPortLine, AtOnce };
+    // `program` is the host built with the tests unless given.
     explicit HostProcess(std::vector<std::string> arguments,
                          bool addPort = true,
-                         Start start = Start::WaitForPortLine);
+                         Start start = Start::WaitForPortLine,
+                         std::string program = {});
     ~HostProcess();
     HostProcess(const HostProcess&) = delete;
     HostProcess& operator=(const HostProcess&) = delete;

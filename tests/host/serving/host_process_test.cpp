@@ -8,14 +8,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <set>
 #include <string>
 
 #include "host/boundary/plugin_library.h"
 #include "host/serving/request_bridge.h"
 #include "host/testing/test_host.h"
-#include "tests/host/serving/host_test_support.h"
 #include "tests/host/serving/host_process.h"
+#include "tests/host/serving/host_test_support.h"
 #include "tests/host/serving/http_test_client.h"
 
 namespace Kolm::HostTest {
@@ -76,6 +77,30 @@ TEST(HostProcessStart, MissingLibraryExitsWithTwo) {
     EXPECT_EQ(host.Wait(std::chrono::seconds(20)), 2);
     EXPECT_NE(host.ErrorOutput().find("zun-clubs-host: cannot load the plugin: "),
               std::string::npos);
+}
+
+// As a client installs it: the program in a folder of its own and the plugin in
+// plugins/zun-clubs/ beside it, found there without --plugin.
+TEST(HostProcessStart, FindsThePluginInItsPluginsFolder) {
+    namespace fs = std::filesystem;
+    const fs::path folder =
+        fs::path(testing::TempDir()) / ("zc_installed_host_" + std::to_string(getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder / "plugins" / "zun-clubs");
+    fs::copy_file(ZC_HOST_PROGRAM, folder / "zun-clubs-host");
+    fs::permissions(folder / "zun-clubs-host", fs::perms::owner_all, fs::perm_options::add);
+    const fs::path plugin = folder / "plugins" / "zun-clubs" / "libzun-clubs.so";
+    fs::copy_file(ZC_PLUGIN_LIBRARY_PATH, plugin);
+    {
+        HostProcess host({}, true, HostProcess::Start::WaitForPortLine,
+                         (folder / "zun-clubs-host").string());
+        ASSERT_NE(host.Port(), 0) << host.ErrorOutput();
+        EXPECT_NE(host.Output().find("loaded from " + plugin.string()), std::string::npos)
+            << host.Output();
+        EXPECT_EQ(Request(host.Port(), "GET", "/zun-clubs/v1/clubs/membership").status, 200);
+        EXPECT_EQ(host.Stop(SIGINT), 0);
+    }
+    fs::remove_all(folder);
 }
 
 TEST(HostProcessStart, UnknownFlagExitsWithTwo) {
