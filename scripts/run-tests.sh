@@ -27,7 +27,7 @@ step() {
   printf '\n%s %s (%ss)\n' "====" "$*" "$SECONDS"
 }
 summary() {
-  local rc=$? i
+  local rc=${1:-$?} i # the status of the run, passed in by a trap that runs more first
   end_step
   printf '\n%s step times (%s)\n' "====" "$([ "$rc" = 0 ] && echo passed || echo "failed, status $rc")"
   for i in "${!step_names[@]}"; do printf '%6s s  %s\n' "${step_secs[$i]}" "${step_names[$i]}"; done

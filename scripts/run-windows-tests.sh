@@ -35,7 +35,7 @@ step() {
   printf '\n%s %s (%ss)\n' "----" "$*" "$SECONDS"
 }
 summary() {
-  local rc=$? i
+  local rc=${1:-$?} i # the status of the run, passed in by a trap that runs more first
   end_step
   printf '\n%s Windows step times (%s)\n' "----" "$([ "$rc" = 0 ] && echo passed || echo "failed, status $rc")"
   for i in "${!step_names[@]}"; do printf '%6s s  %s\n' "${step_secs[$i]}" "${step_names[$i]}"; done
@@ -228,7 +228,7 @@ fi
 # One persistent wine server for all test programs (a server still running from the prefix's
 # set-up is reused), stopped when the script ends.
 wineserver -p 2>/dev/null || true
-trap 'rc=$?; wineserver -k 2>/dev/null || true; (exit "$rc"); summary' EXIT
+trap 'rc=$?; wineserver -k 2>/dev/null || true; summary "$rc"' EXIT
 
 step "tests under $arch-bit Wine"
 # A test program that has finished but does not exit (seen on a loaded machine) gets one more
