@@ -7,8 +7,20 @@
 #   zun-clubs.dll, yaml.dll         the plugin and the YAML library it loads from its own folder
 #   include/host_boundary.h         the records and tables of the host boundary
 #   licenses/                       the notices of the code inside the two DLLs
+#   README.txt                      how to install and check the files
 #   SHA256SUMS                      the SHA-256 of every other file (sha256sum -c SHA256SUMS)
 # yaml.dll and libyaml's license are built by scripts/build-yaml-dll.sh into ZC_YAML_DLL_DIR.
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(CPACK_SYSTEM_NAME win64)
+else()
+  set(CPACK_SYSTEM_NAME win32)
+endif()
+
+# Notes for a Windows user, with CRLF line endings for Notepad.
+configure_file("${PROJECT_SOURCE_DIR}/cmake/README.txt.in" "${PROJECT_BINARY_DIR}/README.txt" @ONLY
+  NEWLINE_STYLE CRLF)
+install(FILES "${PROJECT_BINARY_DIR}/README.txt" DESTINATION .)
 
 # The DLL alone: a host needs no import library for a plugin it opens at run time.
 install(FILES $<TARGET_FILE:zun-clubs> "${ZC_YAML_DLL_DIR}/yaml.dll" DESTINATION .)
@@ -38,11 +50,6 @@ install(CODE [[
   message(STATUS "Installing: ${zc_root}/SHA256SUMS")
 ]])
 
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(CPACK_SYSTEM_NAME win64)
-else()
-  set(CPACK_SYSTEM_NAME win32)
-endif()
 set(CPACK_PACKAGE_NAME zun-clubs)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR zun-clubs)

@@ -181,6 +181,10 @@ imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$table")
 for name in $imports; do
   grep -qiE "$allowed" <<<"$name" || fail "zun-clubs.dll imports $name, which a client machine lacks"
 done
+grep -q 'zun-clubs plugin' <<<"$(strings -el "$dll")" ||
+  fail "zun-clubs.dll carries no version resource with its description"
+i686-w64-mingw32-objdump -h "$dll" | grep -q ' \.gnu_debuglink ' ||
+  fail "zun-clubs.dll has no debug link to its separate symbols"
 echo "exports: $exports"
 echo "imports: $(tr '\n' ' ' <<<"$imports")"
 
@@ -189,6 +193,13 @@ step "release package"
 package=$(ls build/mingw32/zun-clubs-*-win32.zip)
 echo "$package:"
 unzip -l "$package" | sed -n 's/^ *[0-9]\+ \+[0-9-]\+ [0-9:]\+ \+/  /p'
+! unzip -Z1 "$package" | grep -q '\.debug$' || fail "the package holds debug symbols"
+# The symbols split out of the DLL ship beside the package, in an archive of their own.
+debug_package=${package%.zip}-debug.zip
+rm -f "$debug_package"
+(cd build/mingw32/clubs && zip -q "$root/$debug_package" zun-clubs.dll.debug) ||
+  fail "the debug symbols could not be archived"
+echo "$debug_package"
 
 if [ "$arch" = 32 ]; then
   build_dir=$root/build/mingw32
