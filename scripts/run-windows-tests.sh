@@ -86,7 +86,7 @@ probe_arch() {
 }
 
 step "Windows packages"
-install_missing g++-mingw-w64-i686 binutils-mingw-w64-i686 dpkg-dev unzip
+install_missing g++-mingw-w64-i686 binutils-mingw-w64-i686 dpkg-dev unzip zip
 
 step "which Windows build runs the tests"
 case "${ZC_WINDOWS_ARCH:-}" in
@@ -193,7 +193,8 @@ step "release package"
 package=$(ls build/mingw32/zun-clubs-*-win32.zip)
 echo "$package:"
 unzip -l "$package" | sed -n 's/^ *[0-9]\+ \+[0-9-]\+ [0-9:]\+ \+/  /p'
-! unzip -Z1 "$package" | grep -q '\.debug$' || fail "the package holds debug symbols"
+listing=$(unzip -Z1 "$package")
+! grep -q '\.debug$' <<<"$listing" || fail "the package holds debug symbols"
 # The symbols split out of the DLL ship beside the package, in an archive of their own.
 debug_package=${package%.zip}-debug.zip
 rm -f "$debug_package"
