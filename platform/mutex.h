@@ -72,7 +72,8 @@ class CondVar {
         return condition_.wait_for(lock, timeout, predicate);
     }
     template <typename Clock, typename Duration, typename Predicate>
-    bool WaitUntil(Mutex& mutex, std::chrono::time_point<Clock, Duration> deadline,
+    bool WaitUntil(Mutex& mutex,
+                   std::chrono::time_point<Clock, Duration> deadline,
                    Predicate predicate) ZC_REQUIRES(mutex) {
         Relock lock{mutex};
         return condition_.wait_until(lock, deadline, predicate);
