@@ -255,7 +255,7 @@ step "the installed plugin from the unpacked package under $arch-bit Wine"
 stage=$build_dir/installed
 rm -rf "$stage"
 mkdir -p "$stage/host" "$stage/plugins/zun-clubs" "$stage/plugins/without-yaml"
-unzip -q "$(ls "$build_dir"/zun-clubs-*-win*.zip)" -d "$stage/package"
+unzip -q "$(ls "$build_dir"/zun-clubs-*-win[0-9][0-9].zip)" -d "$stage/package"
 unpacked=$(ls -d "$stage"/package/zun-clubs-*)
 (cd "$unpacked" && sha256sum --quiet -c SHA256SUMS) || fail "the package's SHA256SUMS do not match"
 cp "$unpacked/zun-clubs.dll" "$unpacked/yaml.dll" "$stage/plugins/zun-clubs/"
