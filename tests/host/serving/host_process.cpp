@@ -1,5 +1,7 @@
 #include "tests/host/serving/host_process.h"
 
+#include "tests/host/serving/http_test_client.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -16,12 +18,6 @@ namespace Kolm::HostTest {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-int Remaining(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
 
 // The rest of the output is not needed; a reader keeps the pipe from filling up.
 void KeepReading(int fd) {

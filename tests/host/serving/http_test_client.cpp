@@ -18,6 +18,13 @@
 
 namespace Kolm::HostTest {
 
+int Remaining(std::chrono::steady_clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          deadline - std::chrono::steady_clock::now())
+                          .count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
 int Connect(uint16_t port) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
@@ -34,12 +41,6 @@ int Connect(uint16_t port) {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-int Remaining(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
 
 bool WriteAll(int fd, const std::string& data) {
     std::size_t done = 0;

@@ -61,6 +61,9 @@ class EventStreamReader {
     std::vector<StreamEvent> events_;
 };
 
+// The milliseconds left until `deadline`, 0 once it passed (a poll timeout).
+int Remaining(std::chrono::steady_clock::time_point deadline);
+
 // Connects to 127.0.0.1:`port` (a blocking socket, owned by the caller), -1 when refused.
 int Connect(uint16_t port);
 
