@@ -20,29 +20,9 @@ root=$PWD
 jobs=$(nproc)
 [ "$jobs" -gt 2 ] && jobs=2
 
-# Each step prints its elapsed time when it ends; a table of all steps and the total is printed
-# on exit, whether the run passed or failed.
-step_names=() step_secs=() step_start=$SECONDS
-end_step() {
-  [ "${#step_secs[@]}" -lt "${#step_names[@]}" ] || return 0
-  local took=$((SECONDS - step_start))
-  step_secs+=("$took")
-  printf '%s %s (done in %s s)\n' "----" "${step_names[-1]}" "$took"
-}
-step() {
-  end_step
-  step_names+=("$*") step_start=$SECONDS
-  printf '\n%s %s (%ss)\n' "----" "$*" "$SECONDS"
-}
-summary() {
-  local rc=${1:-$?} i # the status of the run, passed in by a trap that runs more first
-  end_step
-  printf '\n%s Windows step times (%s)\n' "----" "$([ "$rc" = 0 ] && echo passed || echo "failed, status $rc")"
-  for i in "${!step_names[@]}"; do printf '%6s s  %s\n' "${step_secs[$i]}" "${step_names[$i]}"; done
-  printf '%6s s  total\n' "$SECONDS"
-  return "$rc"
-}
-trap summary EXIT
+step_marker="----" step_title="Windows step times"
+# shellcheck source=scripts/step-times.sh
+source scripts/step-times.sh
 fail() { echo "error: $*" >&2; exit 1; }
 
 sudo_cmd=()
