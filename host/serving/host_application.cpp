@@ -111,7 +111,7 @@ void HostApplication::FaultApplied(const FaultRule& rule,
         const std::string json = FaultEventJson(rule, service, method, path);
         const std::string uri = FaultEventUri(rule);
         events->Publish(ResourceEventName("/zun-clubs-host/v1/faults"), json, uri);
-        events->Publish("OnJsonApiEvent", json, uri);
+        events->Publish(BusEventFeed::kPlainEventName, json, uri);
     }
 }
 
@@ -214,7 +214,10 @@ int HostApplication::Start(LoadZunClubsFunction entry, std::string* error) {
     if (const int code = StartPlatform(error); code != kExitClean) {
         return code;
     }
-    events_ = std::make_unique<EventStream>(bus_);
+    EventStream::Options streamOptions;
+    streamOptions.plainEventName = BusEventFeed::kPlainEventName;
+    events_ = std::make_unique<EventStream>(std::move(streamOptions));
+    feed_ = std::make_unique<BusEventFeed>(bus_, *events_);
     host_ = std::make_unique<ServingHost>(
         bus_, platform_->Plugins(), transport_,
         [this](int32_t level, const char* line) { WritePluginLog(level, line); });
@@ -287,6 +290,7 @@ void HostApplication::Stop() {
         record_.callbacks->Shutdown(record_.instance);
         loaded_ = false;
     }
+    feed_.reset();
     events_.reset();
     ExportWorld();
     world_.reset();

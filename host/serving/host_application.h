@@ -26,11 +26,12 @@
 #include <string>
 
 #include "host/faults/fault_rules.h"
+#include "host/serving/bus_event_feed.h"
 #include "host/serving/curl_transport.h"
 #include "host/serving/embedded_clubs_service.h"
-#include "host/serving/event_stream.h"
 #include "host/serving/host_options.h"
 #include "host/serving/host_world.h"
+#include "host/serving/http/event_stream.h"
 #include "host/serving/http/http_server.h"
 #include "host/serving/platform_simulation.h"
 #include "host/serving/request_bridge.h"
@@ -107,6 +108,7 @@ class HostApplication {
     FaultRules faults_;
     std::unique_ptr<ServingHost> host_;
     std::unique_ptr<EventStream> events_;
+    std::unique_ptr<BusEventFeed> feed_;  // of bus_ into events_
     PluginLoadRecord record_{};
     bool loaded_ = false;
     std::unique_ptr<RequestBridge> bridge_;

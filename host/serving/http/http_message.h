@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/serving/http/unique_fd.h"
+#include "host/serving/http/unique_socket.h"
 
 namespace Kolm::Host {
 
@@ -43,7 +43,7 @@ struct HttpResponse {
     // function, which then owns the socket and writes the head before anything else. Taking
     // the socket before the head is out means that a client that has seen the head misses
     // nothing sent after it.
-    std::function<void(UniqueFd socket, std::string head)> takeOver;
+    std::function<void(UniqueSocket socket, std::string head)> takeOver;
 
     static HttpResponse Json(int status, std::string body);
     // {"error": text}, the shape every refusal of the host has.

@@ -1,17 +1,10 @@
 #include "host/serving/http/http_server.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <exception>
 #include <optional>
+
+#include "platform/sockets.h"
 
 namespace Kolm::Host {
 namespace {
@@ -27,10 +20,6 @@ int RemainingMilliseconds(Clock::time_point deadline) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left <= 0 ? 0 : static_cast<int>(std::min<int64_t>(left, 60000));
-}
-
-bool IsLoopbackPeer(const sockaddr_in& peer) {
-    return (ntohl(peer.sin_addr.s_addr) >> 24) == 127;
 }
 
 std::string HeadOf(const HttpResponse& response, bool withLength) {
@@ -66,31 +55,22 @@ std::string Serialize(const HttpResponse& response, const HttpRequest* request) 
 
 // Sends what the socket takes now of `data` from `offset` on, advancing it; false when the
 // connection failed.
-bool SendSome(int socket, const std::string& data, std::size_t& offset) {
+bool SendSome(const UniqueSocket& socket, const std::string& data, std::size_t& offset) {
     while (offset < data.size()) {
-        const ssize_t sent =
-            send(socket, data.data() + offset, data.size() - offset, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent < 0) {
-            return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+        const Platform::IoResult sent =
+            Platform::SendSome(socket.Get(), data.data() + offset, data.size() - offset);
+        if (sent.kind != Platform::IoResult::Kind::Done) {
+            return sent.kind == Platform::IoResult::Kind::WouldBlock;
         }
-        offset += static_cast<std::size_t>(sent);
+        offset += sent.count;
     }
     return true;
 }
 
 // A short text written without waiting: a refusal or an interim answer.
-void SendNow(int socket, const std::string& data) {
+void SendNow(const UniqueSocket& socket, const std::string& data) {
     std::size_t offset = 0;
     SendSome(socket, data, offset);
-}
-
-std::string PeerAddress(int socket) {
-    sockaddr_in peer{};
-    socklen_t length = sizeof(peer);
-    getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &length);
-    char text[INET_ADDRSTRLEN] = "";
-    inet_ntop(AF_INET, &peer.sin_addr, text, sizeof(text));
-    return text;
 }
 
 }  // namespace
@@ -99,11 +79,16 @@ std::string PeerAddress(int socket) {
 // runs the handler (the network thread leaves the connection alone); Writing: the answer
 // leaves; Lingering: after the answer, what the client still sends (an unread body) is read
 // and dropped for a moment, so that closing does not reset the connection under the answer.
+// One client connection through its stages. Reading: the request arrives; Handling: a worker
+// holds the socket and runs the handler (the connection keeps no socket meanwhile); Writing:
+// the answer leaves; Lingering: after the answer, what the client still sends (an unread body)
+// is read and dropped for a moment, so that closing does not reset the connection under the
+// answer.
 struct HttpServer::Connection {
     enum class Stage { Reading, Handling, Writing, Lingering };
 
     uint64_t id = 0;
-    UniqueFd socket;
+    UniqueSocket socket;
     Stage stage = Stage::Reading;
     Clock::time_point deadline;
     std::string input;                // the head, then the body as it arrives
@@ -131,30 +116,15 @@ HttpServer::~HttpServer() {
 }
 
 bool HttpServer::Bind(std::string* error) {
-    auto fail = [&](const std::string& what) {
-        if (error != nullptr) {
-            *error = "127.0.0.1:" + std::to_string(options_.port) + ": " + what + ": " +
-                     std::strerror(errno);
-        }
-        listenSocket_.Reset();
-        return false;
-    };
-    listenSocket_.Reset(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    std::string reason;
+    listenSocket_.Reset(Platform::BindLoopback(options_.port, &reason));
     if (!listenSocket_.Valid()) {
-        return fail("socket");
+        if (error != nullptr) {
+            *error = "127.0.0.1:" + std::to_string(options_.port) + ": " + reason;
+        }
+        return false;
     }
-    const int on = 1;
-    setsockopt(listenSocket_.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(options_.port);
-    if (bind(listenSocket_.Get(), reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
-        return fail("cannot bind");
-    }
-    socklen_t length = sizeof(address);
-    getsockname(listenSocket_.Get(), reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
+    port_ = Platform::LocalPort(listenSocket_.Get());
     originPolicy_.emplace(port_, options_.allowedOrigins);
     return true;
 }
@@ -163,22 +133,21 @@ bool HttpServer::Start(std::string* error) {
     if (!listenSocket_.Valid() && !Bind(error)) {
         return false;
     }
-    if (listen(listenSocket_.Get(), SOMAXCONN) != 0) {
+    std::string reason;
+    if (!Platform::Listen(listenSocket_.Get(), &reason)) {
         if (error != nullptr) {
-            *error =
-                "127.0.0.1:" + std::to_string(port_) + ": cannot listen: " + std::strerror(errno);
+            *error = "127.0.0.1:" + std::to_string(port_) + ": " + reason;
         }
         return false;
     }
-    int pipeEnds[2];
-    if (pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0) {
+    waker_ = std::make_unique<Platform::Waker>();
+    if (!waker_->Valid()) {
         if (error != nullptr) {
-            *error = std::string("pipe: ") + std::strerror(errno);
+            *error = "cannot make the network thread's wake-up channel: " +
+                     Platform::LastSocketError();
         }
         return false;
     }
-    wakeRead_.Reset(pipeEnds[0]);
-    wakeWrite_.Reset(pipeEnds[1]);
     stopping_ = false;
     for (const std::unique_ptr<LaneState>& lane : lanes_) {
         for (std::size_t i = 0; i < lane->options.workers; ++i) {
@@ -198,9 +167,9 @@ void HttpServer::Stop() {
     Wake();
     network_.join();
     {
-        std::lock_guard guard(mutex_);
+        Platform::MutexLock lock(mutex_);
         for (const std::unique_ptr<LaneState>& lane : lanes_) {
-            lane->work.notify_all();
+            lane->work.NotifyAll();
         }
     }
     for (const std::unique_ptr<LaneState>& lane : lanes_) {
@@ -208,77 +177,79 @@ void HttpServer::Stop() {
             worker.join();
         }
         lane->workers.clear();
-        lane->jobs.clear();
     }
-    answered_.clear();
+    {
+        Platform::MutexLock lock(mutex_);
+        for (const std::unique_ptr<LaneState>& lane : lanes_) {
+            lane->jobs.clear();
+        }
+        answered_.clear();
+    }
     connections_.clear();
     listenSocket_.Reset();
-    wakeRead_.Reset();
-    wakeWrite_.Reset();
+    waker_.reset();
 }
 
 void HttpServer::Wake() {
-    if (wakeWrite_.Valid()) {
-        (void)!write(wakeWrite_.Get(), "x", 1);
+    if (waker_ != nullptr) {
+        waker_->Wake();
     }
 }
 
 void HttpServer::NetworkLoop() {
-    std::vector<pollfd> entries;
+    std::vector<Platform::PollEntry> entries;
     std::vector<Connection*> polled;
     while (!stopping_) {
-        entries.assign({{listenSocket_.Get(), POLLIN, 0}, {wakeRead_.Get(), POLLIN, 0}});
+        entries.assign(2, {});
+        entries[0].socket = listenSocket_.Get();
+        entries[0].wantRead = true;
+        entries[1].socket = waker_->ReadEnd();
+        entries[1].wantRead = true;
         polled.clear();
         Clock::time_point nearest = Clock::now() + std::chrono::seconds(60);
         for (auto& [id, connection] : connections_) {
             if (connection->stage == Connection::Stage::Handling) {
                 continue;
             }
-            const bool writing = connection->stage == Connection::Stage::Writing;
-            entries.push_back(
-                {connection->socket.Get(), static_cast<short>(writing ? POLLOUT : POLLIN), 0});
+            Platform::PollEntry& entry = entries.emplace_back();
+            entry.socket = connection->socket.Get();
+            entry.wantWrite = connection->stage == Connection::Stage::Writing;
+            entry.wantRead = !entry.wantWrite;
             polled.push_back(connection.get());
             nearest = std::min(nearest, connection->deadline);
         }
-        if (poll(entries.data(), entries.size(), RemainingMilliseconds(nearest)) < 0 &&
-            errno != EINTR) {
+        if (!Platform::PollSockets(entries, RemainingMilliseconds(nearest)) || stopping_) {
             break;
         }
-        if (stopping_) {
-            break;
-        }
-        char scratch[256];
-        while (read(wakeRead_.Get(), scratch, sizeof(scratch)) > 0) {
-        }
+        waker_->Drain();
         TakeBackAnswered();
         for (std::size_t i = 0; i < polled.size(); ++i) {
-            Dispatch(*polled[i], entries[i + 2].revents);
+            Dispatch(*polled[i], entries[i + 2]);
         }
-        // A connection in a handler belongs to its worker until it comes back.
+        // A connection in a handler has no socket until its worker hands it back.
         std::erase_if(connections_, [](const auto& entry) {
             return entry.second->stage != Connection::Stage::Handling &&
                    !entry.second->socket.Valid();
         });
-        if ((entries[0].revents & POLLIN) != 0) {
+        if (entries[0].readable) {
             Accept();
         }
     }
 }
 
-void HttpServer::Dispatch(Connection& connection, short events) {
+void HttpServer::Dispatch(Connection& connection, const Platform::PollEntry& ready) {
     const bool writing = connection.stage == Connection::Stage::Writing;
-    if ((events & (POLLERR | POLLNVAL)) != 0 || (writing && (events & POLLHUP) != 0)) {
+    if (ready.failed || (writing && ready.hungUp)) {
         Close(connection);
         return;
     }
-    if (writing && (events & POLLOUT) != 0) {
+    if (writing && ready.writable) {
         OnWritable(connection);
-    } else if (!writing && (events & (POLLIN | POLLHUP)) != 0) {
+    } else if (!writing && (ready.readable || ready.hungUp)) {
         OnReadable(connection);
     }
     // Checked after any progress too: a client that trickles its request byte by byte still
-    // has one deadline for all of it.
-    // The stage first: a request just handed to a worker is the worker's to touch.
+    // has one deadline for all of it. A request just handed to a worker is the worker's.
     if (connection.stage != Connection::Stage::Handling && connection.socket.Valid() &&
         Clock::now() >= connection.deadline) {
         OnDeadline(connection);
@@ -287,22 +258,19 @@ void HttpServer::Dispatch(Connection& connection, short events) {
 
 void HttpServer::Accept() {
     for (;;) {
-        sockaddr_in peer{};
-        socklen_t length = sizeof(peer);
-        UniqueFd socket(accept4(listenSocket_.Get(), reinterpret_cast<sockaddr*>(&peer), &length,
-                                SOCK_CLOEXEC | SOCK_NONBLOCK));
-        if (!socket.Valid()) {
-            if (errno == EMFILE || errno == ENFILE) {
-                MakeRoom();  // out of descriptors: the next round accepts
-            }
+        const Platform::AcceptResult accepted = Platform::Accept(listenSocket_.Get());
+        if (accepted.kind == Platform::AcceptResult::Kind::OutOfDescriptors) {
+            MakeRoom();  // the next round accepts
+        }
+        if (accepted.kind != Platform::AcceptResult::Kind::Accepted) {
             return;
         }
-        if (peer.sin_family != AF_INET || !IsLoopbackPeer(peer)) {
+        UniqueSocket socket(accepted.socket);
+        if (!accepted.loopbackPeer) {
             continue;
         }
         if (connections_.size() >= options_.maxConnections && !MakeRoom()) {
-            SendNow(socket.Get(),
-                    Serialize(HttpResponse::Error(503, "too many connections"), nullptr));
+            SendNow(socket, Serialize(HttpResponse::Error(503, "too many connections"), nullptr));
             continue;
         }
         auto connection = std::make_unique<Connection>();
@@ -336,22 +304,23 @@ bool HttpServer::MakeRoom() {
 void HttpServer::OnReadable(Connection& connection) {
     char chunk[16384];
     for (;;) {
-        const ssize_t got = recv(connection.socket.Get(), chunk, sizeof(chunk), MSG_DONTWAIT);
-        if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+        const Platform::IoResult got =
+            Platform::ReceiveSome(connection.socket.Get(), chunk, sizeof(chunk));
+        if (got.kind == Platform::IoResult::Kind::Closed) {
             connection.peerDone = true;
             break;
         }
-        if (got < 0) {
+        if (got.kind == Platform::IoResult::Kind::WouldBlock) {
             break;
         }
         if (connection.stage == Connection::Stage::Lingering) {
-            connection.drained += static_cast<std::size_t>(got);
+            connection.drained += got.count;
             if (connection.drained >= kMaxDrainedBytes) {
                 break;
             }
             continue;
         }
-        connection.input.append(chunk, static_cast<std::size_t>(got));
+        connection.input.append(chunk, got.count);
         // No more than a head and its body is ever kept (once the head is read, only the body
         // its length declared, which the head's limit allowed).
         const std::size_t kept = connection.head
@@ -374,72 +343,73 @@ void HttpServer::OnReadable(Connection& connection) {
 }
 
 void HttpServer::Examine(Connection& connection) {
-    if (!connection.head) {
-        const std::optional<std::size_t> headEnd = FindHeadEnd(connection.input);
-        if (!headEnd) {
-            if (connection.input.size() > options_.limits.maxHeadBytes) {
-                const std::size_t lineEnd = connection.input.find('\n');
-                const bool longTarget =
-                    lineEnd == std::string::npos || lineEnd > options_.limits.maxTargetBytes;
-                Answer(connection,
-                       Serialize(longTarget ? HttpResponse::Error(414, "request target too long")
-                                            : HttpResponse::Error(431, "request head too large"),
-                                 nullptr));
-            }
-            return;
-        }
-        HeadParseResult parsed = ParseRequestHead(
-            std::string_view(connection.input).substr(0, *headEnd), options_.limits);
-        if (!parsed.head) {
-            Answer(connection,
-                   Serialize(HttpResponse::Error(parsed.status, parsed.error), nullptr));
-            return;
-        }
-        const std::optional<std::string> host = parsed.head->request.Header("Host");
-        if (host && !IsLoopbackHost(*host)) {
-            Answer(connection,
-                   Serialize(
-                       HttpResponse::Error(403, "the Host header must name the loopback interface"),
-                       nullptr));
-            return;
-        }
-        if (originPolicy_) {
-            if (const std::optional<std::string> refusal =
-                    originPolicy_->Refusal(parsed.head->request)) {
-                Answer(connection,
-                       Serialize(HttpResponse::Error(403, *refusal), &parsed.head->request));
-                return;
-            }
-        }
-        connection.input.erase(0, *headEnd);
-        connection.head = std::move(parsed.head);
-        if (connection.input.size() < connection.head->contentLength &&
-            connection.head->expectContinue) {
-            SendNow(connection.socket.Get(), "HTTP/1.1 100 Continue\r\n\r\n");
-        }
+    if (!connection.head && !ReadHead(connection)) {
+        return;
     }
     const std::size_t length = connection.head->contentLength;
     if (connection.input.size() < length) {
         return;
     }
-    Job job{&connection, std::move(connection.head->request)};
-    job.request.body = connection.input.substr(0, length);
-    job.request.peerAddress = PeerAddress(connection.socket.Get());
+    HttpRequest request = std::move(connection.head->request);
+    request.body = connection.input.substr(0, length);
+    request.peerAddress = Platform::PeerAddress(connection.socket.Get());
     connection.input.clear();
     connection.input.shrink_to_fit();
-    LaneState& lane = *lanes_[LaneOf(job.request)];
+    LaneState& lane = *lanes_[LaneOf(request)];
     {
-        std::lock_guard guard(mutex_);
+        Platform::MutexLock lock(mutex_);
         if (lane.options.maxWaiting == 0 || lane.jobs.size() < lane.options.maxWaiting) {
             connection.stage = Connection::Stage::Handling;
-            lane.jobs.push_back(std::move(job));
-            lane.work.notify_one();
+            lane.jobs.push_back(Job{connection.id, std::move(connection.socket), std::move(request)});
+            lane.work.NotifyOne();
             return;
         }
     }
     HttpResponse refusal = HttpResponse::Error(503, lane.options.fullMessage);
     refusal.headers.emplace_back("Retry-After", "1");
-    Answer(connection, Serialize(refusal, &job.request));
+    Answer(connection, Serialize(refusal, &request));
+}
+
+bool HttpServer::ReadHead(Connection& connection) {
+    const std::optional<std::size_t> headEnd = FindHeadEnd(connection.input);
+    if (!headEnd) {
+        if (connection.input.size() > options_.limits.maxHeadBytes) {
+            const std::size_t lineEnd = connection.input.find('\n');
+            const bool longTarget =
+                lineEnd == std::string::npos || lineEnd > options_.limits.maxTargetBytes;
+            Answer(connection,
+                   Serialize(longTarget ? HttpResponse::Error(414, "request target too long")
+                                        : HttpResponse::Error(431, "request head too large"),
+                             nullptr));
+        }
+        return false;
+    }
+    HeadParseResult parsed =
+        ParseRequestHead(std::string_view(connection.input).substr(0, *headEnd), options_.limits);
+    if (!parsed.head) {
+        Answer(connection, Serialize(HttpResponse::Error(parsed.status, parsed.error), nullptr));
+        return false;
+    }
+    const std::optional<std::string> host = parsed.head->request.Header("Host");
+    if (host && !IsLoopbackHost(*host)) {
+        Answer(connection,
+               Serialize(HttpResponse::Error(403, "the Host header must name the loopback interface"),
+                         nullptr));
+        return false;
+    }
+    if (originPolicy_) {
+        if (const std::optional<std::string> refusal = originPolicy_->Refusal(parsed.head->request)) {
+            Answer(connection, Serialize(HttpResponse::Error(403, *refusal), &parsed.head->request));
+            return false;
+        }
+    }
+    connection.input.erase(0, *headEnd);
+    connection.head = std::move(parsed.head);
+    if (connection.input.size() < connection.head->contentLength &&
+        connection.head->expectContinue) {
+        SendNow(connection.socket, "HTTP/1.1 100 Continue\r\n\r\n");
+    }
+    return true;
 }
 
 std::size_t HttpServer::LaneOf(const HttpRequest& request) const {
@@ -455,10 +425,10 @@ std::size_t HttpServer::LaneOf(const HttpRequest& request) const {
 }
 
 void HttpServer::OnWritable(Connection& connection) {
-    if (!SendSome(connection.socket.Get(), connection.output, connection.written)) {
+    if (!SendSome(connection.socket, connection.output, connection.written)) {
         Close(connection);
     } else if (connection.written == connection.output.size()) {
-        shutdown(connection.socket.Get(), SHUT_WR);
+        Platform::ShutdownSending(connection.socket.Get());
         connection.stage = Connection::Stage::Lingering;
         connection.deadline = Clock::now() + kLinger;
     }
@@ -490,18 +460,25 @@ void HttpServer::Close(Connection& connection) {
 }
 
 void HttpServer::TakeBackAnswered() {
-    std::vector<Connection*> answered;
+    std::vector<Answered> answered;
     {
-        std::lock_guard guard(mutex_);
+        Platform::MutexLock lock(mutex_);
         answered.swap(answered_);
     }
-    for (Connection* connection : answered) {
-        connection->stage = Connection::Stage::Writing;
-        if (!connection->socket.Valid()) {
-            continue;  // taken over by the handler's response, or failed: erased
+    for (Answered& back : answered) {
+        const auto found = connections_.find(back.connection);
+        if (found == connections_.end()) {
+            continue;
         }
-        connection->deadline = Clock::now() + options_.writeTimeout;
-        OnWritable(*connection);
+        Connection& connection = *found->second;
+        connection.stage = Connection::Stage::Writing;
+        connection.socket = std::move(back.socket);  // none when taken over or failed: erased
+        connection.output = std::move(back.output);
+        connection.written = back.written;
+        if (connection.socket.Valid()) {
+            connection.deadline = Clock::now() + options_.writeTimeout;
+            OnWritable(connection);
+        }
     }
 }
 
@@ -509,8 +486,10 @@ void HttpServer::WorkerLoop(LaneState& lane) {
     for (;;) {
         std::optional<Job> job;
         {
-            std::unique_lock lock(mutex_);
-            lane.work.wait(lock, [&] { return stopping_ || !lane.jobs.empty(); });
+            Platform::MutexLock lock(mutex_);
+            while (!stopping_ && lane.jobs.empty()) {
+                lane.work.Wait(mutex_);
+            }
             if (stopping_) {
                 return;
             }
@@ -530,20 +509,19 @@ void HttpServer::Serve(Job job) {
     } catch (...) {
         response = HttpResponse::Error(500, "host failure");
     }
-    Connection& connection = *job.connection;
+    Answered back{job.connection, std::move(job.socket), {}, 0};
     if (response.takeOver) {
-        response.takeOver(std::move(connection.socket), HeadOf(response, false));
+        response.takeOver(std::move(back.socket), HeadOf(response, false));
     } else {
         // Most answers fit the socket's buffer at once; the network thread writes the rest.
-        connection.output = Serialize(response, &job.request);
-        connection.written = 0;
-        if (!SendSome(connection.socket.Get(), connection.output, connection.written)) {
-            connection.socket.Reset();
+        back.output = Serialize(response, &job.request);
+        if (!SendSome(back.socket, back.output, back.written)) {
+            back.socket.Reset();
         }
     }
     {
-        std::lock_guard guard(mutex_);
-        answered_.push_back(&connection);
+        Platform::MutexLock lock(mutex_);
+        answered_.push_back(std::move(back));
     }
     Wake();
 }

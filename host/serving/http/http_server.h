@@ -36,14 +36,12 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -52,7 +50,9 @@
 #include "host/serving/http/http_message.h"
 #include "host/serving/http/http_request_parser.h"
 #include "host/serving/http/origin_policy.h"
-#include "host/serving/http/unique_fd.h"
+#include "host/serving/http/unique_socket.h"
+#include "platform/mutex.h"
+#include "platform/sockets.h"
 
 namespace Kolm::Host {
 
@@ -105,16 +105,27 @@ class HttpServer {
   private:
     using Clock = std::chrono::steady_clock;
     struct Connection;
+    // A complete request on its way to a worker, with the connection's socket: whoever holds
+    // the job is the one thread that may touch that socket.
     struct Job {
-        Connection* connection;  // owned by connections_, read by the network thread only
+        uint64_t connection;  // the key in connections_
+        UniqueSocket socket;
         HttpRequest request;
+    };
+    // A job back from its worker: the socket (none when the handler took it over or sending
+    // failed) and the answer with what of it is already sent.
+    struct Answered {
+        uint64_t connection;
+        UniqueSocket socket;
+        std::string output;
+        std::size_t written;
     };
     struct LaneState {
         explicit LaneState(Lane options) : options(std::move(options)) {}
         const Lane options;
-        std::condition_variable work;
-        std::deque<Job> jobs;  // complete requests waiting for a worker; guarded by mutex_
-        std::vector<std::thread> workers;
+        Platform::CondVar work;
+        std::deque<Job> jobs;  // complete requests waiting for a worker; guarded by the server's mutex_
+        std::vector<std::thread> workers;  // touched by the controlling thread only
     };
 
     void NetworkLoop();
@@ -124,12 +135,14 @@ class HttpServer {
     // Makes room for one more connection; false when every connection is in a handler.
     bool MakeRoom();
     // Acts on one connection's poll result and deadline.
-    void Dispatch(Connection& connection, short events);
+    void Dispatch(Connection& connection, const Platform::PollEntry& ready);
     void OnReadable(Connection& connection);
     void OnWritable(Connection& connection);
     void OnDeadline(Connection& connection);
-    // Looks at what has arrived: dispatches a complete request, answers a refusal.
+    // Looks at what has arrived: hands a complete request to a worker, answers a refusal.
     void Examine(Connection& connection);
+    // Parses and checks a complete head; false while it is incomplete or when it was refused.
+    bool ReadHead(Connection& connection);
     void Answer(Connection& connection, std::string data);
     void Close(Connection& connection);
     void TakeBackAnswered();
@@ -140,22 +153,21 @@ class HttpServer {
     const Handler handler_;
     std::optional<OriginPolicy> originPolicy_;  // once the port is bound
     const Classifier classifier_;
-    UniqueFd listenSocket_;
-    UniqueFd wakeRead_;
-    UniqueFd wakeWrite_;
+    UniqueSocket listenSocket_;
+    std::unique_ptr<Platform::Waker> waker_;  // from Start to Stop
     uint16_t port_ = 0;
     std::atomic<bool> stopping_{false};
     std::thread network_;
 
-    // Owned and touched by the network thread only, except a connection's socket and output
-    // while a worker holds its job.
+    // Owned and touched by the network thread only. A connection in a handler keeps no socket:
+    // its job holds it.
     std::map<uint64_t, std::unique_ptr<Connection>> connections_;
     uint64_t nextConnection_ = 1;
 
-    std::mutex mutex_;
-    // Fixed from construction on; each lane's queue is guarded by mutex_.
+    Platform::Mutex mutex_;
+    // Fixed from construction on; each lane's `jobs` is guarded by mutex_.
     std::vector<std::unique_ptr<LaneState>> lanes_;
-    std::vector<Connection*> answered_;  // back from a worker, answer ready; guarded by mutex_
+    std::vector<Answered> answered_ ZC_GUARDED_BY(mutex_);  // back from the workers
 };
 
 }  // namespace Kolm::Host

@@ -1,6 +1,6 @@
 // EventStream in-process: what its history keeps and what a replaying client is sent, in bytes,
 // read from the client's end of a socket pair.
-#include "host/serving/event_stream.h"
+#include "host/serving/http/event_stream.h"
 
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -16,7 +16,7 @@ namespace {
 constexpr std::size_t kEventBytes = 10 * 1024;
 
 struct StreamClient {
-    UniqueFd socket;  // the client's end
+    UniqueSocket socket;  // the client's end
 
     // Everything the stream sent until `needle` arrived (or the stream went quiet for seconds,
     // which only a broken stream does).
@@ -47,11 +47,11 @@ StreamClient Open(EventStream& stream, const std::string& target) {
     HttpResponse response = stream.Open(request);
     EXPECT_TRUE(static_cast<bool>(response.takeOver));
     if (response.takeOver) {
-        response.takeOver(UniqueFd(ends[0]), "HTTP/1.1 200 OK\r\n\r\n");
+        response.takeOver(UniqueSocket(ends[0]), "HTTP/1.1 200 OK\r\n\r\n");
     } else {
         close(ends[0]);
     }
-    return StreamClient{UniqueFd(ends[1])};
+    return StreamClient{UniqueSocket(ends[1])};
 }
 
 // The ids of the events in a stream's text, in order.
@@ -81,11 +81,10 @@ std::vector<uint64_t> Range(uint64_t first, uint64_t last) {
 }
 
 TEST(EventStreamMemory, HistoryKeepsOnlyTheNewestEventsThatFitItsByteBudget) {
-    HostEventBus bus;
     EventStream::Options options;
     options.historyBytes = 64 * 1024;
     options.maxBufferedBytes = 1024 * 1024;
-    EventStream stream(bus, options);
+    EventStream stream(options);
     PublishEvents(stream, 100, kEventBytes);
 
     EXPECT_LE(stream.KeptBytes(), options.historyBytes);
@@ -96,10 +95,9 @@ TEST(EventStreamMemory, HistoryKeepsOnlyTheNewestEventsThatFitItsByteBudget) {
 }
 
 TEST(EventStreamMemory, AnEventLargerThanAKeptEventIsStreamedLiveButNotReplayed) {
-    HostEventBus bus;
     EventStream::Options options;
     options.maxKeptEventBytes = 32 * 1024;
-    EventStream stream(bus, options);
+    EventStream stream(options);
     StreamClient live = Open(stream, "/events");
     live.ReadUntil("last event id 0\n");
     PublishEvents(stream, 1, kEventBytes);
@@ -113,10 +111,9 @@ TEST(EventStreamMemory, AnEventLargerThanAKeptEventIsStreamedLiveButNotReplayed)
 }
 
 TEST(EventStreamMemory, AReplayHoldsOnlyTheNewestEventsThatFitTheClientsBuffer) {
-    HostEventBus bus;
     EventStream::Options options;
     options.maxBufferedBytes = 64 * 1024;
-    EventStream stream(bus, options);
+    EventStream stream(options);
     PublishEvents(stream, 100, kEventBytes);
     ASSERT_EQ(stream.KeptEvents(), 100u);
 
@@ -133,8 +130,7 @@ TEST(EventStreamMemory, AReplayHoldsOnlyTheNewestEventsThatFitTheClientsBuffer) 
 }
 
 TEST(EventStreamMemory, AReplayThatFitsIsWholeAndHasNoNote) {
-    HostEventBus bus;
-    EventStream stream(bus);
+    EventStream stream;
     PublishEvents(stream, 20, kEventBytes);
     StreamClient client = Open(stream, "/events?lastEventId=5");
     const std::string text = client.ReadUntil("id: 20\n");
@@ -144,16 +140,22 @@ TEST(EventStreamMemory, AReplayThatFitsIsWholeAndHasNoNote) {
 
 }  // namespace
 TEST(EventStreamFilter, AUriFilterTakesOnlyThePlainCopyUnlessNamesAreGiven) {
-    const EventStream::Filter uri = EventStream::Filter::FromQuery("uri=%2Fzun-clubs%2F");
+    const EventStream::Filter uri =
+        EventStream::Filter::FromQuery("uri=%2Fzun-clubs%2F", "OnJsonApiEvent");
     EXPECT_TRUE(uri.Matches("OnJsonApiEvent", "/zun-clubs/v1/clubs"));
     EXPECT_FALSE(uri.Matches("OnJsonApiEvent_zun-clubs_v1_clubs", "/zun-clubs/v1/clubs"));
     EXPECT_FALSE(uri.Matches("OnJsonApiEvent", "/zun-login/v1/session"));
     const EventStream::Filter named = EventStream::Filter::FromQuery(
-        "event=OnJsonApiEvent_zun-clubs_v1_clubs&event=Other&uri=/zun-clubs/v1/clubs/view");
+        "event=OnJsonApiEvent_zun-clubs_v1_clubs&event=Other&uri=/zun-clubs/v1/clubs/view",
+        "OnJsonApiEvent");
     EXPECT_TRUE(named.Matches("OnJsonApiEvent_zun-clubs_v1_clubs", "/zun-clubs/v1/clubs/view"));
     EXPECT_FALSE(named.Matches("OnJsonApiEvent", "/zun-clubs/v1/clubs/view"));
     EXPECT_FALSE(named.Matches("Other", "/zun-clubs/v1/clubs/membership"));
     EXPECT_TRUE(EventStream::Filter{}.Matches("Anything", ""));
+    // Without a plain name, every event under the uri prefix passes.
+    const EventStream::Filter unnamed = EventStream::Filter::FromQuery("uri=/a/");
+    EXPECT_TRUE(unnamed.Matches("OnJsonApiEvent_a", "/a/b"));
+    EXPECT_FALSE(unnamed.Matches("OnJsonApiEvent_a", "/b"));
     EXPECT_EQ(EventStream::FormatEvent(7, "E", "{\"a\":1}"),
               "id: 7\nevent: E\ndata: {\"a\":1}\n\n");
 }

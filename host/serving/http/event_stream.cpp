@@ -1,47 +1,17 @@
-#include "host/serving/event_stream.h"
-
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-
-#include "host/boundary/owned_host_value.h"
+#include "host/serving/http/event_stream.h"
 
 namespace Kolm::Host {
 namespace {
 
-constexpr const char* kPlainEventName = "OnJsonApiEvent";
 constexpr std::size_t kKeptBufferCapacity = 64 * 1024;
 constexpr std::size_t kReplayNoteBytes = 160;  // room for the note on a shortened replay
 
-// The payload's "uri" member, when it is a structure with one.
-std::string PayloadUri(const HostValue& payload) {
-    if (payload.kind != HOST_VALUE_KIND_STRUCTURE || payload.payload.structure.entries == nullptr) {
-        return {};
-    }
-    for (uint32_t i = 0; i < payload.payload.structure.count; ++i) {
-        const HostValueEntry& entry = payload.payload.structure.entries[i];
-        if (entry.key == nullptr || std::strcmp(entry.key, "uri") != 0) {
-            continue;
-        }
-        const HostValue& value = entry.value;
-        if ((value.kind == HOST_VALUE_KIND_STRING ||
-             value.kind == HOST_VALUE_KIND_BORROWED_STRING) &&
-            value.payload.string.text != nullptr) {
-            return value.payload.string.text;
-        }
-    }
-    return {};
-}
-
 }  // namespace
 
-EventStream::Filter EventStream::Filter::FromQuery(std::string_view query) {
+EventStream::Filter EventStream::Filter::FromQuery(std::string_view query,
+                                                   std::string plainEventName) {
     Filter filter;
+    filter.plainEventName = std::move(plainEventName);
     for (auto& [key, value] : ParseQuery(query)) {
         if (key == "event" && !value.empty()) {
             filter.eventNames.push_back(std::move(value));
@@ -61,7 +31,7 @@ bool EventStream::Filter::Matches(std::string_view eventName, std::string_view u
         if (!named) {
             return false;
         }
-    } else if (!uriPrefix.empty() && eventName != kPlainEventName) {
+    } else if (!uriPrefix.empty() && !plainEventName.empty() && eventName != plainEventName) {
         return false;
     }
     return uriPrefix.empty() || uri.substr(0, uriPrefix.size()) == uriPrefix;
@@ -76,35 +46,27 @@ std::string EventStream::FormatEvent(uint64_t id, std::string_view name, std::st
     return text;
 }
 
-EventStream::EventStream(HostEventBus& bus, Options options) : bus_(bus), options_(options) {
-    int ends[2] = {-1, -1};
-    if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
-        wakeRead_.Reset(ends[0]);
-        wakeWrite_.Reset(ends[1]);
-    }
+EventStream::EventStream(Options options) : options_(std::move(options)) {
     writer_ = std::thread([this] { WriterLoop(); });
-    listener_ = bus_.Listen(
-        "", [this](std::string_view name, const HostValue& payload) { OnEvent(name, payload); });
 }
 
 EventStream::~EventStream() {
-    bus_.StopListening(listener_);
     {
-        std::lock_guard guard(mutex_);
+        Platform::MutexLock lock(mutex_);
         stopping_ = true;
     }
-    Wake();
+    waker_.Wake();
     writer_.join();
 }
 
 HttpResponse EventStream::Open(const HttpRequest& request) {
     {
-        std::lock_guard guard(mutex_);
+        Platform::MutexLock lock(mutex_);
         if (clients_.size() >= options_.maxClients) {
             return HttpResponse::Error(503, "too many event stream clients");
         }
     }
-    Filter filter = Filter::FromQuery(request.Query());
+    Filter filter = Filter::FromQuery(request.Query(), options_.plainEventName);
     uint64_t lastSeen = 0;
     if (const auto header = request.Header("Last-Event-ID")) {
         lastSeen = ParseDecimal(*header).value_or(0);
@@ -117,17 +79,17 @@ HttpResponse EventStream::Open(const HttpRequest& request) {
     HttpResponse response;
     response.contentType = "text/event-stream";
     response.headers = {{"Cache-Control", "no-cache"}, {"X-Accel-Buffering", "no"}};
-    response.takeOver = [this, filter = std::move(filter), lastSeen](UniqueFd socket,
+    response.takeOver = [this, filter = std::move(filter), lastSeen](UniqueSocket socket,
                                                                      std::string head) mutable {
         AddClient(std::move(socket), std::move(head), std::move(filter), lastSeen);
     };
     return response;
 }
 
-void EventStream::AddClient(UniqueFd socket, std::string head, Filter filter, uint64_t lastSeen) {
-    fcntl(socket.Get(), F_SETFL, fcntl(socket.Get(), F_GETFL) | O_NONBLOCK);
+void EventStream::AddClient(UniqueSocket socket, std::string head, Filter filter, uint64_t lastSeen) {
+    Platform::SetNonBlocking(socket.Get());
     {
-        std::lock_guard guard(mutex_);
+        Platform::MutexLock lock(mutex_);
         if (clients_.size() >= options_.maxClients || stopping_) {
             return;  // several streams were opened at once past the limit
         }
@@ -141,7 +103,7 @@ void EventStream::AddClient(UniqueFd socket, std::string head, Filter filter, ui
         }
         clients_.emplace(nextClient_++, std::move(client));
     }
-    Wake();
+    waker_.Wake();
 }
 
 void EventStream::AppendReplay(Client& client, uint64_t lastSeen) const {
@@ -179,13 +141,9 @@ void EventStream::AppendReplay(Client& client, uint64_t lastSeen) const {
     }
 }
 
-void EventStream::OnEvent(std::string_view name, const HostValue& payload) {
-    Publish(name, HostValueToJson(payload), PayloadUri(payload));
-}
-
 void EventStream::Publish(std::string_view name, std::string_view json, std::string_view uri) {
     {
-        std::lock_guard guard(mutex_);
+        Platform::MutexLock lock(mutex_);
         Event event{++lastId_, std::string(name), std::string(uri), {}};
         event.text = FormatEvent(event.id, name, json);
         for (auto& [id, client] : clients_) {
@@ -208,46 +166,40 @@ void EventStream::Publish(std::string_view name, std::string_view json, std::str
             history_.pop_front();
         }
     }
-    Wake();
+    waker_.Wake();
 }
 
 std::size_t EventStream::ClientCount() const {
-    std::lock_guard guard(mutex_);
+    Platform::MutexLock lock(mutex_);
     return clients_.size();
 }
 
 uint64_t EventStream::LastEventId() const {
-    std::lock_guard guard(mutex_);
+    Platform::MutexLock lock(mutex_);
     return lastId_;
 }
 
 std::size_t EventStream::KeptEvents() const {
-    std::lock_guard guard(mutex_);
+    Platform::MutexLock lock(mutex_);
     return history_.size();
 }
 
 std::size_t EventStream::KeptBytes() const {
-    std::lock_guard guard(mutex_);
+    Platform::MutexLock lock(mutex_);
     return historyBytes_;
-}
-
-void EventStream::Wake() {
-    if (wakeWrite_.Valid()) {
-        (void)!write(wakeWrite_.Get(), "x", 1);
-    }
 }
 
 void EventStream::Flush(Client& client) {
     while (!client.pending.empty() && !client.closing) {
-        const ssize_t sent = send(client.socket.Get(), client.pending.data(), client.pending.size(),
-                                  MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent < 0) {
-            if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        const Platform::IoResult sent =
+            Platform::SendSome(client.socket.Get(), client.pending.data(), client.pending.size());
+        if (sent.kind != Platform::IoResult::Kind::Done) {
+            if (sent.kind == Platform::IoResult::Kind::Closed) {
                 client.closing = true;
             }
             return;
         }
-        client.pending.erase(0, static_cast<std::size_t>(sent));
+        client.pending.erase(0, sent.count);
     }
     if (client.pending.empty() && client.pending.capacity() > kKeptBufferCapacity) {
         std::string().swap(client.pending);  // a burst does not stay allocated per client
@@ -257,10 +209,12 @@ void EventStream::Flush(Client& client) {
 void EventStream::WriterLoop() {
     auto lastKeepAlive = std::chrono::steady_clock::now();
     for (;;) {
-        std::vector<pollfd> entries{{wakeRead_.Get(), POLLIN, 0}};
+        std::vector<Platform::PollEntry> entries(1);
+        entries[0].socket = waker_.ReadEnd();
+        entries[0].wantRead = true;
         std::vector<uint64_t> ids{0};
         {
-            std::lock_guard guard(mutex_);
+            Platform::MutexLock lock(mutex_);
             if (stopping_) {
                 return;
             }
@@ -269,41 +223,26 @@ void EventStream::WriterLoop() {
                     it = clients_.erase(it);
                     continue;
                 }
-                const short events =
-                    static_cast<short>(POLLIN | (it->second.pending.empty() ? 0 : POLLOUT));
-                entries.push_back({it->second.socket.Get(), events, 0});
+                Platform::PollEntry& entry = entries.emplace_back();
+                entry.socket = it->second.socket.Get();
+                entry.wantRead = true;
+                entry.wantWrite = !it->second.pending.empty();
                 ids.push_back(it->first);
                 ++it;
             }
         }
-        poll(entries.data(), entries.size(), 1000);
-        char scratch[512];
-        while (read(wakeRead_.Get(), scratch, sizeof(scratch)) > 0) {
-        }
+        Platform::PollSockets(entries, 1000);
+        waker_.Drain();
         const auto now = std::chrono::steady_clock::now();
         const bool keepAlive = now - lastKeepAlive >= options_.keepAlive;
         if (keepAlive) {
             lastKeepAlive = now;
         }
-        std::lock_guard guard(mutex_);
+        Platform::MutexLock lock(mutex_);
         for (std::size_t i = 1; i < entries.size(); ++i) {
             const auto found = clients_.find(ids[i]);
-            if (found == clients_.end()) {
-                continue;
-            }
-            Client& client = found->second;
-            if ((entries[i].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
-                client.closing = true;
-                continue;
-            }
-            if ((entries[i].revents & POLLIN) != 0) {
-                // A stream client sends nothing after its request: end of input means it left.
-                const ssize_t got =
-                    recv(client.socket.Get(), scratch, sizeof(scratch), MSG_DONTWAIT);
-                if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) {
-                    client.closing = true;
-                    continue;
-                }
+            if (found != clients_.end()) {
+                CheckInput(found->second, entries[i]);
             }
         }
         for (auto& [id, client] : clients_) {
@@ -311,6 +250,22 @@ void EventStream::WriterLoop() {
                 client.pending = ": keep-alive\n\n";
             }
             Flush(client);
+        }
+    }
+}
+
+void EventStream::CheckInput(Client& client, const Platform::PollEntry& ready) {
+    if (ready.failed || ready.hungUp) {
+        client.closing = true;
+        return;
+    }
+    if (ready.readable) {
+        // A stream client sends nothing after its request: end of input means it left.
+        char scratch[512];
+        const Platform::IoResult got =
+            Platform::ReceiveSome(client.socket.Get(), scratch, sizeof(scratch));
+        if (got.kind == Platform::IoResult::Kind::Closed) {
+            client.closing = true;
         }
     }
 }
