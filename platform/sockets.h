@@ -44,6 +44,9 @@ struct AcceptResult {
     bool loopbackPeer = false;        // the peer is on 127.0.0.0/8
 };
 AcceptResult Accept(NativeSocket listener);
+// A client socket connected to 127.0.0.1:`port` (the connection made before it returns, then
+// non-blocking); kNoSocket when it cannot connect. For tests and tools on this machine.
+NativeSocket ConnectLoopback(std::uint16_t port);
 // The peer's IPv4 address in dotted form, empty when the system cannot tell.
 std::string PeerAddress(NativeSocket socket);
 
@@ -66,7 +69,7 @@ struct PollEntry {
     bool wantWrite = false;
     bool readable = false;  // data or the peer's end of input
     bool writable = false;
-    bool hungUp = false;  // the connection is closed in both directions
+    bool hungUp = false;  // closed in both directions (POSIX only: Winsock cannot tell it apart)
     bool failed = false;  // an error on the socket, or not a socket
 };
 // Waits up to `timeoutMilliseconds` until some entry is ready; false when waiting itself

@@ -89,6 +89,23 @@ AcceptResult Accept(NativeSocket listener) {
     return {AcceptResult::Kind::Accepted, accepted, loopback};
 }
 
+NativeSocket ConnectLoopback(std::uint16_t port) {
+    const NativeSocket client = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (client == kNoSocket) {
+        return kNoSocket;
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    if (connect(client, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+        !SetNonBlocking(client)) {
+        close(client);
+        return kNoSocket;
+    }
+    return client;
+}
+
 std::string PeerAddress(NativeSocket socket) {
     sockaddr_in peer{};
     socklen_t length = sizeof(peer);

@@ -136,6 +136,23 @@ AcceptResult Accept(NativeSocket listener) {
     return {AcceptResult::Kind::Accepted, accepted, loopback};
 }
 
+NativeSocket ConnectLoopback(std::uint16_t port) {
+    const NativeSocket client = NewSocket(SOCK_STREAM, IPPROTO_TCP);
+    if (client == kNoSocket) {
+        return kNoSocket;
+    }
+    // Connected while blocking, so that the caller gets a connection or nothing.
+    u_long off = 0;
+    ioctlsocket(Native(client), FIONBIO, &off);
+    const sockaddr_in address = LoopbackAddress(port);
+    if (connect(Native(client), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
+        !SetNonBlocking(client)) {
+        closesocket(Native(client));
+        return kNoSocket;
+    }
+    return client;
+}
+
 std::string PeerAddress(NativeSocket socket) {
     sockaddr_in peer{};
     int length = sizeof(peer);
@@ -191,9 +208,11 @@ bool PollSockets(std::vector<PollEntry>& entries, int timeoutMilliseconds) {
     }
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const SHORT got = polled[i].revents;
-        entries[i].readable = (got & (POLLRDNORM | POLLRDBAND)) != 0;
+        // Winsock reports the peer's end of input as a hang-up even when only its sending half
+        // is closed; it is end of input, as poll reports it on POSIX, and a read tells the rest.
+        entries[i].readable = (got & (POLLRDNORM | POLLRDBAND | POLLHUP)) != 0;
         entries[i].writable = (got & POLLWRNORM) != 0;
-        entries[i].hungUp = (got & POLLHUP) != 0;
+        entries[i].hungUp = false;
         entries[i].failed = (got & (POLLERR | POLLNVAL)) != 0;
     }
     return true;
