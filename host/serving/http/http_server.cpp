@@ -109,6 +109,8 @@ HttpServer::HttpServer(Options options, Handler handler, Classifier classifier)
     for (const Lane& lane : options_.lanes) {
         lanes_.push_back(std::make_unique<LaneState>(lane));
     }
+    Platform::MutexLock lock(mutex_);
+    queues_.resize(lanes_.size());
 }
 
 HttpServer::~HttpServer() {
@@ -149,9 +151,9 @@ bool HttpServer::Start(std::string* error) {
         return false;
     }
     stopping_ = false;
-    for (const std::unique_ptr<LaneState>& lane : lanes_) {
-        for (std::size_t i = 0; i < lane->options.workers; ++i) {
-            lane->workers.emplace_back([this, &lane = *lane] { WorkerLoop(lane); });
+    for (std::size_t lane = 0; lane < lanes_.size(); ++lane) {
+        for (std::size_t i = 0; i < lanes_[lane]->options.workers; ++i) {
+            lanes_[lane]->workers.emplace_back([this, lane] { WorkerLoop(lane); });
         }
     }
     network_ = std::thread([this] { NetworkLoop(); });
@@ -180,8 +182,8 @@ void HttpServer::Stop() {
     }
     {
         Platform::MutexLock lock(mutex_);
-        for (const std::unique_ptr<LaneState>& lane : lanes_) {
-            lane->jobs.clear();
+        for (std::deque<Job>& queue : queues_) {
+            queue.clear();
         }
         answered_.clear();
     }
@@ -355,12 +357,14 @@ void HttpServer::Examine(Connection& connection) {
     request.peerAddress = Platform::PeerAddress(connection.socket.Get());
     connection.input.clear();
     connection.input.shrink_to_fit();
-    LaneState& lane = *lanes_[LaneOf(request)];
+    const std::size_t laneIndex = LaneOf(request);
+    LaneState& lane = *lanes_[laneIndex];
     {
         Platform::MutexLock lock(mutex_);
-        if (lane.options.maxWaiting == 0 || lane.jobs.size() < lane.options.maxWaiting) {
+        std::deque<Job>& queue = queues_[laneIndex];
+        if (lane.options.maxWaiting == 0 || queue.size() < lane.options.maxWaiting) {
             connection.stage = Connection::Stage::Handling;
-            lane.jobs.push_back(Job{connection.id, std::move(connection.socket), std::move(request)});
+            queue.push_back(Job{connection.id, std::move(connection.socket), std::move(request)});
             lane.work.NotifyOne();
             return;
         }
@@ -482,19 +486,21 @@ void HttpServer::TakeBackAnswered() {
     }
 }
 
-void HttpServer::WorkerLoop(LaneState& lane) {
+void HttpServer::WorkerLoop(std::size_t laneIndex) {
+    LaneState& lane = *lanes_[laneIndex];
     for (;;) {
         std::optional<Job> job;
         {
             Platform::MutexLock lock(mutex_);
-            while (!stopping_ && lane.jobs.empty()) {
+            std::deque<Job>& queue = queues_[laneIndex];
+            while (!stopping_ && queue.empty()) {
                 lane.work.Wait(mutex_);
             }
             if (stopping_) {
                 return;
             }
-            job.emplace(std::move(lane.jobs.front()));
-            lane.jobs.pop_front();
+            job.emplace(std::move(queue.front()));
+            queue.pop_front();
         }
         Serve(std::move(*job));
     }

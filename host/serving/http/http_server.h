@@ -123,13 +123,12 @@ class HttpServer {
     struct LaneState {
         explicit LaneState(Lane options) : options(std::move(options)) {}
         const Lane options;
-        Platform::CondVar work;
-        std::deque<Job> jobs;  // complete requests waiting for a worker; guarded by the server's mutex_
+        Platform::CondVar work;            // a job is queued, or the server stops
         std::vector<std::thread> workers;  // touched by the controlling thread only
     };
 
     void NetworkLoop();
-    void WorkerLoop(LaneState& lane);
+    void WorkerLoop(std::size_t lane);
     std::size_t LaneOf(const HttpRequest& request) const;
     void Accept();
     // Makes room for one more connection; false when every connection is in a handler.
@@ -165,8 +164,9 @@ class HttpServer {
     uint64_t nextConnection_ = 1;
 
     Platform::Mutex mutex_;
-    // Fixed from construction on; each lane's `jobs` is guarded by mutex_.
-    std::vector<std::unique_ptr<LaneState>> lanes_;
+    std::vector<std::unique_ptr<LaneState>> lanes_;  // fixed from construction on
+    // Per lane, the complete requests waiting for one of its workers.
+    std::vector<std::deque<Job>> queues_ ZC_GUARDED_BY(mutex_);
     std::vector<Answered> answered_ ZC_GUARDED_BY(mutex_);  // back from the workers
 };
 
