@@ -97,6 +97,9 @@ class ClubsWebService {
     static std::string MembershipTopic(const PlayerRecord& player);
     void Notify(const std::vector<Change>& changes) ZC_EXCLUDES(mutex_);
 
+    // The operations run under mutex_, called by Dispatch through the routes' member pointers,
+    // which the analysis does not follow; each states the lock it needs.
+    //
     // Membership operations; the first two captures are the platform and the account id.
     WebResponse GetMembership(Call& call) ZC_REQUIRES(mutex_);
     WebResponse InitMembership(Call& call) ZC_REQUIRES(mutex_);

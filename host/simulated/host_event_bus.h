@@ -70,7 +70,8 @@ class HostEventBus {
         void* userData = nullptr;
         uint32_t kind = 0;
         uint64_t order = 0;
-        // Guarded by the bus's mutex_ (which the analysis cannot name from a nested record).
+        // Guarded by the bus's mutex_: a comment, as an annotation in a nested record cannot
+        // name a member of the bus.
         bool active = true;
         std::size_t inFlight = 0;  // deliveries begun but not finished
     };
