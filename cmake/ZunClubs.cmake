@@ -6,6 +6,10 @@ function(zc_set_warnings target)
   else()
     target_compile_options(${target} PRIVATE -Wall -Wextra)
   endif()
+  # Clang checks the ZC_GUARDED_BY / ZC_REQUIRES annotations of platform/mutex.h users.
+  if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    target_compile_options(${target} PRIVATE -Wthread-safety -Werror=thread-safety-analysis)
+  endif()
 endfunction()
 
 # zc_add_module(<name> SOURCES <files...> DEPENDS <modules...>)

@@ -80,7 +80,7 @@ ClubsWebService::ClubsWebService(ClubsServiceConfig config) : clock_(config.star
 }
 
 bool ClubsWebService::AddPlayer(const ServicePlayer& player) {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     if (player.token.empty() || data_.FindPlayer(player.accountId) ||
         data_.FindPlayerBySummoner(player.summonerId))
         return false;
@@ -97,7 +97,7 @@ WebResponse ClubsWebService::Handle(const WebRequest& request) {
     WebResponse response;
     std::vector<Change> changes;
     {
-        std::lock_guard lock(mutex_);
+        const Platform::MutexLock lock(mutex_);
         response = Dispatch(request, url);
         changes = TakeChanges();
     }
@@ -115,7 +115,7 @@ WebResponse ClubsWebService::HandleAs(uint64_t accountId,
     request.body = body;
     request.headers["Content-type"] = "application/json";
     {
-        std::lock_guard lock(mutex_);
+        const Platform::MutexLock lock(mutex_);
         if (const PlayerRecord* player = data_.FindPlayer(accountId))
             request.headers["Authorization"] = kJwtBearer + player->player.token;
     }
@@ -123,18 +123,18 @@ WebResponse ClubsWebService::HandleAs(uint64_t accountId,
 }
 
 int ClubsWebService::AddObserver(ChangeObserver observer) {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     observers_.emplace_back(nextObserverId_, std::move(observer));
     return nextObserverId_++;
 }
 
 void ClubsWebService::RemoveObserver(int id) {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     std::erase_if(observers_, [id](const auto& entry) { return entry.first == id; });
 }
 
 std::optional<std::string> ClubsWebService::FindClubKeyByName(const std::string& name) const {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     for (const auto& [key, club] : data_.clubs) {
         if (club.name == name)
             return key;
@@ -143,7 +143,7 @@ std::optional<std::string> ClubsWebService::FindClubKeyByName(const std::string&
 }
 
 ServiceData ClubsWebService::Snapshot(int64_t* clock) const {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     if (clock)
         *clock = clock_;
     return data_;
@@ -198,7 +198,7 @@ std::string ClubsWebService::MembershipTopic(const PlayerRecord& player) {
 void ClubsWebService::Replace(ServiceData data, int64_t clock) {
     std::vector<Change> changes;
     {
-        std::lock_guard lock(mutex_);
+        const Platform::MutexLock lock(mutex_);
         // With nobody to tell (the host loads its first world before anyone follows) no club
         // or membership is written at all.
         const bool told = !observers_.empty();
@@ -345,7 +345,7 @@ void ClubsWebService::Notify(const std::vector<Change>& changes) {
         return;
     std::vector<std::pair<int, ChangeObserver>> observers;
     {
-        std::lock_guard lock(mutex_);
+        const Platform::MutexLock lock(mutex_);
         observers = observers_;
     }
     for (const Change& change : changes) {

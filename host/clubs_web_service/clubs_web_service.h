@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -23,6 +22,7 @@
 #include "host/clubs_web_service/service_state.h"
 #include "host/clubs_web_service/service_url.h"
 #include "host/clubs_web_service/web_exchange.h"
+#include "platform/mutex.h"
 
 namespace Kolm::Host {
 
@@ -85,74 +85,78 @@ class ClubsWebService {
     };
 
     static const std::vector<Route>& Routes();
-    WebResponse Dispatch(const WebRequest& request, const ServiceUrl& url);
-    PlayerRecord* Authenticate(const WebRequest& request);
-    int64_t Tick();
-    void ClubChanged(const std::string& key);
-    void MembershipChanged(uint64_t accountId);
-    std::vector<Change> TakeChanges();
+    WebResponse Dispatch(const WebRequest& request, const ServiceUrl& url) ZC_REQUIRES(mutex_);
+    PlayerRecord* Authenticate(const WebRequest& request) ZC_REQUIRES(mutex_);
+    int64_t Tick() ZC_REQUIRES(mutex_);
+    void ClubChanged(const std::string& key) ZC_REQUIRES(mutex_);
+    void MembershipChanged(uint64_t accountId) ZC_REQUIRES(mutex_);
+    std::vector<Change> TakeChanges() ZC_REQUIRES(mutex_);
     // Every club's topic with its payload and every membership's topic with what decides
     // whether it changed, for Replace to compare.
-    std::map<std::string, std::string> AllTopics() const;
+    std::map<std::string, std::string> AllTopics() const ZC_REQUIRES(mutex_);
     static std::string MembershipTopic(const PlayerRecord& player);
-    void Notify(const std::vector<Change>& changes);
+    void Notify(const std::vector<Change>& changes) ZC_EXCLUDES(mutex_);
 
+    // The operations run under mutex_, called by Dispatch through the routes' member pointers,
+    // which the analysis does not follow; each states the lock it needs.
+    //
     // Membership operations; the first two captures are the platform and the account id.
-    WebResponse GetMembership(Call& call);
-    WebResponse InitMembership(Call& call);
-    WebResponse UpdatePreferences(Call& call);
-    WebResponse LeaveClub(Call& call);
-    WebResponse AnswerInvite(Call& call);
+    WebResponse GetMembership(Call& call) ZC_REQUIRES(mutex_);
+    WebResponse InitMembership(Call& call) ZC_REQUIRES(mutex_);
+    WebResponse UpdatePreferences(Call& call) ZC_REQUIRES(mutex_);
+    WebResponse LeaveClub(Call& call) ZC_REQUIRES(mutex_);
+    WebResponse AnswerInvite(Call& call) ZC_REQUIRES(mutex_);
     std::optional<WebResponse> RefuseOtherMembership(const Call& call) const;
 
     // Club operations; the first capture is the club key, the second a player id.
-    WebResponse CreateClub(Call& call);
-    WebResponse GetClub(Call& call);
-    WebResponse SetTag(Call& call);
-    WebResponse SetMotd(Call& call);
-    WebResponse Invite(Call& call);
-    WebResponse Nominate(Call& call);
-    WebResponse RejectNomination(Call& call);
-    WebResponse Promote(Call& call);
-    WebResponse Demote(Call& call);
-    WebResponse RemoveMember(Call& call);
-    WebResponse TransferOwnership(Call& call);
+    WebResponse CreateClub(Call& call) ZC_REQUIRES(mutex_);
+    WebResponse GetClub(Call& call) ZC_REQUIRES(mutex_);
+    WebResponse SetTag(Call& call) ZC_REQUIRES(mutex_);
+    WebResponse SetMotd(Call& call) ZC_REQUIRES(mutex_);
+    WebResponse Invite(Call& call) ZC_REQUIRES(mutex_);
+    WebResponse Nominate(Call& call) ZC_REQUIRES(mutex_);
+    WebResponse RejectNomination(Call& call) ZC_REQUIRES(mutex_);
+    WebResponse Promote(Call& call) ZC_REQUIRES(mutex_);
+    WebResponse Demote(Call& call) ZC_REQUIRES(mutex_);
+    WebResponse RemoveMember(Call& call) ZC_REQUIRES(mutex_);
+    WebResponse TransferOwnership(Call& call) ZC_REQUIRES(mutex_);
 
     // The club of the first capture with the caller as an active member holding `permission`
     // (none to require membership only), or the refusal.
     std::optional<WebResponse> RefuseClubAction(const Call& call,
                                                 const char* permission,
-                                                ServiceClub*& club);
+                                                ServiceClub*& club) ZC_REQUIRES(mutex_);
     // The account of the player with `summonerId` when that player may be invited or
     // nominated (known, neither a member nor invited yet), or the refusal.
     std::optional<WebResponse> RefuseCandidate(const ServiceClub& club,
                                                uint64_t summonerId,
-                                               uint64_t& accountId);
-    bool HasPermission(const std::string& role, const std::string& permission) const;
+                                               uint64_t& accountId) ZC_REQUIRES(mutex_);
+    bool HasPermission(const std::string& role, const std::string& permission) const
+        ZC_REQUIRES(mutex_);
     WebResponse ChangeRole(Call& call,
                            const char* permission,
                            const std::string& from,
                            const std::string& to,
                            const char* action,
-                           const char* refusal);
+                           const char* refusal) ZC_REQUIRES(mutex_);
     void AddNotice(uint64_t accountId,
                    const ServiceClub& club,
                    const std::string& role,
-                   const char* action);
-    void Disband(ServiceClub& club);
-    void ForgetPrimary(uint64_t accountId, const std::string& key);
-    WebResponse ClubAnswer(const ServiceClub& club, uint64_t viewer) const;
-    WebResponse ClubMembershipAnswer(const ServiceClub& club) const;
-    WebResponse MembershipAnswer(const PlayerRecord& player) const;
+                   const char* action) ZC_REQUIRES(mutex_);
+    void Disband(ServiceClub& club) ZC_REQUIRES(mutex_);
+    void ForgetPrimary(uint64_t accountId, const std::string& key) ZC_REQUIRES(mutex_);
+    WebResponse ClubAnswer(const ServiceClub& club, uint64_t viewer) const ZC_REQUIRES(mutex_);
+    WebResponse ClubMembershipAnswer(const ServiceClub& club) const ZC_REQUIRES(mutex_);
+    WebResponse MembershipAnswer(const PlayerRecord& player) const ZC_REQUIRES(mutex_);
 
-    mutable std::mutex mutex_;
-    ServiceData data_;
-    int64_t clock_;
-    uint64_t nextClubNumber_ = 1;
-    std::set<std::string> changedClubs_;
-    std::set<uint64_t> changedMemberships_;
-    std::vector<std::pair<int, ChangeObserver>> observers_;
-    int nextObserverId_ = 1;
+    mutable Platform::Mutex mutex_;
+    ServiceData data_ ZC_GUARDED_BY(mutex_);
+    int64_t clock_ ZC_GUARDED_BY(mutex_);
+    uint64_t nextClubNumber_ ZC_GUARDED_BY(mutex_) = 1;
+    std::set<std::string> changedClubs_ ZC_GUARDED_BY(mutex_);
+    std::set<uint64_t> changedMemberships_ ZC_GUARDED_BY(mutex_);
+    std::vector<std::pair<int, ChangeObserver>> observers_ ZC_GUARDED_BY(mutex_);
+    int nextObserverId_ ZC_GUARDED_BY(mutex_) = 1;
 };
 
 }  // namespace Kolm::Host

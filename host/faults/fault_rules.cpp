@@ -27,7 +27,7 @@ FaultRuleAdd FaultRules::Add(FaultRule rule) {
     if (std::string error = TooLarge(rule); !error.empty()) {
         return {std::nullopt, 413, std::move(error)};
     }
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     if (entries_.size() >= kMaxRules) {
         return {std::nullopt, 409, TooMany()};
     }
@@ -58,7 +58,7 @@ std::string FaultRules::AddAll(std::string_view jsonArray) {
         }
         rules.push_back(std::move(*parsed.rule));
     }
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     if (entries_.size() + rules.size() > kMaxRules) {
         return TooMany();
     }
@@ -72,7 +72,7 @@ std::string FaultRules::AddAll(std::string_view jsonArray) {
 }
 
 std::vector<FaultRule> FaultRules::List() const {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     std::vector<FaultRule> rules;
     for (const Entry& entry : entries_) {
         rules.push_back(entry.rule);
@@ -89,12 +89,12 @@ std::string FaultRules::ListJson() const {
 }
 
 bool FaultRules::Remove(const std::string& id) {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     for (auto entry = entries_.begin(); entry != entries_.end(); ++entry) {
         if (entry->rule.id == id) {
             Withdraw(*entry);
             entries_.erase(entry);
-            withdrawn_.notify_all();
+            withdrawn_.NotifyAll();
             return true;
         }
     }
@@ -102,20 +102,21 @@ bool FaultRules::Remove(const std::string& id) {
 }
 
 void FaultRules::Clear() {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     for (Entry& entry : entries_) {
         Withdraw(entry);
     }
     entries_.clear();
-    withdrawn_.notify_all();
+    withdrawn_.NotifyAll();
 }
 
 FaultWait FaultRules::WaitOut(const FaultEffect& effect) {
     const auto until =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(effect.latencyMs);
-    std::unique_lock lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     const auto withdrawn = [&] { return effect.withdrawal && effect.withdrawal->withdrawn; };
-    withdrawn_.wait_until(lock, until, [&] { return endWaits_ || withdrawn(); });
+    withdrawn_.WaitUntil(mutex_, until,
+                         [&]() ZC_REQUIRES(mutex_) { return endWaits_ || withdrawn(); });
     if (withdrawn()) {
         return FaultWait::Withdrawn;
     }
@@ -123,9 +124,9 @@ FaultWait FaultRules::WaitOut(const FaultEffect& effect) {
 }
 
 void FaultRules::EndWaits() {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     endWaits_ = true;
-    withdrawn_.notify_all();
+    withdrawn_.NotifyAll();
 }
 
 bool FaultRules::Draw(Entry& entry) {
@@ -144,7 +145,7 @@ std::optional<FaultEffect> FaultRules::Apply(std::string_view service,
     std::optional<FaultRule> applied;
     std::shared_ptr<FaultWithdrawal> withdrawal;
     {
-        std::lock_guard lock(mutex_);
+        const Platform::MutexLock lock(mutex_);
         for (auto entry = entries_.begin(); entry != entries_.end(); ++entry) {
             if (!entry->rule.Matches(service, method, path) || !Draw(*entry)) {
                 continue;

@@ -16,12 +16,10 @@
 // lock held.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <random>
 #include <string>
@@ -29,6 +27,7 @@
 #include <vector>
 
 #include "host/faults/fault_rule.h"
+#include "platform/mutex.h"
 
 namespace Kolm::Host {
 
@@ -90,8 +89,8 @@ class FaultRules {
                                      std::string_view method,
                                      std::string_view path);
     // Blocks for the latency of an effect that Apply of these rules gave, less when its rule is
-    // removed (or was already, even with no latency) or EndWaits is called. A rule that leaves the list because its `times`
-    // are used up was not removed: the calls it gave still wait.
+    // removed (or was already, even with no latency) or EndWaits is called. A rule that leaves the
+    // list because its `times` are used up was not removed: the calls it gave still wait.
     FaultWait WaitOut(const FaultEffect& effect);
     // Ends every wait under way and makes later ones return at once; for a host that stops.
     void EndWaits();
@@ -104,16 +103,16 @@ class FaultRules {
         std::shared_ptr<FaultWithdrawal> withdrawal = std::make_shared<FaultWithdrawal>();
     };
     static bool Draw(Entry& entry);
-    // Marks the entry's waits withdrawn; with mutex_ held (waiters are woken by the caller).
-    static void Withdraw(Entry& entry) { entry.withdrawal->withdrawn = true; }
+    // Marks the entry's waits withdrawn (waiters are woken by the caller).
+    void Withdraw(Entry& entry) ZC_REQUIRES(mutex_) { entry.withdrawal->withdrawn = true; }
 
     const Observer observer_;
-    mutable std::mutex mutex_;
-    std::condition_variable withdrawn_;  // notified with every withdrawal and by EndWaits
-    // Guarded by mutex_, as is every FaultWithdrawal the entries share.
-    std::vector<Entry> entries_;
-    uint64_t nextId_ = 1;
-    bool endWaits_ = false;
+    mutable Platform::Mutex mutex_;
+    Platform::CondVar withdrawn_;  // notified with every withdrawal and by EndWaits
+    // mutex_ also guards every FaultWithdrawal the entries share.
+    std::vector<Entry> entries_ ZC_GUARDED_BY(mutex_);
+    uint64_t nextId_ ZC_GUARDED_BY(mutex_) = 1;
+    bool endWaits_ ZC_GUARDED_BY(mutex_) = false;
 };
 
 }  // namespace Kolm::Host

@@ -32,19 +32,19 @@ void EmbeddedClubsService::Load(const World& world) {
                            profile != world.profiles.end() ? profile->second.profileIconId : 0});
     }
     {
-        std::lock_guard lock(playersMutex_);
+        const Platform::MutexLock lock(playersMutex_);
         players_ = std::move(players);
     }
     service_.Replace(world.service, world.clock);
 }
 
 std::vector<SeedPlayer> EmbeddedClubsService::Players() const {
-    std::lock_guard lock(playersMutex_);
+    const Platform::MutexLock lock(playersMutex_);
     return players_;
 }
 
 bool EmbeddedClubsService::Knows(uint64_t accountId) const {
-    std::lock_guard lock(playersMutex_);
+    const Platform::MutexLock lock(playersMutex_);
     for (const SeedPlayer& seed : players_) {
         if (seed.player.accountId == accountId) {
             return true;

@@ -13,7 +13,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +22,7 @@
 #include "host/serving/http/http_server.h"
 #include "host/serving/platform_simulation.h"
 #include "host/worlds/world.h"
+#include "platform/mutex.h"
 
 namespace Kolm::Host {
 
@@ -62,8 +62,8 @@ class EmbeddedClubsService {
     bool Knows(uint64_t accountId) const;
 
     ClubsWebService service_;
-    mutable std::mutex playersMutex_;
-    std::vector<SeedPlayer> players_;
+    mutable Platform::Mutex playersMutex_;
+    std::vector<SeedPlayer> players_ ZC_GUARDED_BY(playersMutex_);
     std::unique_ptr<HttpServer> server_;
 };
 

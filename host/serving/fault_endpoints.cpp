@@ -1,5 +1,7 @@
 #include "host/serving/fault_endpoints.h"
 
+#include <utility>
+
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
@@ -71,7 +73,7 @@ std::string FaultRuleSummaryJson(const FaultRule& rule) {
     writer.StartObject();
     writer.Key("id");
     writer.String(rule.id.data(), static_cast<rapidjson::SizeType>(rule.id.size()));
-    for (const auto& member : fields.GetObject()) {
+    for (const auto& member : std::as_const(fields).GetObject()) {
         writer.Key(member.name.GetString(), member.name.GetStringLength());
         member.value.Accept(writer);
         if (member.name == "status") {

@@ -72,7 +72,7 @@ std::string HostWorld::OverridePlayer(World& world, const PlayerFlags& flags) {
 }
 
 void HostWorld::Apply(const World& world) {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     service_.Load(world);
     ApplyPlatform(world);
 }
@@ -118,7 +118,7 @@ void HostWorld::ApplyPlatform(const World& world) {
 }
 
 World HostWorld::Current() const {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     World world;
     world.service = service_.Service().Snapshot(&world.clock);
     for (const SeedPlayer& player : service_.Players()) {

@@ -8,7 +8,6 @@
 // Thread rules: every member may be called from any thread; applications do not interleave.
 #pragma once
 
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,6 +15,7 @@
 #include "host/serving/host_options.h"
 #include "host/serving/platform_simulation.h"
 #include "host/worlds/world.h"
+#include "platform/mutex.h"
 
 namespace Kolm::Host {
 
@@ -37,12 +37,14 @@ class HostWorld {
     static std::string OverridePlayer(World& world, const PlayerFlags& flags);
 
   private:
-    void ApplyPlatform(const World& world);
+    void ApplyPlatform(const World& world) ZC_REQUIRES(mutex_);
 
     EmbeddedClubsService& service_;
     PlatformSimulation& platform_;
-    mutable std::mutex mutex_;
-    std::vector<WorldConfigValue> config_;  // the values the last world set, as it set them
+    // Held for a whole Apply or Current, so that neither sees half of an application.
+    mutable Platform::Mutex mutex_;
+    // The values the last world set, as it set them.
+    std::vector<WorldConfigValue> config_ ZC_GUARDED_BY(mutex_);
 };
 
 }  // namespace Kolm::Host

@@ -58,18 +58,18 @@ PlatformSimulation::PlatformSimulation(HostEventBus& bus,
 }
 
 SimulatedPlayer PlatformSimulation::Player() const {
-    std::lock_guard lock(playerMutex_);
+    const Platform::MutexLock lock(playerMutex_);
     return player_;
 }
 
 bool PlatformSimulation::LoggedIn() const {
-    std::lock_guard lock(playerMutex_);
+    const Platform::MutexLock lock(playerMutex_);
     return loggedIn_;
 }
 
 void PlatformSimulation::SetPlayer(const std::optional<SimulatedPlayer>& player) {
     {
-        std::lock_guard lock(playerMutex_);
+        const Platform::MutexLock lock(playerMutex_);
         const bool same = player ? loggedIn_ && player->platformId == player_.platformId &&
                                        player->accountId == player_.accountId &&
                                        player->summonerId == player_.summonerId &&
@@ -103,7 +103,7 @@ OwnedHostValue PlatformSimulation::Session() const {
 
 void PlatformSimulation::LogIn() {
     {
-        std::lock_guard lock(playerMutex_);
+        const Platform::MutexLock lock(playerMutex_);
         loggedIn_ = true;
     }
     login_->Publish(ResourceEventType::Update, kSessionPath, Session());
@@ -111,7 +111,7 @@ void PlatformSimulation::LogIn() {
 
 void PlatformSimulation::LogOut() {
     {
-        std::lock_guard lock(playerMutex_);
+        const Platform::MutexLock lock(playerMutex_);
         loggedIn_ = false;
     }
     login_->Publish(ResourceEventType::Delete, kSessionPath, OwnedHostValue::Null());

@@ -23,7 +23,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 
@@ -37,6 +36,7 @@
 #include "host/simulated/simulated_player_notifications.h"
 #include "host/simulated/simulated_plugins.h"
 #include "host/simulated/simulated_summoner.h"
+#include "platform/mutex.h"
 
 namespace Kolm::Host {
 
@@ -95,9 +95,9 @@ class PlatformSimulation {
                          const std::string& path,
                          const std::optional<OwnedHostValue>& body);
 
-    mutable std::mutex playerMutex_;
-    SimulatedPlayer player_;
-    bool loggedIn_ = true;
+    mutable Platform::Mutex playerMutex_;
+    SimulatedPlayer player_ ZC_GUARDED_BY(playerMutex_);
+    bool loggedIn_ ZC_GUARDED_BY(playerMutex_) = true;
     SimulatedPlugins plugins_;
     std::shared_ptr<SimulatedPlugin> login_;
     std::shared_ptr<SimulatedPlatformConfig> platformConfig_;

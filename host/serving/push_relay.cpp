@@ -17,7 +17,7 @@ void PushRelay::Follow(ClubsWebService& service) {
 }
 
 void PushRelay::Push(std::string resource, std::string payload) {
-    std::lock_guard guard(mutex_);
+    const Platform::MutexLock lock(mutex_);
     if (stopping_) {
         return;
     }
@@ -27,16 +27,18 @@ void PushRelay::Push(std::string resource, std::string payload) {
         return;
     }
     queue_.push_back(std::move(resource));
-    changed_.notify_all();
+    changed_.NotifyAll();
 }
 
 void PushRelay::Drain() {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return stopping_ || (queue_.empty() && !delivering_); });
+    const Platform::MutexLock lock(mutex_);
+    while (!stopping_ && (!queue_.empty() || delivering_)) {
+        changed_.Wait(mutex_);
+    }
 }
 
 std::size_t PushRelay::Waiting() {
-    std::lock_guard guard(mutex_);
+    const Platform::MutexLock lock(mutex_);
     return queue_.size();
 }
 
@@ -46,11 +48,11 @@ void PushRelay::Stop() {
         service_ = nullptr;
     }
     {
-        std::lock_guard guard(mutex_);
+        const Platform::MutexLock lock(mutex_);
         stopping_ = true;
         queue_.clear();
         waiting_.clear();
-        changed_.notify_all();
+        changed_.NotifyAll();
     }
     if (worker_.joinable()) {
         worker_.join();
@@ -58,23 +60,29 @@ void PushRelay::Stop() {
 }
 
 void PushRelay::Run() {
-    std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
-        if (stopping_) {
-            return;
+        std::string resource;
+        std::string payload;
+        {
+            const Platform::MutexLock lock(mutex_);
+            if (delivering_) {
+                delivering_ = false;
+                changed_.NotifyAll();
+            }
+            while (!stopping_ && queue_.empty()) {
+                changed_.Wait(mutex_);
+            }
+            if (stopping_) {
+                return;
+            }
+            resource = std::move(queue_.front());
+            queue_.pop_front();
+            const auto waiting = waiting_.find(resource);
+            payload = std::move(waiting->second);
+            waiting_.erase(waiting);
+            delivering_ = true;
         }
-        std::string resource = std::move(queue_.front());
-        queue_.pop_front();
-        const auto waiting = waiting_.find(resource);
-        std::string payload = std::move(waiting->second);
-        waiting_.erase(waiting);
-        delivering_ = true;
-        lock.unlock();
         messaging_.Deliver(resource, payload);
-        lock.lock();
-        delivering_ = false;
-        changed_.notify_all();
     }
 }
 

@@ -15,16 +15,15 @@
 // what is still queued.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <deque>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <unordered_map>
 
 #include "host/clubs_web_service/clubs_web_service.h"
 #include "host/simulated/simulated_messaging_service.h"
+#include "platform/mutex.h"
 
 namespace Kolm::Host {
 
@@ -46,17 +45,20 @@ class PushRelay {
     void Stop();
 
   private:
-    void Run();
+    void Run() ZC_EXCLUDES(mutex_);
 
     SimulatedMessagingService& messaging_;
+    // Touched only by Follow and Stop, which the relay's owner calls one at a time.
     ClubsWebService* service_ = nullptr;
     int observerId_ = 0;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<std::string> queue_;  // resources, in the order of their first waiting message
-    std::unordered_map<std::string, std::string> waiting_;  // resource: newest payload
-    bool delivering_ = false;
-    bool stopping_ = false;
+    Platform::Mutex mutex_;
+    Platform::CondVar changed_;
+    // Resources, in the order of their first waiting message.
+    std::deque<std::string> queue_ ZC_GUARDED_BY(mutex_);
+    // Resource: newest payload.
+    std::unordered_map<std::string, std::string> waiting_ ZC_GUARDED_BY(mutex_);
+    bool delivering_ ZC_GUARDED_BY(mutex_) = false;
+    bool stopping_ ZC_GUARDED_BY(mutex_) = false;
     std::thread worker_;
 };
 

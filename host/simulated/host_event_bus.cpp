@@ -34,9 +34,9 @@ std::size_t DeliveriesOnThisThread(const void* target) {
 template <typename Target>
 class Delivery {
   public:
-    Delivery(std::mutex& mutex, std::condition_variable& done, Target& target)
+    Delivery(Platform::Mutex& mutex, Platform::CondVar& done, Target& target)
         : mutex_(mutex), done_(done), target_(target), frame_{&target, innermostDelivery} {
-        std::lock_guard lock(mutex_);
+        const Platform::MutexLock lock(mutex_);
         begun_ = target_.active;
         if (begun_) {
             target_.inFlight++;
@@ -48,9 +48,9 @@ class Delivery {
             return;
         }
         innermostDelivery = frame_.outer;
-        std::lock_guard lock(mutex_);
+        const Platform::MutexLock lock(mutex_);
         target_.inFlight--;
-        done_.notify_all();
+        done_.NotifyAll();
     }
     Delivery(const Delivery&) = delete;
     Delivery& operator=(const Delivery&) = delete;
@@ -58,8 +58,8 @@ class Delivery {
     bool Begun() const { return begun_; }
 
   private:
-    std::mutex& mutex_;
-    std::condition_variable& done_;
+    Platform::Mutex& mutex_;
+    Platform::CondVar& done_;
     Target& target_;
     const DeliveryFrame frame_;
     bool begun_ = false;
@@ -78,19 +78,19 @@ void HostEventBus::Subscribe(std::string_view eventName,
     subscription->callback = callback;
     subscription->userData = userData;
     subscription->kind = kind;
-    std::unique_lock lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     subscription->order = nextOrder_++;
     auto& slot = subscriptions_[Key(subscription->eventName, clientWord)];
     std::shared_ptr<Subscription> replaced = std::move(slot);
     slot = std::move(subscription);
     if (replaced) {
         replaced->active = false;
-        WaitForDeliveries(lock, replaced.get(), replaced->inFlight);
+        WaitForDeliveries(replaced.get(), replaced->inFlight);
     }
 }
 
 bool HostEventBus::Unsubscribe(std::string_view eventName, uint32_t clientWord) {
-    std::unique_lock lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     auto found = subscriptions_.find(Key(std::string(eventName), clientWord));
     if (found == subscriptions_.end()) {
         return false;
@@ -98,22 +98,22 @@ bool HostEventBus::Unsubscribe(std::string_view eventName, uint32_t clientWord) 
     std::shared_ptr<Subscription> removed = std::move(found->second);
     subscriptions_.erase(found);
     removed->active = false;
-    WaitForDeliveries(lock, removed.get(), removed->inFlight);
+    WaitForDeliveries(removed.get(), removed->inFlight);
     return true;
 }
 
-void HostEventBus::WaitForDeliveries(std::unique_lock<std::mutex>& lock,
-                                     const void* target,
-                                     const std::size_t& inFlight) {
+void HostEventBus::WaitForDeliveries(const void* target, const std::size_t& inFlight) {
     const std::size_t own = DeliveriesOnThisThread(target);
-    deliveryDone_.wait(lock, [&] { return inFlight <= own; });
+    while (inFlight > own) {
+        deliveryDone_.Wait(mutex_);
+    }
 }
 
 std::size_t HostEventBus::Publish(std::string_view eventName, const HostValue& payload) {
     std::vector<std::shared_ptr<Subscription>> targets;
     std::vector<std::shared_ptr<ListenerEntry>> listeners;
     {
-        std::lock_guard lock(mutex_);
+        const Platform::MutexLock lock(mutex_);
         std::string name(eventName);
         for (auto it = subscriptions_.lower_bound(Key(name, 0));
              it != subscriptions_.end() && it->first.first == name; ++it) {
@@ -153,7 +153,7 @@ std::size_t HostEventBus::Publish(std::string_view eventName, const HostValue& p
 }
 
 HostEventBus::ListenerId HostEventBus::Listen(std::string_view eventName, Listener listener) {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     ListenerId id = nextListener_++;
     auto entry = std::make_shared<ListenerEntry>();
     entry->eventName = std::string(eventName);
@@ -163,7 +163,7 @@ HostEventBus::ListenerId HostEventBus::Listen(std::string_view eventName, Listen
 }
 
 void HostEventBus::StopListening(ListenerId id) {
-    std::unique_lock lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     auto found = listeners_.find(id);
     if (found == listeners_.end()) {
         return;
@@ -171,16 +171,16 @@ void HostEventBus::StopListening(ListenerId id) {
     std::shared_ptr<ListenerEntry> removed = std::move(found->second);
     listeners_.erase(found);
     removed->active = false;
-    WaitForDeliveries(lock, removed.get(), removed->inFlight);
+    WaitForDeliveries(removed.get(), removed->inFlight);
 }
 
 bool HostEventBus::IsSubscribed(std::string_view eventName, uint32_t clientWord) const {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     return subscriptions_.count(Key(std::string(eventName), clientWord)) != 0;
 }
 
 std::size_t HostEventBus::SubscriberCount(std::string_view eventName) const {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     std::size_t count = 0;
     for (const auto& [key, subscription] : subscriptions_) {
         count += key.first == eventName ? 1 : 0;
@@ -189,13 +189,13 @@ std::size_t HostEventBus::SubscriberCount(std::string_view eventName) const {
 }
 
 int64_t HostEventBus::SubscriptionKind(std::string_view eventName, uint32_t clientWord) const {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     auto found = subscriptions_.find(Key(std::string(eventName), clientWord));
     return found == subscriptions_.end() ? -1 : static_cast<int64_t>(found->second->kind);
 }
 
 std::vector<std::string> HostEventBus::SubscribedNames() const {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     std::vector<std::string> names;
     for (const auto& [key, subscription] : subscriptions_) {
         names.push_back(key.first);

@@ -12,17 +12,16 @@
 // threads, each stop the other while both are running wait for each other forever.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/mutex.h"
 #include "plugin/host_boundary.h"
 
 namespace Kolm::Host {
@@ -71,29 +70,30 @@ class HostEventBus {
         void* userData = nullptr;
         uint32_t kind = 0;
         uint64_t order = 0;
-        bool active = true;        // guarded by mutex_
-        std::size_t inFlight = 0;  // deliveries begun but not finished; guarded by mutex_
+        // Guarded by the bus's mutex_: a comment, as an annotation in a nested record cannot
+        // name a member of the bus.
+        bool active = true;
+        std::size_t inFlight = 0;  // deliveries begun but not finished
     };
     struct ListenerEntry {
         std::string eventName;
         Listener listener;
-        bool active = true;        // guarded by mutex_
-        std::size_t inFlight = 0;  // deliveries begun but not finished; guarded by mutex_
+        // Guarded by the bus's mutex_, as in Subscription.
+        bool active = true;
+        std::size_t inFlight = 0;
     };
     using Key = std::pair<std::string, uint32_t>;
 
     // Waits until the deliveries counted in `inFlight` (of the subscription or listener `target`)
     // have ended, except those running on this thread, which are its callers.
-    void WaitForDeliveries(std::unique_lock<std::mutex>& lock,
-                           const void* target,
-                           const std::size_t& inFlight);
+    void WaitForDeliveries(const void* target, const std::size_t& inFlight) ZC_REQUIRES(mutex_);
 
-    mutable std::mutex mutex_;
-    std::condition_variable deliveryDone_;
-    std::map<Key, std::shared_ptr<Subscription>> subscriptions_;
-    std::map<ListenerId, std::shared_ptr<ListenerEntry>> listeners_;
-    uint64_t nextOrder_ = 0;
-    ListenerId nextListener_ = 1;
+    mutable Platform::Mutex mutex_;
+    Platform::CondVar deliveryDone_;
+    std::map<Key, std::shared_ptr<Subscription>> subscriptions_ ZC_GUARDED_BY(mutex_);
+    std::map<ListenerId, std::shared_ptr<ListenerEntry>> listeners_ ZC_GUARDED_BY(mutex_);
+    uint64_t nextOrder_ ZC_GUARDED_BY(mutex_) = 0;
+    ListenerId nextListener_ ZC_GUARDED_BY(mutex_) = 1;
 };
 
 }  // namespace Kolm::Host

@@ -21,22 +21,22 @@ std::shared_ptr<ScriptedStream> ScriptedStream::OfText(const std::string& text, 
 }
 
 std::size_t ScriptedStream::ReadCalls() const {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     return bufferSizes_.size();
 }
 
 std::vector<uint32_t> ScriptedStream::BufferSizes() const {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     return bufferSizes_;
 }
 
 bool ScriptedStream::Released() const {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     return released_;
 }
 
 bool ScriptedStream::ReadStep(uint8_t* buffer, uint32_t* count, uint8_t* more) {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     bufferSizes_.push_back(*count);
     if (next_ >= steps_.size()) {
         *count = 0;
@@ -92,7 +92,7 @@ void ZC_HOST_CALL ScriptedStream::Release(void* context) {
         return;
     }
     {
-        std::lock_guard lock(owned->stream->mutex_);
+        const Platform::MutexLock lock(owned->stream->mutex_);
         owned->stream->released_ = true;
     }
     delete owned;

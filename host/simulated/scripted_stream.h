@@ -5,10 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "platform/mutex.h"
 #include "plugin/host_boundary.h"
 
 namespace Kolm::Host {
@@ -46,12 +46,12 @@ class ScriptedStream {
   private:
     bool ReadStep(uint8_t* buffer, uint32_t* count, uint8_t* more);
 
-    mutable std::mutex mutex_;
-    std::vector<Step> steps_;
-    std::size_t next_ = 0;
+    mutable Platform::Mutex mutex_;
+    std::vector<Step> steps_ ZC_GUARDED_BY(mutex_);
+    std::size_t next_ ZC_GUARDED_BY(mutex_) = 0;
     uint64_t announcedSize_;
-    std::vector<uint32_t> bufferSizes_;
-    bool released_ = false;
+    std::vector<uint32_t> bufferSizes_ ZC_GUARDED_BY(mutex_);
+    bool released_ ZC_GUARDED_BY(mutex_) = false;
 };
 
 }  // namespace Kolm::Host

@@ -54,17 +54,17 @@ SimulatedChat::SimulatedChat() : SimulatedPlugin(kPrefix) {
 }
 
 void SimulatedChat::Block(uint64_t summonerId, std::string name) {
-    std::lock_guard lock(chatMutex_);
+    const Platform::MutexLock lock(chatMutex_);
     blocked_[summonerId] = std::move(name);
 }
 
 void SimulatedChat::Unblock(uint64_t summonerId) {
-    std::lock_guard lock(chatMutex_);
+    const Platform::MutexLock lock(chatMutex_);
     blocked_.erase(summonerId);
 }
 
 std::vector<SimulatedChat::BlockedPlayer> SimulatedChat::BlockedPlayers() const {
-    std::lock_guard lock(chatMutex_);
+    const Platform::MutexLock lock(chatMutex_);
     std::vector<BlockedPlayer> players;
     for (const auto& [id, name] : blocked_) {
         players.push_back({id, name});
@@ -73,34 +73,34 @@ std::vector<SimulatedChat::BlockedPlayer> SimulatedChat::BlockedPlayers() const 
 }
 
 std::vector<SimulatedChat::BlockedPlayer> SimulatedChat::PostedBlocks() const {
-    std::lock_guard lock(chatMutex_);
+    const Platform::MutexLock lock(chatMutex_);
     return posted_.ToVector();
 }
 
 std::vector<uint64_t> SimulatedChat::Queries() const {
-    std::lock_guard lock(chatMutex_);
+    const Platform::MutexLock lock(chatMutex_);
     return queries_.ToVector();
 }
 
 void SimulatedChat::SetRecordLimit(std::size_t limit) {
     SimulatedPlugin::SetRecordLimit(limit);
-    std::lock_guard lock(chatMutex_);
+    const Platform::MutexLock lock(chatMutex_);
     posted_.SetLimit(limit);
     queries_.SetLimit(limit);
 }
 
 void SimulatedChat::FailQueries(uint32_t status, std::string text) {
-    std::lock_guard lock(chatMutex_);
+    const Platform::MutexLock lock(chatMutex_);
     queryFailure_ = Failure{status, std::move(text)};
 }
 
 void SimulatedChat::FailPosts(uint32_t status, std::string text) {
-    std::lock_guard lock(chatMutex_);
+    const Platform::MutexLock lock(chatMutex_);
     postFailure_ = Failure{status, std::move(text)};
 }
 
 void SimulatedChat::ClearFailures() {
-    std::lock_guard lock(chatMutex_);
+    const Platform::MutexLock lock(chatMutex_);
     queryFailure_.reset();
     postFailure_.reset();
 }
@@ -118,7 +118,7 @@ SimulatedAnswer SimulatedChat::Query(const std::string& idText) {
     uint64_t id = 0;
     const char* end = idText.data() + idText.size();
     auto [stop, error] = std::from_chars(idText.data(), end, id);
-    std::lock_guard lock(chatMutex_);
+    const Platform::MutexLock lock(chatMutex_);
     if (error != std::errc() || stop != end) {
         return SimulatedAnswer::Error(400, "Invalid summoner id " + idText);
     }
@@ -134,7 +134,7 @@ SimulatedAnswer SimulatedChat::Query(const std::string& idText) {
 }
 
 SimulatedAnswer SimulatedChat::List() {
-    std::lock_guard lock(chatMutex_);
+    const Platform::MutexLock lock(chatMutex_);
     std::vector<OwnedHostValue> players;
     for (const auto& [id, name] : blocked_) {
         players.push_back(Record({id, name}));
@@ -143,7 +143,7 @@ SimulatedAnswer SimulatedChat::List() {
 }
 
 SimulatedAnswer SimulatedChat::Post(const SimulatedRequest& request) {
-    std::lock_guard lock(chatMutex_);
+    const Platform::MutexLock lock(chatMutex_);
     if (postFailure_) {
         return SimulatedAnswer::Error(postFailure_->status, postFailure_->text);
     }

@@ -9,13 +9,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "host/simulated/recent_records.h"
 #include "host/simulated/simulated_plugin.h"
+#include "platform/mutex.h"
 
 namespace Kolm::Host {
 
@@ -65,12 +65,12 @@ class SimulatedChat : public SimulatedPlugin {
     SimulatedAnswer Post(const SimulatedRequest& request);
     static OwnedHostValue Record(const BlockedPlayer& player);
 
-    mutable std::mutex chatMutex_;
-    std::map<uint64_t, std::string> blocked_;
-    RecentRecords<BlockedPlayer> posted_;
-    RecentRecords<uint64_t> queries_;
-    std::optional<Failure> queryFailure_;
-    std::optional<Failure> postFailure_;
+    mutable Platform::Mutex chatMutex_;
+    std::map<uint64_t, std::string> blocked_ ZC_GUARDED_BY(chatMutex_);
+    RecentRecords<BlockedPlayer> posted_ ZC_GUARDED_BY(chatMutex_);
+    RecentRecords<uint64_t> queries_ ZC_GUARDED_BY(chatMutex_);
+    std::optional<Failure> queryFailure_ ZC_GUARDED_BY(chatMutex_);
+    std::optional<Failure> postFailure_ ZC_GUARDED_BY(chatMutex_);
 };
 
 }  // namespace Kolm::Host

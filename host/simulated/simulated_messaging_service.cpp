@@ -34,7 +34,7 @@ void SimulatedMessagingService::Deliver(const std::string& resource,
                                         ResourceEventType type) {
     int64_t timestamp = 0;
     {
-        std::lock_guard lock(deliveryMutex_);
+        const Platform::MutexLock lock(deliveryMutex_);
         timestamp = nextTimestamp_++;
         deliveries_.Add({resource, payload});
     }
@@ -48,13 +48,13 @@ void SimulatedMessagingService::Deliver(const std::string& resource,
 }
 
 std::vector<SimulatedMessagingService::Delivery> SimulatedMessagingService::Deliveries() const {
-    std::lock_guard lock(deliveryMutex_);
+    const Platform::MutexLock lock(deliveryMutex_);
     return deliveries_.ToVector();
 }
 
 void SimulatedMessagingService::SetRecordLimit(std::size_t limit) {
     SimulatedPlugin::SetRecordLimit(limit);
-    std::lock_guard lock(deliveryMutex_);
+    const Platform::MutexLock lock(deliveryMutex_);
     deliveries_.SetLimit(limit);
 }
 

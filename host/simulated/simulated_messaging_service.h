@@ -12,12 +12,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "host/simulated/recent_records.h"
 #include "host/simulated/simulated_plugin.h"
+#include "platform/mutex.h"
 
 namespace Kolm::Host {
 
@@ -54,9 +54,9 @@ class SimulatedMessagingService : public SimulatedPlugin {
     std::size_t TopicReads(const std::string& resource) const;
 
   private:
-    mutable std::mutex deliveryMutex_;
-    RecentRecords<Delivery> deliveries_;
-    int64_t nextTimestamp_ = 1;
+    mutable Platform::Mutex deliveryMutex_;
+    RecentRecords<Delivery> deliveries_ ZC_GUARDED_BY(deliveryMutex_);
+    int64_t nextTimestamp_ ZC_GUARDED_BY(deliveryMutex_) = 1;
 };
 
 }  // namespace Kolm::Host

@@ -48,7 +48,7 @@ void SimulatedPlatformConfig::SetValue(const std::string& path,
     std::string nameSpace;
     std::string key;
     if (SplitValuePath(path, nameSpace, key)) {
-        std::lock_guard lock(configMutex_);
+        const Platform::MutexLock lock(configMutex_);
         if (type == ResourceEventType::Delete) {
             namespaces_[nameSpace].erase(key);
         } else {
@@ -66,12 +66,12 @@ void SimulatedPlatformConfig::SetNamespaceValue(const std::string& nameSpace,
 }
 
 void SimulatedPlatformConfig::FailNamespaceReads(uint32_t status, std::string text) {
-    std::lock_guard lock(configMutex_);
+    const Platform::MutexLock lock(configMutex_);
     namespaceFailure_ = Failure{status, std::move(text)};
 }
 
 void SimulatedPlatformConfig::ClearNamespaceFailure() {
-    std::lock_guard lock(configMutex_);
+    const Platform::MutexLock lock(configMutex_);
     namespaceFailure_.reset();
 }
 
@@ -81,7 +81,7 @@ SimulatedAnswer SimulatedPlatformConfig::Answer(const SimulatedRequest& request)
     if (!nameSpace) {
         return SimulatedPlugin::Answer(request);
     }
-    std::lock_guard lock(configMutex_);
+    const Platform::MutexLock lock(configMutex_);
     ++namespaceReads_;
     if (namespaceFailure_) {
         return SimulatedAnswer::Error(namespaceFailure_->status, namespaceFailure_->text);
@@ -98,7 +98,7 @@ SimulatedAnswer SimulatedPlatformConfig::Answer(const SimulatedRequest& request)
 }
 
 std::size_t SimulatedPlatformConfig::NamespaceReads() const {
-    std::lock_guard lock(configMutex_);
+    const Platform::MutexLock lock(configMutex_);
     return namespaceReads_;
 }
 

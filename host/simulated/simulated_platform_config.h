@@ -8,12 +8,12 @@
 
 #include <cstddef>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 
 #include "host/boundary/owned_host_value.h"
 #include "host/simulated/simulated_plugin.h"
+#include "platform/mutex.h"
 
 namespace Kolm::Host {
 
@@ -53,10 +53,11 @@ class SimulatedPlatformConfig : public SimulatedPlugin {
         std::string text;
     };
 
-    mutable std::mutex configMutex_;
-    std::map<std::string, std::map<std::string, OwnedHostValue>> namespaces_;
-    std::optional<Failure> namespaceFailure_;
-    std::size_t namespaceReads_ = 0;
+    mutable Platform::Mutex configMutex_;
+    std::map<std::string, std::map<std::string, OwnedHostValue>> namespaces_
+        ZC_GUARDED_BY(configMutex_);
+    std::optional<Failure> namespaceFailure_ ZC_GUARDED_BY(configMutex_);
+    std::size_t namespaceReads_ ZC_GUARDED_BY(configMutex_) = 0;
 };
 
 }  // namespace Kolm::Host

@@ -13,7 +13,7 @@ SimulatedPlayerNotifications::SimulatedPlayerNotifications() : SimulatedPlugin(k
 }
 
 void SimulatedPlayerNotifications::Add(OwnedHostValue notification) {
-    std::lock_guard lock(listMutex_);
+    const Platform::MutexLock lock(listMutex_);
     Append(std::move(notification));
 }
 
@@ -22,12 +22,12 @@ void SimulatedPlayerNotifications::Append(OwnedHostValue notification) {
 }
 
 std::vector<OwnedHostValue> SimulatedPlayerNotifications::Notifications() const {
-    std::lock_guard lock(listMutex_);
+    const Platform::MutexLock lock(listMutex_);
     return notifications_.ToVector();
 }
 
 std::vector<OwnedHostValue> SimulatedPlayerNotifications::Posted() const {
-    std::lock_guard lock(listMutex_);
+    const Platform::MutexLock lock(listMutex_);
     return posted_.ToVector();
 }
 
@@ -37,28 +37,28 @@ std::size_t SimulatedPlayerNotifications::ReadCount() const {
 
 void SimulatedPlayerNotifications::SetRecordLimit(std::size_t limit) {
     SimulatedPlugin::SetRecordLimit(limit);
-    std::lock_guard lock(listMutex_);
+    const Platform::MutexLock lock(listMutex_);
     posted_.SetLimit(limit);
 }
 
 void SimulatedPlayerNotifications::FailReads(uint32_t status, std::string text) {
-    std::lock_guard lock(listMutex_);
+    const Platform::MutexLock lock(listMutex_);
     readFailure_ = Failure{status, std::move(text)};
 }
 
 void SimulatedPlayerNotifications::FailPosts(uint32_t status, std::string text) {
-    std::lock_guard lock(listMutex_);
+    const Platform::MutexLock lock(listMutex_);
     postFailure_ = Failure{status, std::move(text)};
 }
 
 void SimulatedPlayerNotifications::ClearFailures() {
-    std::lock_guard lock(listMutex_);
+    const Platform::MutexLock lock(listMutex_);
     readFailure_.reset();
     postFailure_.reset();
 }
 
 SimulatedAnswer SimulatedPlayerNotifications::Read() {
-    std::lock_guard lock(listMutex_);
+    const Platform::MutexLock lock(listMutex_);
     if (readFailure_) {
         return SimulatedAnswer::Error(readFailure_->status, readFailure_->text);
     }
@@ -68,7 +68,7 @@ SimulatedAnswer SimulatedPlayerNotifications::Read() {
 SimulatedAnswer SimulatedPlayerNotifications::Post(const SimulatedRequest& request) {
     OwnedHostValue record;
     {
-        std::lock_guard lock(listMutex_);
+        const Platform::MutexLock lock(listMutex_);
         if (postFailure_) {
             return SimulatedAnswer::Error(postFailure_->status, postFailure_->text);
         }

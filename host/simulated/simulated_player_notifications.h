@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "host/boundary/owned_host_value.h"
 #include "host/simulated/recent_records.h"
 #include "host/simulated/simulated_plugin.h"
+#include "platform/mutex.h"
 
 namespace Kolm::Host {
 
@@ -53,14 +53,14 @@ class SimulatedPlayerNotifications : public SimulatedPlugin {
 
     SimulatedAnswer Read();
     SimulatedAnswer Post(const SimulatedRequest& request);
-    // Adds to the list, dropping the oldest past its limits; call with listMutex_ held.
-    void Append(OwnedHostValue notification);
+    // Adds to the list, dropping the oldest past its limits.
+    void Append(OwnedHostValue notification) ZC_REQUIRES(listMutex_);
 
-    mutable std::mutex listMutex_;
-    RecentRecords<OwnedHostValue> notifications_;
-    RecentRecords<OwnedHostValue> posted_;
-    std::optional<Failure> readFailure_;
-    std::optional<Failure> postFailure_;
+    mutable Platform::Mutex listMutex_;
+    RecentRecords<OwnedHostValue> notifications_ ZC_GUARDED_BY(listMutex_);
+    RecentRecords<OwnedHostValue> posted_ ZC_GUARDED_BY(listMutex_);
+    std::optional<Failure> readFailure_ ZC_GUARDED_BY(listMutex_);
+    std::optional<Failure> postFailure_ ZC_GUARDED_BY(listMutex_);
 };
 
 }  // namespace Kolm::Host

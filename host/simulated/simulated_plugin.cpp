@@ -122,17 +122,17 @@ SimulatedAnswer SimulatedAnswer::Stream(std::shared_ptr<ScriptedStream> stream, 
 SimulatedPlugin::SimulatedPlugin(std::string pathPrefix) : pathPrefix_(std::move(pathPrefix)) {}
 
 void SimulatedPlugin::On(uint32_t method, std::string path, Handler handler) {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     handlers_[{method, std::move(path)}] = std::make_shared<Handler>(std::move(handler));
 }
 
 void SimulatedPlugin::SetResource(std::string path, OwnedHostValue value) {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     resources_[std::move(path)] = std::move(value);
 }
 
 std::optional<OwnedHostValue> SimulatedPlugin::Resource(const std::string& path) const {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     auto found = resources_.find(path);
     if (found == resources_.end()) {
         return std::nullopt;
@@ -145,7 +145,7 @@ void SimulatedPlugin::Publish(ResourceEventType type,
                               OwnedHostValue value) {
     HostEventBus* bus = nullptr;
     {
-        std::lock_guard lock(mutex_);
+        const Platform::MutexLock lock(mutex_);
         if (type == ResourceEventType::Delete) {
             resources_.erase(uri);
         } else {
@@ -169,7 +169,7 @@ SimulatedAnswer SimulatedPlugin::Answer(const SimulatedRequest& request) {
     std::shared_ptr<Handler> handler;
     std::optional<OwnedHostValue> resource;
     {
-        std::lock_guard lock(mutex_);
+        const Platform::MutexLock lock(mutex_);
         received_.Add(request);
         auto found = handlers_.find({request.method, request.path});
         if (found != handlers_.end()) {
@@ -193,12 +193,12 @@ SimulatedAnswer SimulatedPlugin::Answer(const SimulatedRequest& request) {
 }
 
 std::vector<SimulatedRequest> SimulatedPlugin::ReceivedRequests() const {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     return received_.ToVector();
 }
 
 std::size_t SimulatedPlugin::RequestCount(uint32_t method, const std::string& path) const {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     std::size_t count = 0;
     for (const SimulatedRequest& request : received_.Items()) {
         count += request.method == method && request.path == path ? 1 : 0;
@@ -207,12 +207,12 @@ std::size_t SimulatedPlugin::RequestCount(uint32_t method, const std::string& pa
 }
 
 void SimulatedPlugin::SetRecordLimit(std::size_t limit) {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     received_.SetLimit(limit);
 }
 
 void SimulatedPlugin::AttachBus(HostEventBus* bus) {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     bus_ = bus;
 }
 

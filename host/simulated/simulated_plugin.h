@@ -12,7 +12,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +21,7 @@
 #include "host/boundary/owned_host_value.h"
 #include "host/simulated/recent_records.h"
 #include "host/simulated/scripted_stream.h"
+#include "platform/mutex.h"
 #include "plugin/host_boundary.h"
 
 namespace Kolm::Host {
@@ -113,11 +113,12 @@ class SimulatedPlugin {
     void AttachBus(HostEventBus* bus);
 
     const std::string pathPrefix_;
-    mutable std::mutex mutex_;
-    std::map<std::pair<uint32_t, std::string>, std::shared_ptr<Handler>> handlers_;
-    std::map<std::string, OwnedHostValue> resources_;
-    RecentRecords<SimulatedRequest> received_;
-    HostEventBus* bus_ = nullptr;
+    mutable Platform::Mutex mutex_;
+    std::map<std::pair<uint32_t, std::string>, std::shared_ptr<Handler>> handlers_
+        ZC_GUARDED_BY(mutex_);
+    std::map<std::string, OwnedHostValue> resources_ ZC_GUARDED_BY(mutex_);
+    RecentRecords<SimulatedRequest> received_ ZC_GUARDED_BY(mutex_);
+    HostEventBus* bus_ ZC_GUARDED_BY(mutex_) = nullptr;
 };
 
 }  // namespace Kolm::Host

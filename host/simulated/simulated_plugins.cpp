@@ -44,18 +44,18 @@ std::shared_ptr<SimulatedPlugin> SimulatedPlugins::Add(std::string pathPrefix) {
 
 void SimulatedPlugins::Add(std::shared_ptr<SimulatedPlugin> plugin) {
     plugin->AttachBus(&bus_);
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     plugins_[plugin->PathPrefix()] = std::move(plugin);
 }
 
 void SimulatedPlugins::Remove(const std::string& pathPrefix) {
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     plugins_.erase(pathPrefix);
 }
 
 std::shared_ptr<SimulatedPlugin> SimulatedPlugins::Find(std::string_view uri) const {
     std::string_view path = uri.substr(0, uri.find('?'));
-    std::lock_guard lock(mutex_);
+    const Platform::MutexLock lock(mutex_);
     std::shared_ptr<SimulatedPlugin> best;
     for (const auto& [prefix, plugin] : plugins_) {
         if (ServesPath(prefix, path) && (!best || prefix.size() > best->PathPrefix().size())) {

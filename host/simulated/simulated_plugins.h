@@ -10,11 +10,11 @@
 #include <cstddef>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 
 #include "host/simulated/simulated_plugin.h"
+#include "platform/mutex.h"
 #include "plugin/host_boundary.h"
 
 namespace Kolm::Host {
@@ -48,8 +48,8 @@ class SimulatedPlugins {
 
   private:
     HostEventBus& bus_;
-    mutable std::mutex mutex_;
-    std::map<std::string, std::shared_ptr<SimulatedPlugin>> plugins_;
+    mutable Platform::Mutex mutex_;
+    std::map<std::string, std::shared_ptr<SimulatedPlugin>> plugins_ ZC_GUARDED_BY(mutex_);
 };
 
 // Fills `response` (cleared first) with a host-heap copy of `answer`, release callback set.

@@ -33,28 +33,28 @@ SimulatedSummoner::SimulatedSummoner() : SimulatedPlugin(kPrefix) {
 void SimulatedSummoner::AddSummoner(uint64_t summonerId,
                                     std::string displayName,
                                     int32_t profileIconId) {
-    std::lock_guard lock(summonerMutex_);
+    const Platform::MutexLock lock(summonerMutex_);
     summoners_[summonerId] = Summoner{std::move(displayName), profileIconId};
 }
 
 void SimulatedSummoner::FailSummoner(uint64_t summonerId) {
-    std::lock_guard lock(summonerMutex_);
+    const Platform::MutexLock lock(summonerMutex_);
     failedIds_.insert(summonerId);
 }
 
 void SimulatedSummoner::FailCalls(const std::string& path, uint32_t status, std::string text) {
-    std::lock_guard lock(summonerMutex_);
+    const Platform::MutexLock lock(summonerMutex_);
     failedCalls_[path] = Failure{status, std::move(text)};
 }
 
 void SimulatedSummoner::ClearFailures() {
-    std::lock_guard lock(summonerMutex_);
+    const Platform::MutexLock lock(summonerMutex_);
     failedIds_.clear();
     failedCalls_.clear();
 }
 
 std::vector<uint64_t> SimulatedSummoner::SingleReads() const {
-    std::lock_guard lock(summonerMutex_);
+    const Platform::MutexLock lock(summonerMutex_);
     return singleReads_.ToVector();
 }
 
@@ -64,7 +64,7 @@ std::size_t SimulatedSummoner::ListCalls(const std::string& path) const {
 
 void SimulatedSummoner::SetRecordLimit(std::size_t limit) {
     SimulatedPlugin::SetRecordLimit(limit);
-    std::lock_guard lock(summonerMutex_);
+    const Platform::MutexLock lock(summonerMutex_);
     singleReads_.SetLimit(limit);
 }
 
@@ -81,7 +81,7 @@ SimulatedAnswer SimulatedSummoner::Single(const std::string& idText) {
     uint64_t id = 0;
     const char* end = idText.data() + idText.size();
     auto [stop, error] = std::from_chars(idText.data(), end, id);
-    std::lock_guard lock(summonerMutex_);
+    const Platform::MutexLock lock(summonerMutex_);
     if (error != std::errc() || stop != end) {
         return SimulatedAnswer::Error(400, "Invalid summoner id " + idText);
     }
@@ -98,7 +98,7 @@ SimulatedAnswer SimulatedSummoner::Single(const std::string& idText) {
 }
 
 SimulatedAnswer SimulatedSummoner::List(const SimulatedRequest& request) {
-    std::lock_guard lock(summonerMutex_);
+    const Platform::MutexLock lock(summonerMutex_);
     auto failed = failedCalls_.find(request.path);
     if (failed != failedCalls_.end()) {
         return SimulatedAnswer::Error(failed->second.status, failed->second.text);

@@ -9,13 +9,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
-#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "host/simulated/recent_records.h"
 #include "host/simulated/simulated_plugin.h"
+#include "platform/mutex.h"
 
 namespace Kolm::Host {
 
@@ -56,14 +56,15 @@ class SimulatedSummoner : public SimulatedPlugin {
 
     SimulatedAnswer Single(const std::string& idText);
     SimulatedAnswer List(const SimulatedRequest& request);
-    // The record as the summoner plugin answers it; call with the mutex held.
-    OwnedHostValue Record(uint64_t summonerId, const Summoner& summoner) const;
+    // The record as the summoner plugin answers it.
+    OwnedHostValue Record(uint64_t summonerId, const Summoner& summoner) const
+        ZC_REQUIRES(summonerMutex_);
 
-    mutable std::mutex summonerMutex_;
-    std::map<uint64_t, Summoner> summoners_;
-    std::set<uint64_t> failedIds_;
-    std::map<std::string, Failure> failedCalls_;
-    RecentRecords<uint64_t> singleReads_;
+    mutable Platform::Mutex summonerMutex_;
+    std::map<uint64_t, Summoner> summoners_ ZC_GUARDED_BY(summonerMutex_);
+    std::set<uint64_t> failedIds_ ZC_GUARDED_BY(summonerMutex_);
+    std::map<std::string, Failure> failedCalls_ ZC_GUARDED_BY(summonerMutex_);
+    RecentRecords<uint64_t> singleReads_ ZC_GUARDED_BY(summonerMutex_);
 };
 
 }  // namespace Kolm::Host

@@ -25,29 +25,29 @@ RecordingHost& RecordingHost::From(const HostApi* api) {
 }
 
 void RecordingHost::AnswerRemotingRequests(RemotingAnswer answer) {
-    std::lock_guard guard(mutex_);
+    const Platform::MutexLock lock(mutex_);
     remotingAnswer_ = std::move(answer);
 }
 
 void RecordingHost::AnswerHttpRequests(HttpAnswer answer) {
-    std::lock_guard guard(mutex_);
+    const Platform::MutexLock lock(mutex_);
     httpAnswer_ = std::move(answer);
 }
 
 void RecordingHost::ObserveEvents(EventObserver observer) {
-    std::lock_guard guard(mutex_);
+    const Platform::MutexLock lock(mutex_);
     eventObserver_ = std::move(observer);
 }
 
 void RecordingHost::ObserveLogLines(LogObserver observer) {
-    std::lock_guard guard(mutex_);
+    const Platform::MutexLock lock(mutex_);
     logObserver_ = std::move(observer);
 }
 
 int RecordingHost::DeliverEvent(const std::string& eventName, const HostValue& payload) {
     std::vector<RecordedSubscription> targets;
     {
-        std::lock_guard guard(mutex_);
+        const Platform::MutexLock lock(mutex_);
         for (const RecordedSubscription& subscription : active_) {
             if (subscription.name == eventName) {
                 targets.push_back(subscription);
@@ -71,7 +71,7 @@ void ZC_HOST_CALL RecordingHost::SendRemotingRequest(const HostApi* api,
     RecordingHost& host = From(api);
     RemotingAnswer answer;
     {
-        std::lock_guard guard(host.mutex_);
+        const Platform::MutexLock lock(host.mutex_);
         RecordedRemotingRequest record;
         if (request != nullptr) {
             record.method = request->method;
@@ -100,7 +100,7 @@ void ZC_HOST_CALL RecordingHost::SendHttpRequest(const HostApi* api,
     RecordingHost& host = From(api);
     HttpAnswer answer;
     {
-        std::lock_guard guard(host.mutex_);
+        const Platform::MutexLock lock(host.mutex_);
         RecordedHttpRequest record;
         if (request != nullptr) {
             record.method = request->method;
@@ -136,7 +136,7 @@ void ZC_HOST_CALL RecordingHost::SendEvent(const HostApi* api, const HostEventRe
     RecordingHost& host = From(api);
     EventObserver observer;
     {
-        std::lock_guard guard(host.mutex_);
+        const Platform::MutexLock lock(host.mutex_);
         if (event != nullptr) {
             host.events_.push_back({Text(event->eventName), event->payload.kind});
         }
@@ -154,7 +154,7 @@ void ZC_HOST_CALL RecordingHost::SubscribeHostEvent(const HostApi* api,
                                                     void* userData,
                                                     std::uint32_t kind) {
     RecordingHost& host = From(api);
-    std::lock_guard guard(host.mutex_);
+    const Platform::MutexLock lock(host.mutex_);
     RecordedSubscription subscription{Text(eventName), clientWord, callback, userData, kind};
     host.subscriptions_.push_back(subscription);
     if (callback != nullptr) {
@@ -166,7 +166,7 @@ void ZC_HOST_CALL RecordingHost::UnsubscribeHostEvent(const HostApi* api,
                                                       const char* eventName,
                                                       std::uint32_t clientWord) {
     RecordingHost& host = From(api);
-    std::lock_guard guard(host.mutex_);
+    const Platform::MutexLock lock(host.mutex_);
     const std::string name = Text(eventName);
     host.unsubscriptions_.push_back({name, clientWord});
     std::erase_if(host.active_, [&](const RecordedSubscription& subscription) {
@@ -181,13 +181,13 @@ void ZC_HOST_CALL RecordingHost::Reserved5(const HostApi* api,
                                            double,
                                            std::uint32_t) {
     RecordingHost& host = From(api);
-    std::lock_guard guard(host.mutex_);
+    const Platform::MutexLock lock(host.mutex_);
     ++host.reserved5_;
 }
 
 void ZC_HOST_CALL RecordingHost::HostYield(const HostApi* api) {
     RecordingHost& host = From(api);
-    std::lock_guard guard(host.mutex_);
+    const Platform::MutexLock lock(host.mutex_);
     ++host.yields_;
 }
 
@@ -195,13 +195,13 @@ void ZC_HOST_CALL RecordingHost::BeginWait(const HostApi* api,
                                            const char* label,
                                            std::uint32_t flags) {
     RecordingHost& host = From(api);
-    std::lock_guard guard(host.mutex_);
+    const Platform::MutexLock lock(host.mutex_);
     host.waits_.push_back({Text(label), flags});
 }
 
 std::uint64_t ZC_HOST_CALL RecordingHost::EndWait(const HostApi* api) {
     RecordingHost& host = From(api);
-    std::lock_guard guard(host.mutex_);
+    const Platform::MutexLock lock(host.mutex_);
     ++host.endWaits_;
     return 0;
 }
@@ -212,7 +212,7 @@ void ZC_HOST_CALL RecordingHost::WriteLog(const HostApi* api,
     RecordingHost& host = From(api);
     LogObserver observer;
     {
-        std::lock_guard guard(host.mutex_);
+        const Platform::MutexLock lock(host.mutex_);
         host.logLines_.push_back({level, Text(line)});
         observer = host.logObserver_;
     }
@@ -223,7 +223,7 @@ void ZC_HOST_CALL RecordingHost::WriteLog(const HostApi* api,
 
 #define ZC_RECORDING_HOST_GETTER(type, name, member) \
     type RecordingHost::name() const {               \
-        std::lock_guard guard(mutex_);               \
+        const Platform::MutexLock lock(mutex_);      \
         return member;                               \
     }
 

@@ -9,12 +9,12 @@
 
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "host/boundary/host_api_table.h"
+#include "platform/mutex.h"
 #include "plugin/host_boundary.h"
 
 namespace Kolm::Host {
@@ -147,22 +147,22 @@ class RecordingHost {
     HostApiTable<RecordingHost> table_{this};
     HostContext context_;
 
-    mutable std::mutex mutex_;
-    RemotingAnswer remotingAnswer_;
-    HttpAnswer httpAnswer_;
-    EventObserver eventObserver_;
-    LogObserver logObserver_;
-    std::vector<RecordedRemotingRequest> remotingRequests_;
-    std::vector<RecordedHttpRequest> httpRequests_;
-    std::vector<RecordedEvent> events_;
-    std::vector<RecordedSubscription> subscriptions_;
-    std::vector<RecordedUnsubscription> unsubscriptions_;
-    std::vector<RecordedSubscription> active_;
-    std::vector<RecordedLogLine> logLines_;
-    std::vector<RecordedWait> waits_;
-    int yields_ = 0;
-    int endWaits_ = 0;
-    int reserved5_ = 0;
+    mutable Platform::Mutex mutex_;
+    RemotingAnswer remotingAnswer_ ZC_GUARDED_BY(mutex_);
+    HttpAnswer httpAnswer_ ZC_GUARDED_BY(mutex_);
+    EventObserver eventObserver_ ZC_GUARDED_BY(mutex_);
+    LogObserver logObserver_ ZC_GUARDED_BY(mutex_);
+    std::vector<RecordedRemotingRequest> remotingRequests_ ZC_GUARDED_BY(mutex_);
+    std::vector<RecordedHttpRequest> httpRequests_ ZC_GUARDED_BY(mutex_);
+    std::vector<RecordedEvent> events_ ZC_GUARDED_BY(mutex_);
+    std::vector<RecordedSubscription> subscriptions_ ZC_GUARDED_BY(mutex_);
+    std::vector<RecordedUnsubscription> unsubscriptions_ ZC_GUARDED_BY(mutex_);
+    std::vector<RecordedSubscription> active_ ZC_GUARDED_BY(mutex_);
+    std::vector<RecordedLogLine> logLines_ ZC_GUARDED_BY(mutex_);
+    std::vector<RecordedWait> waits_ ZC_GUARDED_BY(mutex_);
+    int yields_ ZC_GUARDED_BY(mutex_) = 0;
+    int endWaits_ ZC_GUARDED_BY(mutex_) = 0;
+    int reserved5_ ZC_GUARDED_BY(mutex_) = 0;
 };
 
 }  // namespace Kolm::Host
