@@ -212,7 +212,7 @@ void HostApplication::WritePluginLog(int32_t level, const char* line) {
 }
 
 int HostApplication::Start(LoadZunClubsFunction entry, std::string* error) {
-    CurlTransport::Global();
+    HttpTransport::Global();
     if (const int code = StartPlatform(error); code != kExitClean) {
         return code;
     }

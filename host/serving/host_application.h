@@ -26,7 +26,7 @@
 #include <string>
 
 #include "host/faults/fault_rules.h"
-#include "host/serving/curl_transport.h"
+#include "host/serving/http_transport.h"
 #include "host/serving/embedded_clubs_service.h"
 #include "host/serving/event_stream.h"
 #include "host/serving/host_options.h"
@@ -99,7 +99,7 @@ class HostApplication {
     const HostOptions options_;
     const LogSink log_;
     HostEventBus bus_;
-    CurlTransport transport_;
+    HttpTransport transport_;
     std::unique_ptr<EmbeddedClubsService> embedded_;
     std::string clubsServiceUrl_;
     std::unique_ptr<PlatformSimulation> platform_;
