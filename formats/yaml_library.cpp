@@ -66,8 +66,9 @@ const YamlLibrary& YamlLibrary::Instance() {
 }
 
 YamlLibrary::YamlLibrary(const char* fileName, const std::string& preferredFolder)
-    : YamlLibrary(fileName, preferredFolder.empty() ? std::vector<std::string>()
-                                                    : std::vector<std::string>{preferredFolder}) {}
+    : YamlLibrary(fileName,
+                  preferredFolder.empty() ? std::vector<std::string>()
+                                          : std::vector<std::string>{preferredFolder}) {}
 
 YamlLibrary::YamlLibrary(const char* fileName, std::vector<std::string> folders) {
     loaded = Open(fileName, folders);

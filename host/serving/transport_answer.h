@@ -16,7 +16,7 @@ namespace Kolm::Host {
 struct TransportAnswer {
     std::string body;
     std::vector<std::pair<std::string, std::string>> headerTexts;  // as received, in order
-    std::vector<HostHeader> headers;                                // point into headerTexts
+    std::vector<HostHeader> headers;                               // point into headerTexts
 };
 
 // The calling thread's answer, emptied for a new request; `response` reset to no answer.

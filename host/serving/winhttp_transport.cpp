@@ -126,8 +126,7 @@ void ConfigureRequest(void* request, DWORD timeoutMilliseconds, bool verify) {
     if (!verify) {
         SetOption(request, WINHTTP_OPTION_SECURITY_FLAGS,
                   SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
-                      SECURITY_FLAG_IGNORE_CERT_CN_INVALID |
-                      SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE);
+                      SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE);
     }
 }
 
@@ -151,13 +150,12 @@ void Receive(HostHttpResponse& response,
                         WINHTTP_NO_OUTPUT_BUFFER, &headBytes, WINHTTP_NO_HEADER_INDEX);
     std::wstring rawHead(headBytes / sizeof(wchar_t) + 1, L'\0');
     headBytes = static_cast<DWORD>(rawHead.size() * sizeof(wchar_t));
-    if (WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF,
-                            WINHTTP_HEADER_NAME_BY_INDEX, rawHead.data(), &headBytes,
-                            WINHTTP_NO_HEADER_INDEX)) {
+    if (WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                            rawHead.data(), &headBytes, WINHTTP_NO_HEADER_INDEX)) {
         rawHead.resize(headBytes / sizeof(wchar_t));
         TakeHeaders(rawHead, answer);
     }
-    for (DWORD available = 0; !head; ) {
+    for (DWORD available = 0; !head;) {
         if (!WinHttpQueryDataAvailable(request, &available)) {
             FailTransport(response, FailureText(GetLastError()));
             return;
@@ -190,8 +188,11 @@ void Receive(HostHttpResponse& response,
 
 WinHttpTransport::WinHttpTransport(std::size_t maxBodyBytes)
     : maxBodyBytes_(maxBodyBytes),
-      session_(WinHttpOpen(L"zun-clubs-host", WINHTTP_ACCESS_TYPE_NO_PROXY,
-                           WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0)) {}
+      session_(WinHttpOpen(L"zun-clubs-host",
+                           WINHTTP_ACCESS_TYPE_NO_PROXY,
+                           WINHTTP_NO_PROXY_NAME,
+                           WINHTTP_NO_PROXY_BYPASS,
+                           0)) {}
 
 WinHttpTransport::~WinHttpTransport() {
     if (session_ != nullptr) {
@@ -215,8 +216,8 @@ void WinHttpTransport::Send(HostHttpResponse& response, const HostHttpRequest& r
     parts.dwUrlPathLength = static_cast<DWORD>(-1);
     parts.dwExtraInfoLength = static_cast<DWORD>(-1);
     if (url.empty() || !WinHttpCrackUrl(url.c_str(), 0, 0, &parts)) {
-        FailTransport(response, FailureText(url.empty() ? ERROR_WINHTTP_INVALID_URL
-                                                        : GetLastError()));
+        FailTransport(response,
+                      FailureText(url.empty() ? ERROR_WINHTTP_INVALID_URL : GetLastError()));
         return;
     }
     if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) {
@@ -230,9 +231,9 @@ void WinHttpTransport::Send(HostHttpResponse& response, const HostHttpRequest& r
         target.insert(0, L"/");
     }
     const DWORD seconds =
-        request.setting == 0 ? kDefaultTimeoutSeconds
-                             : std::min<DWORD>(static_cast<DWORD>(request.setting),
-                                               kMaxTimeoutSeconds);
+        request.setting == 0
+            ? kDefaultTimeoutSeconds
+            : std::min<DWORD>(static_cast<DWORD>(request.setting), kMaxTimeoutSeconds);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     const char* method = MethodName(request.method);
     const std::wstring verb = Wide(*method != '\0' ? method : "GET");

@@ -341,8 +341,8 @@ TEST(YamlLibraryLoading, FoldersAreTriedInOrderBeforeTheSystemSearch) {
     EXPECT_EQ(missing.LoadError(),
               "YAML is not available: the library \"libyaml-that-does-not-exist.so.0\" could not "
               "be loaded. It was looked for in \"" +
-                  nowhere + "\", \"" ZC_BESIDE_FOLDER
-                            "\" and on the system's library search path.");
+                  nowhere +
+                  "\", \"" ZC_BESIDE_FOLDER "\" and on the system's library search path.");
 }
 
 // A program that links this code and loads the plugin from elsewhere names the plugin's folder.

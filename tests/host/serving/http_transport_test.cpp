@@ -16,7 +16,8 @@ namespace Kolm::Host {
 namespace {
 
 std::string Text(const uint8_t* data, uint32_t length) {
-    return data == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(data), length);
+    return data == nullptr ? std::string()
+                           : std::string(reinterpret_cast<const char*>(data), length);
 }
 
 std::optional<std::string> HeaderOf(const HostHttpResponse& response, std::string_view name) {
@@ -31,7 +32,8 @@ std::optional<std::string> HeaderOf(const HostHttpResponse& response, std::strin
 // Answers every request by its path and keeps each request it saw.
 class RecordingServer {
   public:
-    RecordingServer() : server_(HttpServer::Options{}, [this](const HttpRequest& r) { return Answer(r); }) {
+    RecordingServer()
+        : server_(HttpServer::Options{}, [this](const HttpRequest& r) { return Answer(r); }) {
         std::string error;
         started_ = server_.Start(&error);
         EXPECT_TRUE(started_) << error;
