@@ -46,7 +46,7 @@ enum HostExitCode {
     kExitRefused = 3,         // the plugin refused the host's version
     kExitSetup = 4,           // a port cannot be bound, or the clubs service cannot be set up
     kExitInitFailed = 5,      // the plugin's Init failed
-    kExitStoppedLoading = 6,  // SIGINT or SIGTERM before serving (the program's own stop)
+    kExitStoppedLoading = 6,  // a stop request (Ctrl-C, SIGTERM) before serving
 };
 
 class HostApplication {
