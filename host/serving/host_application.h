@@ -26,12 +26,12 @@
 #include <string>
 
 #include "host/faults/fault_rules.h"
-#include "host/serving/http_transport.h"
 #include "host/serving/embedded_clubs_service.h"
 #include "host/serving/event_stream.h"
 #include "host/serving/host_options.h"
 #include "host/serving/host_world.h"
 #include "host/serving/http/http_server.h"
+#include "host/serving/http_transport.h"
 #include "host/serving/platform_simulation.h"
 #include "host/serving/request_bridge.h"
 #include "host/serving/serving_host.h"
