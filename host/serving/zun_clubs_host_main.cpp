@@ -25,8 +25,10 @@ namespace {
 
 #if defined(_WIN32)
 constexpr const char* kLibraryFileName = "zun-clubs.dll";
+constexpr const char* kPluginFolder = "plugins\\zun-clubs\\";
 #else
 constexpr const char* kLibraryFileName = "libzun-clubs.so";
+constexpr const char* kPluginFolder = "plugins/zun-clubs/";
 #endif
 
 // This program's folder with a trailing separator; "./" when the system cannot tell.
@@ -61,7 +63,7 @@ std::string FindLibrary(const std::string& requested) {
         return requested;
     }
     const std::string folder = ProgramFolder();
-    std::vector<std::string> candidates{folder + "plugins/zun-clubs/" + kLibraryFileName,
+    std::vector<std::string> candidates{folder + kPluginFolder + kLibraryFileName,
                                         folder + kLibraryFileName};
 #if defined(ZC_DEFAULT_PLUGIN_PATH)
     candidates.push_back(ZC_DEFAULT_PLUGIN_PATH);
