@@ -1,5 +1,8 @@
 #include "formats/yaml_library.h"
 
+#include <utility>
+
+#include "platform/mutex.h"
 #include "platform/platform.h"
 
 namespace Kolm {
@@ -12,6 +15,18 @@ bool Bind(void* handle, const char* symbol, Function& function) {
     return function != nullptr;
 }
 
+// The folder a program named with PreferFolder; a function-local static, so that it exists
+// before any caller's static initialisation uses it.
+struct PreferredFolder {
+    Platform::Mutex mutex;
+    std::string folder ZC_GUARDED_BY(mutex);
+};
+
+PreferredFolder& Preferred() {
+    static PreferredFolder preferred;
+    return preferred;
+}
+
 }  // namespace
 
 const char* YamlLibrary::DefaultFileName() {
@@ -22,14 +37,41 @@ const char* YamlLibrary::DefaultFileName() {
 #endif
 }
 
+void YamlLibrary::PreferFolder(std::string folder) {
+    PreferredFolder& preferred = Preferred();
+    Platform::MutexLock lock(preferred.mutex);
+    preferred.folder = std::move(folder);
+}
+
+std::vector<std::string> YamlLibrary::SearchFolders() {
+    std::vector<std::string> folders;
+    {
+        PreferredFolder& preferred = Preferred();
+        Platform::MutexLock lock(preferred.mutex);
+        if (!preferred.folder.empty()) {
+            folders.push_back(preferred.folder);
+        }
+    }
+    std::string own = Platform::ThisModuleFolder();
+    if (!own.empty() && (folders.empty() || folders.front() != own)) {
+        folders.push_back(std::move(own));
+    }
+    return folders;
+}
+
 const YamlLibrary& YamlLibrary::Instance() {
     // A function-local static: the first caller loads, concurrent first callers wait for it.
-    static const YamlLibrary instance(DefaultFileName(), Platform::ThisModuleFolder());
+    static const YamlLibrary instance(DefaultFileName(), SearchFolders());
     return instance;
 }
 
-YamlLibrary::YamlLibrary(const char* fileName, const std::string& preferredFolder) {
-    loaded = Open(fileName, preferredFolder);
+YamlLibrary::YamlLibrary(const char* fileName, const std::string& preferredFolder)
+    : YamlLibrary(fileName,
+                  preferredFolder.empty() ? std::vector<std::string>()
+                                          : std::vector<std::string>{preferredFolder}) {}
+
+YamlLibrary::YamlLibrary(const char* fileName, std::vector<std::string> folders) {
+    loaded = Open(fileName, folders);
     if (!loaded) {
         parserInitialize = nullptr;
         parserSetEncoding = nullptr;
@@ -46,12 +88,12 @@ YamlLibrary::~YamlLibrary() {
     }
 }
 
-bool YamlLibrary::Open(const char* fileName, const std::string& preferredFolder) {
-    if (!preferredFolder.empty()) {
-        const std::string besidePlugin = preferredFolder + fileName;
-        handle = Platform::LoadDynamicLibrary(besidePlugin.c_str());
+bool YamlLibrary::Open(const char* fileName, const std::vector<std::string>& folders) {
+    for (const std::string& folder : folders) {
+        const std::string inFolder = folder + fileName;
+        handle = Platform::LoadDynamicLibrary(inFolder.c_str());
         if (handle != nullptr) {
-            return BindAll(besidePlugin);
+            return BindAll(inFolder);
         }
     }
     handle = Platform::LoadDynamicLibrary(fileName);
@@ -60,9 +102,13 @@ bool YamlLibrary::Open(const char* fileName, const std::string& preferredFolder)
     }
     loadError =
         std::string("YAML is not available: the library \"") + fileName + "\" could not be loaded.";
-    if (!preferredFolder.empty()) {
-        loadError += " It was looked for in \"" + preferredFolder +
-                     "\" and on the system's library search path.";
+    if (!folders.empty()) {
+        loadError += " It was looked for in";
+        for (const std::string& folder : folders) {
+            loadError += " \"" + folder + "\",";
+        }
+        loadError.back() = ' ';
+        loadError += "and on the system's library search path.";
     }
     return false;
 }

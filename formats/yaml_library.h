@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace Kolm {
 
@@ -20,14 +21,23 @@ class YamlLibrary {
     // File name of libyaml's shared library on this platform.
     static const char* DefaultFileName();
 
-    // The process-wide binding of DefaultFileName(), looked for in the folder of the plugin's
-    // own module first, made on the first call (thread-safe) and kept until the plugin is
-    // unloaded.
+    // The process-wide binding of DefaultFileName(), looked for in SearchFolders() first,
+    // made on the first call (thread-safe) and kept until the plugin is unloaded.
     static const YamlLibrary& Instance();
 
-    // Opens `fileName` from `preferredFolder` (a path ending in a separator; none when empty),
+    // Makes Instance() look in `folder` (ending in a separator; empty: nowhere) before this
+    // module's own folder. For a program that links this code statically and loads the plugin
+    // from a folder of its own: its YAML then uses the library shipped beside the plugin, as
+    // the plugin does. Takes effect only before the first Instance().
+    static void PreferFolder(std::string folder);
+    // Where Instance() looks before the system's library search, in order: the folder given
+    // to PreferFolder, then the folder of the module that holds this code.
+    static std::vector<std::string> SearchFolders();
+
+    // Opens `fileName` from the first of `folders` (paths ending in a separator) that has it,
     // else through the system's library search, and binds its functions; check IsLoaded()
     // afterwards.
+    explicit YamlLibrary(const char* fileName, std::vector<std::string> folders);
     explicit YamlLibrary(const char* fileName, const std::string& preferredFolder = {});
     ~YamlLibrary();
     YamlLibrary(const YamlLibrary&) = delete;
@@ -47,7 +57,7 @@ class YamlLibrary {
     void (*parserDelete)(yaml_parser_t* parser) = nullptr;
 
   private:
-    bool Open(const char* fileName, const std::string& preferredFolder);
+    bool Open(const char* fileName, const std::vector<std::string>& folders);
     bool BindAll(const std::string& loadedName);
 
     void* handle = nullptr;

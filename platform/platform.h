@@ -29,7 +29,7 @@ struct LocalTime {
 // The wall-clock time in the system's local time zone.
 LocalTime CurrentLocalTime();
 
-// The full path of the running executable; empty when the system cannot tell.
+// The full path of the running executable, UTF-8; empty when the system cannot tell.
 std::string ExecutableFileName();
 
 // The folder, with a trailing separator, of the module that holds this code: the plugin's DLL

@@ -34,15 +34,6 @@ LocalTime CurrentLocalTime() {
     return time;
 }
 
-std::string ExecutableFileName() {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        return std::string();
-    }
-    return std::string(path, length);
-}
-
 namespace {
 
 std::string ToUtf8(const wchar_t* text, int length) {
@@ -84,6 +75,11 @@ std::wstring ModuleFileName(HMODULE module) {
 }
 
 }  // namespace
+
+std::string ExecutableFileName() {
+    const std::wstring path = ModuleFileName(nullptr);
+    return path.empty() ? std::string() : ToUtf8(path.data(), static_cast<int>(path.size()));
+}
 
 std::string ThisModuleFolder() {
     HMODULE module = nullptr;

@@ -2,6 +2,9 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
+#include <algorithm>
+#include <string>
 #else
 #include <dlfcn.h>
 #endif
@@ -11,7 +14,13 @@ namespace {
 
 #if defined(_WIN32)
 void* OpenLibrary(const std::string& path, std::string* error) {
-    HMODULE module = LoadLibraryA(path.c_str());
+    // The path is UTF-8; the narrow LoadLibraryA would read it in the ANSI code page.
+    std::wstring widePath(static_cast<std::size_t>(std::max(
+                              MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0), 1)),
+                          L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, widePath.data(),
+                        static_cast<int>(widePath.size()));
+    HMODULE module = LoadLibraryW(widePath.c_str());
     if (module == nullptr && error != nullptr) {
         *error = "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
     }

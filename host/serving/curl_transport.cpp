@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/serving/request_bridge.h"
+#include "host/serving/transport_answer.h"
 
 namespace Kolm::Host {
 namespace {
@@ -17,28 +18,26 @@ namespace {
 constexpr long kDefaultTimeoutSeconds = 20;
 constexpr long kMaxTimeoutSeconds = 300;
 
-struct Answer {
-    std::string body;
-    std::vector<std::pair<std::string, std::string>> headerTexts;
-    std::vector<HostHeader> headers;
+// What the callbacks of one transfer write to.
+struct Receiving {
+    TransportAnswer& answer;
     std::size_t maxBody = 0;
     bool truncated = false;
 };
-thread_local Answer tAnswer;
 
 std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) {
-    auto& answer = *static_cast<Answer*>(user);
+    auto& receiving = *static_cast<Receiving*>(user);
     const std::size_t bytes = size * count;
-    if (answer.body.size() + bytes > answer.maxBody) {
-        answer.truncated = true;
+    if (receiving.answer.body.size() + bytes > receiving.maxBody) {
+        receiving.truncated = true;
         return 0;  // aborts the transfer
     }
-    answer.body.append(data, bytes);
+    receiving.answer.body.append(data, bytes);
     return bytes;
 }
 
 std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user) {
-    auto& answer = *static_cast<Answer*>(user);
+    TransportAnswer& answer = static_cast<Receiving*>(user)->answer;
     const std::size_t bytes = size * count;
     std::string line(data, bytes);
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) {
@@ -78,37 +77,7 @@ curl_slist* RequestHeaders(const HostHttpRequest& request) {
     return curl_slist_append(list, "Expect:");  // no 100-continue round trip
 }
 
-void Fail(HostHttpResponse& response, const std::string& text) {
-    tAnswer.body = text;
-    response.transportCode = 1;
-    response.status = 0;
-    response.body = reinterpret_cast<const uint8_t*>(tAnswer.body.data());
-    response.bodyLength = static_cast<uint32_t>(tAnswer.body.size());
-}
-
 }  // namespace
-
-void CurlTransport::AnswerWith(HostHttpResponse& response,
-                               uint32_t status,
-                               const std::string& body) {
-    response = HostHttpResponse{};
-    tAnswer = Answer{};
-    tAnswer.body = body;
-    tAnswer.headerTexts.emplace_back("Content-Type", "application/json");
-    tAnswer.headers.push_back(
-        HostHeader{tAnswer.headerTexts[0].first.c_str(), tAnswer.headerTexts[0].second.c_str()});
-    response.status = status;
-    response.headers = tAnswer.headers.data();
-    response.headerCount = 1;
-    response.body = reinterpret_cast<const uint8_t*>(tAnswer.body.data());
-    response.bodyLength = static_cast<uint32_t>(tAnswer.body.size());
-}
-
-void CurlTransport::FailTransport(HostHttpResponse& response, const std::string& text) {
-    response = HostHttpResponse{};
-    tAnswer = Answer{};
-    Fail(response, text);
-}
 
 void CurlTransport::Global() {
     static std::once_flag once;
@@ -116,18 +85,16 @@ void CurlTransport::Global() {
 }
 
 void CurlTransport::Send(HostHttpResponse& response, const HostHttpRequest& request) const {
-    response = HostHttpResponse{};
-    tAnswer = Answer{};
-    tAnswer.maxBody = maxBodyBytes_;
     if (request.url == nullptr || *request.url == '\0') {
-        Fail(response, "no URL given");
+        FailTransport(response, "no URL given");
         return;
     }
     CURL* curl = curl_easy_init();
     if (curl == nullptr) {
-        Fail(response, "cannot create an HTTP client");
+        FailTransport(response, "cannot create an HTTP client");
         return;
     }
+    Receiving receiving{NewTransportAnswer(response), maxBodyBytes_};
     curl_slist* headers = RequestHeaders(request);
     const long timeout = request.setting == 0 ? kDefaultTimeoutSeconds
                                               : std::min<long>(static_cast<long>(request.setting),
@@ -144,9 +111,9 @@ void CurlTransport::Send(HostHttpResponse& response, const HostHttpRequest& requ
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, verify != 0 ? 2L : 0L);
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &OnBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &tAnswer);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &receiving);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &OnHeader);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &tAnswer);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &receiving);
     if (request.method == HOST_METHOD_HEAD) {
         curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
     } else if (request.method != HOST_METHOD_GET || request.bodyLength > 0) {
@@ -166,20 +133,11 @@ void CurlTransport::Send(HostHttpResponse& response, const HostHttpRequest& requ
     curl_easy_cleanup(curl);
     curl_slist_free_all(headers);
     if (result != CURLE_OK) {
-        Fail(response, tAnswer.truncated ? "the answer's body is too large"
-                                         : std::string(curl_easy_strerror(result)));
+        FailTransport(response, receiving.truncated ? "the answer's body is too large"
+                                                    : std::string(curl_easy_strerror(result)));
         return;
     }
-    for (const auto& [name, value] : tAnswer.headerTexts) {
-        tAnswer.headers.push_back({name.c_str(), value.c_str()});
-    }
-    response.transportCode = 0;
-    response.status = static_cast<uint32_t>(status);
-    response.headers = tAnswer.headers.empty() ? nullptr : tAnswer.headers.data();
-    response.headerCount = static_cast<uint32_t>(tAnswer.headers.size());
-    response.body =
-        tAnswer.body.empty() ? nullptr : reinterpret_cast<const uint8_t*>(tAnswer.body.data());
-    response.bodyLength = static_cast<uint32_t>(tAnswer.body.size());
+    PublishTransportAnswer(response, static_cast<uint32_t>(status));
 }
 
 }  // namespace Kolm::Host

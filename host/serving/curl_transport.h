@@ -7,8 +7,8 @@
 // request (line breaks in a name or value) are dropped.
 //
 // The answer's headers and body live in storage of the calling thread until that thread's next
-// request, as the host table promises. Transport failures answer code 1 with curl's message as
-// the body. Thread-safe once curl_global_init has run (Global() does it).
+// request (transport_answer.h). Transport failures answer code 1 with curl's message as the
+// body. Thread-safe once curl_global_init has run (Global() does it).
 #pragma once
 
 #include <cstddef>
@@ -28,11 +28,6 @@ class CurlTransport {
         : maxBodyBytes_(maxBodyBytes) {}
 
     void Send(HostHttpResponse& response, const HostHttpRequest& request) const;
-
-    // An answer made up by the host (a fault rule's) in the same storage Send uses: a JSON
-    // body with `status`, or a transport failure with `text` as the body.
-    static void AnswerWith(HostHttpResponse& response, uint32_t status, const std::string& body);
-    static void FailTransport(HostHttpResponse& response, const std::string& text);
 
   private:
     std::size_t maxBodyBytes_;

@@ -10,6 +10,7 @@
 #include "host/simulated/simulated_plugin.h"
 #include "host/worlds/default_world.h"
 #include "host/worlds/world_document.h"
+#include "platform/utf8_path.h"
 
 namespace Kolm::Host {
 namespace {
@@ -30,7 +31,7 @@ const char* LevelName(int32_t level) {
 }
 
 std::optional<std::string> ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(Kolm::Platform::Utf8Path(path), std::ios::binary);
     if (!file) {
         return std::nullopt;
     }
@@ -186,7 +187,8 @@ void HostApplication::ExportWorld() {
     if (options_.exportWorldFile.empty() || world_ == nullptr) {
         return;
     }
-    std::ofstream file(options_.exportWorldFile, std::ios::binary | std::ios::trunc);
+    std::ofstream file(Kolm::Platform::Utf8Path(options_.exportWorldFile),
+                       std::ios::binary | std::ios::trunc);
     file << WriteWorld(world_->Current());
     file.close();
     if (log_) {
@@ -210,7 +212,7 @@ void HostApplication::WritePluginLog(int32_t level, const char* line) {
 }
 
 int HostApplication::Start(LoadZunClubsFunction entry, std::string* error) {
-    CurlTransport::Global();
+    HttpTransport::Global();
     if (const int code = StartPlatform(error); code != kExitClean) {
         return code;
     }

@@ -27,12 +27,12 @@
 
 #include "host/faults/fault_rules.h"
 #include "host/serving/bus_event_feed.h"
-#include "host/serving/curl_transport.h"
 #include "host/serving/embedded_clubs_service.h"
 #include "host/serving/host_options.h"
 #include "host/serving/host_world.h"
 #include "host/serving/http/event_stream.h"
 #include "host/serving/http/http_server.h"
+#include "host/serving/http_transport.h"
 #include "host/serving/platform_simulation.h"
 #include "host/serving/request_bridge.h"
 #include "host/serving/serving_host.h"
@@ -47,7 +47,7 @@ enum HostExitCode {
     kExitRefused = 3,         // the plugin refused the host's version
     kExitSetup = 4,           // a port cannot be bound, or the clubs service cannot be set up
     kExitInitFailed = 5,      // the plugin's Init failed
-    kExitStoppedLoading = 6,  // SIGINT or SIGTERM before serving (the program's own stop)
+    kExitStoppedLoading = 6,  // a stop request (Ctrl-C, SIGTERM) before serving
 };
 
 class HostApplication {
@@ -100,7 +100,7 @@ class HostApplication {
     const HostOptions options_;
     const LogSink log_;
     HostEventBus bus_;
-    CurlTransport transport_;
+    HttpTransport transport_;
     std::unique_ptr<EmbeddedClubsService> embedded_;
     std::string clubsServiceUrl_;
     std::unique_ptr<PlatformSimulation> platform_;

@@ -135,13 +135,22 @@ HostOptionsResult ParseHostOptions(int argc, const char* const* argv) {
     return result;
 }
 
+// How a user stops the program on this system.
+#if defined(_WIN32)
+constexpr const char* kStopRequests = "Ctrl-C, Ctrl-Break or closing the console window";
+#else
+constexpr const char* kStopRequests = "Ctrl-C or SIGTERM";
+#endif
+
 std::string HostUsage(const std::string& program) {
     return "usage: " + program +
            " [flags]\n"
            "\n"
            "Loads the clubs plugin, starts it with a simulated platform and serves its REST API,\n"
            "its events and an OpenAPI document over HTTP on 127.0.0.1 until interrupted\n"
-           "(Ctrl-C or SIGTERM), then shuts the plugin down.\n"
+           "(" +
+           kStopRequests +
+           "), then shuts the plugin down.\n"
            "\n"
            "  --port N               REST API port (default " +
            std::to_string(HostOptions::kDefaultPort) +
@@ -179,9 +188,11 @@ std::string HostUsage(const std::string& program) {
            "\n"
            "Exit status: 0 after a clean shutdown; 2 bad flags or the library cannot be loaded;\n"
            "3 the plugin refused the host's version; 4 a port cannot be bound or the clubs web\n"
-           "service cannot be set up; 5 the plugin's Init failed; 6 stopped by Ctrl-C or\n"
-           "SIGTERM while loading the world and starting the plugin, before serving (nothing\n"
-           "is exported then).\n";
+           "service cannot be set up; 5 the plugin's Init failed; 6 stopped (" +
+           kStopRequests +
+           ")\n"
+           "while loading the world and starting the plugin, before serving (nothing is\n"
+           "exported then).\n";
 }
 
 }  // namespace Kolm::Host

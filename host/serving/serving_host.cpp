@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "host/serving/request_bridge.h"
+#include "host/serving/transport_answer.h"
 
 namespace Kolm::Host {
 namespace {
@@ -74,7 +75,7 @@ SimulatedAnswer RemoteCallFault(const FaultEffect& effect, std::string_view serv
 
 ServingHost::ServingHost(HostEventBus& bus,
                          SimulatedPlugins& plugins,
-                         const CurlTransport& transport,
+                         const HttpTransport& transport,
                          LogSink log,
                          uint32_t clientWord)
     : bus_(bus), plugins_(plugins), transport_(transport), log_(std::move(log)) {
@@ -120,10 +121,9 @@ void ZC_HOST_CALL ServingHost::SendHttpRequest(const HostApi* api,
             host.faults_->Apply("clubs", MethodName(request->method), PathOfUrl(request->url));
         if (effect && Delay(*host.faults_, *effect)) {
             if (effect->transportFailure) {
-                CurlTransport::FailTransport(*response,
-                                             "the clubs web service did not answer (fault rule)");
+                FailTransport(*response, "the clubs web service did not answer (fault rule)");
             } else {
-                CurlTransport::AnswerWith(*response, *effect->status, effect->bodyJson);
+                AnswerWith(*response, *effect->status, effect->bodyJson);
             }
             return;
         }

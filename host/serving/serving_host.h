@@ -1,5 +1,5 @@
 // ServingHost: the host table of the runnable host. Remote calls go to the simulated other
-// plugins, HTTP requests out through the curl transport, events and subscriptions through the
+// plugins, HTTP requests out through the HTTP transport, events and subscriptions through the
 // event bus, log lines to a sink; waits and yields return at once (the host has no work queue
 // of its own to run). Fault rules, when given, stand in for the services they name: the
 // clubs web service for HTTP requests, a simulated plugin for remote calls. Unlike the recording
@@ -14,7 +14,7 @@
 
 #include "host/boundary/host_api_table.h"
 #include "host/faults/fault_rules.h"
-#include "host/serving/curl_transport.h"
+#include "host/serving/http_transport.h"
 #include "host/simulated/host_event_bus.h"
 #include "host/simulated/simulated_plugins.h"
 #include "plugin/host_boundary.h"
@@ -28,7 +28,7 @@ class ServingHost {
     // All arguments must outlive this host.
     ServingHost(HostEventBus& bus,
                 SimulatedPlugins& plugins,
-                const CurlTransport& transport,
+                const HttpTransport& transport,
                 LogSink log,
                 uint32_t clientWord = 0x2C1AB5);
     ServingHost(const ServingHost&) = delete;
@@ -64,7 +64,7 @@ class ServingHost {
     HostContext context_;
     HostEventBus& bus_;
     SimulatedPlugins& plugins_;
-    const CurlTransport& transport_;
+    const HttpTransport& transport_;
     LogSink log_;
     FaultRules* faults_ = nullptr;
 };

@@ -1,28 +1,35 @@
 // zun-clubs-host: loads the clubs plugin the way the client's plugin manager does, starts it
 // with a simulated platform and serves its REST API, its events (Server-Sent Events) and an
-// OpenAPI document over HTTP on 127.0.0.1 until Ctrl-C or SIGTERM, then shuts it down.
+// OpenAPI document over HTTP on 127.0.0.1 until stopped (Ctrl-C, SIGTERM, the console window
+// closed), then shuts it down.
 // `zun-clubs-host --help` lists the flags.
-#include <signal.h>
-#include <unistd.h>
-
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
+#include <system_error>
 #include <vector>
 
 #include "host/boundary/plugin_library.h"
 #include "host/serving/console_site.h"
 #include "host/serving/host_application.h"
 #include "host/serving/host_options.h"
+#include "host/worlds/yaml_to_json.h"
 #include "platform/platform.h"
+#include "platform/program_arguments.h"
+#include "platform/stop_requests.h"
+#include "platform/utf8_path.h"
 
 namespace {
 
+#if defined(_WIN32)
+constexpr const char* kLibraryFileName = "zun-clubs.dll";
+constexpr const char* kPluginFolder = "plugins\\zun-clubs\\";
+#else
 constexpr const char* kLibraryFileName = "libzun-clubs.so";
+constexpr const char* kPluginFolder = "plugins/zun-clubs/";
+#endif
 
 // This program's folder with a trailing separator; "./" when the system cannot tell.
 std::string ProgramFolder() {
@@ -32,7 +39,20 @@ std::string ProgramFolder() {
 }
 
 bool Exists(const std::string& path) {
-    return access(path.c_str(), R_OK) == 0;
+    std::error_code error;
+    return std::filesystem::is_regular_file(Kolm::Platform::Utf8Path(path), error);
+}
+
+// The absolute folder of a file, with a trailing separator, in UTF-8; empty when unknown.
+std::string FolderOf(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path full =
+        std::filesystem::absolute(Kolm::Platform::Utf8Path(path), error);
+    if (error || !full.has_parent_path()) {
+        return {};
+    }
+    const std::u8string folder = (full.parent_path() / "").u8string();
+    return std::string(folder.begin(), folder.end());
 }
 
 // The library to load: the one named on the command line, else the first that exists of the
@@ -43,7 +63,7 @@ std::string FindLibrary(const std::string& requested) {
         return requested;
     }
     const std::string folder = ProgramFolder();
-    std::vector<std::string> candidates{folder + "plugins/zun-clubs/" + kLibraryFileName,
+    std::vector<std::string> candidates{folder + kPluginFolder + kLibraryFileName,
                                         folder + kLibraryFileName};
 #if defined(ZC_DEFAULT_PLUGIN_PATH)
     candidates.push_back(ZC_DEFAULT_PLUGIN_PATH);
@@ -60,98 +80,42 @@ void PrintLine(const std::string& line) {
     std::fprintf(stderr, "%s\n", line.c_str());
 }
 
-const char* SignalName(int signal) {
-    return signal == SIGINT ? "SIGINT" : "SIGTERM";
+// A stop request before the host serves ends the program at once: a large world takes a while
+// to load, nothing has been served yet, and a world half loaded is not one to export.
+void StopWhileLoading(const char* what) {
+    std::fprintf(stderr,
+                 "zun-clubs-host: %s received: stopped while loading the world, before serving; "
+                 "nothing was exported\n",
+                 what);
+    std::fflush(stderr);
+    std::_Exit(Kolm::Host::kExitStoppedLoading);
 }
-
-// Takes the stop signals (blocked in every thread) on a thread of its own from before the
-// world is read. Until the host serves, a stop signal ends the program at once: a large world
-// takes a while to load, nothing has been served yet, and a world half loaded is not one to
-// export. Once the host serves, the signal is handed to the main thread, which stops the host
-// in order (the world exported).
-class StopSignals {
-  public:
-    explicit StopSignals(const sigset_t& signals)
-        : signals_(signals), waiter_([this] { Wait(); }) {}
-    ~StopSignals() {
-        bool waiting = false;
-        {
-            std::lock_guard lock(mutex_);
-            closing_ = true;
-            waiting = received_ == 0;
-        }
-        if (waiting) {
-            pthread_kill(waiter_.native_handle(), SIGTERM);  // taken by its sigwait, ignored
-        }
-        waiter_.join();
-    }
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
-
-    void Serving() {
-        std::lock_guard lock(mutex_);
-        serving_ = true;
-    }
-    // Blocks until a stop signal arrives while serving; its number.
-    int WaitForStop() {
-        std::unique_lock lock(mutex_);
-        stopped_.wait(lock, [&] { return received_ != 0; });
-        return received_;
-    }
-
-  private:
-    void Wait() {
-        int received = 0;
-        sigwait(&signals_, &received);
-        std::lock_guard lock(mutex_);
-        if (closing_) {
-            return;  // the program is ending on its own
-        }
-        if (!serving_) {
-            std::fprintf(stderr,
-                         "zun-clubs-host: %s received: stopped while loading the world, before "
-                         "serving; nothing was exported\n",
-                         SignalName(received));
-            std::fflush(stderr);
-            std::_Exit(Kolm::Host::kExitStoppedLoading);
-        }
-        received_ = received;
-        stopped_.notify_all();
-    }
-
-    const sigset_t signals_;
-    std::mutex mutex_;
-    std::condition_variable stopped_;
-    bool serving_ = false;
-    bool closing_ = false;
-    int received_ = 0;
-    std::thread waiter_;  // last: starts once the rest is set up
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace Kolm::Host;
-    const HostOptionsResult parsed = ParseHostOptions(argc, argv);
+    Kolm::Platform::UseUtf8Console();
+    const std::vector<std::string> arguments = Kolm::Platform::Utf8Arguments(argc, argv);
+    std::vector<const char*> argumentTexts;
+    for (const std::string& argument : arguments) {
+        argumentTexts.push_back(argument.c_str());
+    }
+    const HostOptionsResult parsed =
+        ParseHostOptions(static_cast<int>(argumentTexts.size()), argumentTexts.data());
     if (!parsed.options) {
         std::fprintf(stderr, "zun-clubs-host: %s\n", parsed.error.c_str());
         return kExitUsage;
     }
     const HostOptions& options = *parsed.options;
     if (options.help) {
-        std::fputs(HostUsage(argv[0]).c_str(), stdout);
+        std::fputs(HostUsage(arguments.empty() ? "zun-clubs-host" : arguments[0]).c_str(), stdout);
         return kExitClean;
     }
 
-    // Signals are taken by StopSignals' sigwait; every thread started from here on inherits
-    // the mask.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    signal(SIGPIPE, SIG_IGN);
-    StopSignals stops(stopSignals);
+    // From before the world is read; every thread started from here on inherits its setup.
+    // Once the host serves, the main thread stops it in order (the world exported).
+    Kolm::Platform::StopRequests stops(&StopWhileLoading);
 
     const std::string path = FindLibrary(options.pluginPath);
     if (path.empty()) {
@@ -159,6 +123,8 @@ int main(int argc, char** argv) {
                      kLibraryFileName);
         return kExitUsage;
     }
+    // The YAML library shipped beside the plugin serves this program's world files too.
+    UseYamlLibraryFolder(FolderOf(path));
     std::string error;
     const std::unique_ptr<PluginLibrary> library = PluginLibrary::Open(path, &error);
     if (library == nullptr) {
@@ -200,8 +166,8 @@ int main(int argc, char** argv) {
         std::printf("Press Ctrl-C to stop.\n");
         std::fflush(stdout);
 
-        const int received = stops.WaitForStop();
-        std::fprintf(stderr, "zun-clubs-host: %s received, shutting down\n", SignalName(received));
+        const char* received = stops.WaitForStop();
+        std::fprintf(stderr, "zun-clubs-host: %s received, shutting down\n", received);
         application.Stop();
     }
     std::fprintf(stderr, "zun-clubs-host: stopped\n");

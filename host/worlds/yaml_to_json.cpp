@@ -1,7 +1,10 @@
 #include "host/worlds/yaml_to_json.h"
 
+#include <utility>
+
 #include "formats/json.h"
 #include "formats/yaml.h"
+#include "formats/yaml_library.h"
 
 namespace Kolm::Host {
 
@@ -11,6 +14,10 @@ YamlToJsonResult YamlToJson(std::string_view yaml) {
         return {{}, std::string(parsed.ErrorText())};
     }
     return {WriteJson(parsed.value), {}};
+}
+
+void UseYamlLibraryFolder(std::string folder) {
+    YamlLibrary::PreferFolder(std::move(folder));
 }
 
 }  // namespace Kolm::Host

@@ -14,4 +14,9 @@ struct YamlToJsonResult {
 
 YamlToJsonResult YamlToJson(std::string_view yaml);
 
+// Makes YamlToJson look for the YAML library in `folder` (ending in a separator) before the
+// program's own folder: a host names the folder it loaded the plugin from, where the library
+// is shipped beside the plugin. Call before the first YAML document is read.
+void UseYamlLibraryFolder(std::string folder);
+
 }  // namespace Kolm::Host

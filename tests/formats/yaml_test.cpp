@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "formats/yaml_library.h"
+#include "platform/platform.h"
 #include "tests/formats/describe_value.h"
 
 namespace Kolm {
@@ -326,6 +328,34 @@ TEST(YamlLibraryLoading, LibraryFoundNowhereNamesWhereItWasLookedFor) {
               "error: YAML is not available: the library \"libyaml-that-does-not-exist.so.0\" "
               "could not be loaded. It was looked for in \"" ZC_BESIDE_FOLDER
               "\" and on the system's library search path.");
+}
+
+TEST(YamlLibraryLoading, FoldersAreTriedInOrderBeforeTheSystemSearch) {
+    const std::string nowhere = std::string(ZC_BESIDE_FOLDER) + "nowhere/";
+    YamlLibrary second(ZC_BESIDE_LIBRARY, std::vector<std::string>{nowhere, ZC_BESIDE_FOLDER});
+    EXPECT_EQ(second.LoadError(),
+              "YAML is not available: the library \"" ZC_BESIDE_FOLDER ZC_BESIDE_LIBRARY
+              "\" has no function \"yaml_parser_initialize\".");
+    YamlLibrary missing("libyaml-that-does-not-exist.so.0",
+                        std::vector<std::string>{nowhere, ZC_BESIDE_FOLDER});
+    EXPECT_EQ(missing.LoadError(),
+              "YAML is not available: the library \"libyaml-that-does-not-exist.so.0\" could not "
+              "be loaded. It was looked for in \"" +
+                  nowhere +
+                  "\", \"" ZC_BESIDE_FOLDER "\" and on the system's library search path.");
+}
+
+// A program that links this code and loads the plugin from elsewhere names the plugin's folder.
+TEST(YamlLibraryLoading, PreferredFolderIsSearchedBeforeThisModulesFolder) {
+    const std::string own = Platform::ThisModuleFolder();
+    ASSERT_FALSE(own.empty());
+    EXPECT_EQ(YamlLibrary::SearchFolders(), std::vector<std::string>{own});
+    YamlLibrary::PreferFolder(ZC_BESIDE_FOLDER);
+    EXPECT_EQ(YamlLibrary::SearchFolders(), (std::vector<std::string>{ZC_BESIDE_FOLDER, own}));
+    YamlLibrary::PreferFolder(own);
+    EXPECT_EQ(YamlLibrary::SearchFolders(), std::vector<std::string>{own});
+    YamlLibrary::PreferFolder({});
+    EXPECT_EQ(YamlLibrary::SearchFolders(), std::vector<std::string>{own});
 }
 
 // When and how often the process-wide binding is made is pinned down in yaml_threads_test.cpp,
