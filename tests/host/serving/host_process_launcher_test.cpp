@@ -76,11 +76,12 @@ class HostProcessLauncher : public ::testing::Test {
 
 TEST_F(HostProcessLauncher, RunsTheHostThroughItWithTheArgumentsUntouched) {
     // Records what it was given, then runs it through the launcher this run was given, if any.
-    const fs::path record = fs::path(testing::TempDir()) / ("zc_launcher_argv_" +
-                                                            std::to_string(getpid()));
+    const fs::path record =
+        fs::path(testing::TempDir()) / ("zc_launcher_argv_" + std::to_string(getpid()));
     const std::string inner = HostLauncher().empty() ? "" : "'" + HostLauncher() + "' ";
-    const fs::path launcher = WriteScript(
-        "launcher", "printf '%s\\n' \"$@\" > '" + record.string() + "'\nexec " + inner + "\"$@\"\n");
+    const fs::path launcher =
+        WriteScript("launcher", "printf '%s\\n' \"$@\" > '" + record.string() + "'\nexec " + inner +
+                                    "\"$@\"\n");
     const ScopedEnvironment through("ZC_HOST_LAUNCHER", launcher.string());
     {
         HostProcess host({"--quiet", "--summoner-name", "Two Words"});
@@ -95,15 +96,14 @@ TEST_F(HostProcessLauncher, RunsTheHostThroughItWithTheArgumentsUntouched) {
 
 TEST_F(HostProcessLauncher, AWindowsProgramsLinesEndInANewlineAlone) {
     const ScopedEnvironment noLauncher("ZC_HOST_LAUNCHER", std::nullopt);
-    const fs::path program = WriteScript(
-        "fake-host.exe",
-        "printf 'zun-clubs-host: listening on http://127.0.0.1:4321\\r\\nnext\\r\\n'\n"
-        "printf 'zun-clubs-host: stopped\\r\\nbare\\rreturn\\r\\n' >&2\n");
+    const fs::path program =
+        WriteScript("fake-host.exe",
+                    "printf 'zun-clubs-host: listening on http://127.0.0.1:4321\\r\\nnext\\r\\n'\n"
+                    "printf 'zun-clubs-host: stopped\\r\\nbare\\rreturn\\r\\n' >&2\n");
     HostProcess host({}, false, HostProcess::Start::WaitForPortLine, program.string());
     EXPECT_EQ(host.Port(), 4321);
     EXPECT_EQ(host.Wait(std::chrono::seconds(20)), 0);
-    EXPECT_EQ(host.Output().substr(0, 51),
-              "zun-clubs-host: listening on http://127.0.0.1:4321\n");
+    EXPECT_EQ(host.Output().substr(0, 51), "zun-clubs-host: listening on http://127.0.0.1:4321\n");
     EXPECT_EQ(host.ErrorOutput(), "zun-clubs-host: stopped\nbare\rreturn\n");
 }
 
