@@ -72,6 +72,7 @@ let problems; // script errors and console errors
 
 // A fresh browser with a fresh profile per test, so that no test sees another's cache or storage.
 beforeEach(async () => {
+  host = undefined;
   host = await startHost();
   offsite = [];
   problems = [];
