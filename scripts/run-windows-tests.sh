@@ -9,11 +9,15 @@
 #   - 32-bit path: the whole i686 build (mingw32 preset) with its test suite under 32-bit Wine.
 #   - 64-bit path: only the i686 DLL and its package are built and checked; the same code and
 #     test suite are built for x86_64 Windows (mingw64 preset) and run under 64-bit Wine.
-# Both paths run the installed-plugin test from the unpacked package of the build they test.
+# Both paths run the installed-plugin test from the unpacked package of the build they test,
+# then the Linux build's host process tests and the console tests against the package's
+# zun-clubs-host.exe under Wine (the same tests that prove the Linux host).
 #
 # Usage: scripts/run-windows-tests.sh
 #   ZC_WINDOWS_ARCH=32|64 forces a path instead of the probe (64 works on every machine that
 #   runs 64-bit Wine; 32 stops with an error where 32-bit programs cannot run).
+#   ZC_WINDOWS_HOST=1 (the default) expects the host emulator in the package and fails without
+#   it; 0 builds, packages and tests the plugin alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -24,6 +28,12 @@ step_marker="----" step_title="Windows step times"
 # shellcheck source=scripts/step-times.sh
 source scripts/step-times.sh
 fail() { echo "error: $*" >&2; exit 1; }
+
+windows_host=${ZC_WINDOWS_HOST:-1}
+case "$windows_host" in
+  0 | 1) ;;
+  *) fail "ZC_WINDOWS_HOST must be 0 or 1, not '$windows_host'" ;;
+esac
 
 sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
@@ -124,10 +134,10 @@ done
 step "thread_local storage in code built for Windows"
 # The mingw-w64 toolchain runs a thread_local object's destructor after it has released the
 # object's storage, so a thread that used one corrupts the heap as it ends. Only plain pointers
-# and numbers, which need no destructor, may be thread_local (host/serving is POSIX only).
+# and numbers, which need no destructor, may be thread_local.
 declarations=$(grep -rnE --include='*.h' --include='*.c' --include='*.cpp' \
-  '^[^/]*\bthread_local\b' plugin binding formats api logging clubs platform host tests bench fuzz |
-  grep -v '^host/serving/' || true)
+  '^[^/]*\bthread_local\b' plugin binding formats api logging clubs platform host tests bench fuzz ||
+  true)
 pointer='[A-Za-z_][A-Za-z0-9_:]*( const)? *\*'
 number='(bool|char|int|unsigned|long|double|float|(std::)?u?int[0-9]+_t|std::size_t) '
 offending=$(grep -vE "\bthread_local (const )?($pointer|$number)" <<<"$declarations" || true)
@@ -139,8 +149,11 @@ step "i686 build (mingw32 preset)"
 if [ "$arch" = 32 ]; then
   configure mingw32 i686-w64-mingw32 -DZC_BUILD_TESTS=ON -DZC_BUILD_HOST=ON
   cmake --build --preset mingw32 -j "$jobs"
-else
+elif [ "$windows_host" = 1 ]; then
   # The tests run from the 64-bit build; here only what ships is built.
+  configure mingw32 i686-w64-mingw32 -DZC_BUILD_TESTS=OFF -DZC_BUILD_HOST=ON
+  cmake --build --preset mingw32 -j "$jobs" --target zun-clubs zun-clubs-host
+else
   configure mingw32 i686-w64-mingw32 -DZC_BUILD_TESTS=OFF -DZC_BUILD_HOST=OFF
   cmake --build --preset mingw32 -j "$jobs" --target zun-clubs
 fi
@@ -168,19 +181,65 @@ i686-w64-mingw32-objdump -h "$dll" | grep -q ' \.gnu_debuglink ' ||
 echo "exports: $exports"
 echo "imports: $(tr '\n' ' ' <<<"$imports")"
 
+# Checks the host emulator as built for a package: its architecture, version resource, debug
+# link, and that it imports only system DLLs (a client machine has nothing else: the run times
+# are linked in, and nothing ships beside it but the plugin's folder). Args: exe objdump-prefix
+check_host_program() {
+  local exe=$1 tools=$2 name
+  [ -f "$exe" ] || fail "$exe was not built, but the host emulator is expected" \
+    "(ZC_WINDOWS_HOST=1; ZC_WINDOWS_HOST=0 tests the plugin alone)"
+  "$tools-objdump" -f "$exe" | grep -qE '^architecture: i386' || fail "$exe is not a Windows program"
+  local allowed='^(kernel32|msvcrt|ucrtbase|api-ms-win-[a-z0-9-]+|advapi32|user32|ntdll|ws2_32|mswsock|iphlpapi|bcrypt|crypt32|secur32|shell32|ole32|shlwapi|wldap32|normaliz)\.dll$'
+  for name in $("$tools-objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
+    grep -qiE "$allowed" <<<"$name" || fail "zun-clubs-host.exe imports $name, which a client machine lacks"
+  done
+  grep -q 'zun-clubs host emulator' <<<"$(strings -el "$exe")" ||
+    fail "$exe carries no version resource with its description"
+  "$tools-objdump" -h "$exe" | grep -q ' \.gnu_debuglink ' ||
+    fail "$exe has no debug link to its separate symbols"
+  echo "$exe: a Windows program importing only system DLLs, with a version resource"
+}
+
+# Lists a package and checks that it holds what ships, laid out as a host installs the plugin
+# (and, when expected, the host emulator at its top, which finds the plugin there), and no
+# debug symbols. Args: package
+check_package() {
+  local package=$1 top listing file
+  top=$(basename "$package" .zip)
+  echo "$package:"
+  unzip -l "$package" | sed -n 's/^ *[0-9]\+ \+[0-9-]\+ [0-9:]\+ \+/  /p'
+  listing=$(unzip -Z1 "$package")
+  ! grep -q '\.debug$' <<<"$listing" || fail "$package holds debug symbols"
+  local expected=(plugins/zun-clubs/zun-clubs.dll plugins/zun-clubs/yaml.dll
+    include/host_boundary.h licenses/RapidJSON.txt licenses/libyaml.txt licenses/mingw-w64.txt
+    README.txt SHA256SUMS)
+  [ "$windows_host" = 0 ] || expected+=(zun-clubs-host.exe worlds/default.json)
+  for file in "${expected[@]}"; do
+    grep -qxF "$top/$file" <<<"$listing" || fail "$package lacks $top/$file"
+  done
+}
+
+# The symbols split out of the binaries ship beside the package, in an archive of their own.
+# Args: package build-dir
+archive_debug_symbols() {
+  local package=$1 build=$2 debug_package=${1%.zip}-debug.zip
+  local symbols=("$build/clubs/zun-clubs.dll.debug")
+  if grep -q '/zun-clubs-host\.exe$' <<<"$(unzip -Z1 "$package")"; then
+    symbols+=("$build/host/serving/zun-clubs-host.exe.debug")
+  fi
+  rm -f "$debug_package"
+  zip -qj "$debug_package" "${symbols[@]}" || fail "the debug symbols could not be archived"
+  echo "$debug_package: $(unzip -Z1 "$debug_package" | tr '\n' ' ')"
+}
+
 step "release package"
 (cd build/mingw32 && cpack -G ZIP >/dev/null)
 package=$(ls build/mingw32/zun-clubs-*-win32.zip)
-echo "$package:"
-unzip -l "$package" | sed -n 's/^ *[0-9]\+ \+[0-9-]\+ [0-9:]\+ \+/  /p'
-listing=$(unzip -Z1 "$package")
-! grep -q '\.debug$' <<<"$listing" || fail "the package holds debug symbols"
-# The symbols split out of the DLL ship beside the package, in an archive of their own.
-debug_package=${package%.zip}-debug.zip
-rm -f "$debug_package"
-(cd build/mingw32/clubs && zip -q "$root/$debug_package" zun-clubs.dll.debug) ||
-  fail "the debug symbols could not be archived"
-echo "$debug_package"
+if [ "$windows_host" = 1 ]; then
+  check_host_program build/mingw32/host/serving/zun-clubs-host.exe i686-w64-mingw32
+fi
+check_package "$package"
+archive_debug_symbols "$package" build/mingw32
 
 if [ "$arch" = 32 ]; then
   build_dir=$root/build/mingw32
@@ -192,6 +251,8 @@ else
   configure mingw64 x86_64-w64-mingw32 -DZC_BUILD_TESTS=ON
   cmake --build --preset mingw64 -j "$jobs"
   (cd build/mingw64 && cpack -G ZIP >/dev/null)
+  check_package "$(ls build/mingw64/zun-clubs-*-win64.zip)"
+  archive_debug_symbols "$(ls build/mingw64/zun-clubs-*-win64.zip)" build/mingw64
   build_dir=$root/build/mingw64
   export WINEPREFIX=$root/build/wine64-prefix
   # Debian's wine wrapper would pick the 32-bit loader when it is installed.
@@ -238,8 +299,9 @@ mkdir -p "$stage/host" "$stage/plugins/zun-clubs" "$stage/plugins/without-yaml"
 unzip -q "$(ls "$build_dir"/zun-clubs-*-win[0-9][0-9].zip)" -d "$stage/package"
 unpacked=$(ls -d "$stage"/package/zun-clubs-*)
 (cd "$unpacked" && sha256sum --quiet -c SHA256SUMS) || fail "the package's SHA256SUMS do not match"
-cp "$unpacked/zun-clubs.dll" "$unpacked/yaml.dll" "$stage/plugins/zun-clubs/"
-cp "$unpacked/zun-clubs.dll" "$stage/plugins/without-yaml/"
+cp "$unpacked/plugins/zun-clubs/zun-clubs.dll" "$unpacked/plugins/zun-clubs/yaml.dll" \
+  "$stage/plugins/zun-clubs/"
+cp "$unpacked/plugins/zun-clubs/zun-clubs.dll" "$stage/plugins/without-yaml/"
 cp "$build_dir/tests/host/zc_installed_plugin_test.exe" "$stage/host/"
 # Wine's exit status after a crash is not reliable, so its crash report fails the step too.
 installed_test() { # plugin folder, expected libyaml
@@ -254,6 +316,31 @@ installed_test() { # plugin folder, expected libyaml
 }
 installed_test zun-clubs beside
 installed_test without-yaml missing
+
+# The host emulator from the unpacked package, run by Wine, faces the tests the Linux host does:
+# the process tests (built for Linux, they start the host as a child) and the console tests.
+host_program=$unpacked/zun-clubs-host.exe
+host_launcher=$(command -v "$wine_loader")
+if [ ! -f "$host_program" ]; then
+  [ "$windows_host" = 0 ] ||
+    fail "the package holds no zun-clubs-host.exe, but the host emulator is expected" \
+      "(ZC_WINDOWS_HOST=1; ZC_WINDOWS_HOST=0 tests the plugin alone)"
+  echo
+  echo "the host emulator is NOT tested: ZC_WINDOWS_HOST=0 and the package holds none"
+else
+  step "host process tests against the packaged zun-clubs-host.exe under $arch-bit Wine"
+  # The Linux test program of the default preset (run-tests.sh has built it; alone, this builds
+  # what it needs).
+  [ -f build/default/CMakeCache.txt ] || cmake --preset default "${launcher[@]}" >/dev/null
+  cmake --build --preset default -j "$jobs" --target zc_host_process_tests
+  ZC_HOST_PROGRAM=$host_program ZC_HOST_LAUNCHER=$host_launcher \
+    build/default/tests/host/serving/zc_host_process_tests ||
+    fail "the host process tests failed against $host_program"
+
+  step "console tests against the packaged zun-clubs-host.exe under $arch-bit Wine"
+  ZC_HOST_PROGRAM=$host_program ZC_HOST_LAUNCHER=$host_launcher scripts/run-console-tests.sh ||
+    fail "the console tests failed against $host_program"
+fi
 
 echo
 echo "Windows tests passed on the $arch-bit path"

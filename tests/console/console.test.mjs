@@ -2,8 +2,9 @@
 // waits for what a person sees on the page; every request the page makes is checked to go to
 // the host, and any script error fails the test.
 //
-// ZC_HOST_PROGRAM names the host program (default: the default preset's build), CHROMIUM the
-// browser (default /usr/bin/chromium), ZC_CONSOLE_SCREENSHOT where the screenshot goes.
+// ZC_HOST_PROGRAM names the host program (default: the default preset's build), ZC_HOST_LAUNCHER
+// a program that runs it (Wine's loader for the Windows build), CHROMIUM the browser (default
+// /usr/bin/chromium), ZC_CONSOLE_SCREENSHOT where the screenshot goes.
 import { afterEach, beforeEach, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
@@ -16,27 +17,51 @@ import { chromium } from 'playwright-core';
 const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
 const hostProgram = process.env.ZC_HOST_PROGRAM
   ?? path.join(root, 'build/default/host/serving/zun-clubs-host');
+const hostLauncher = process.env.ZC_HOST_LAUNCHER || '';
+// Wine turns SIGINT into Ctrl-C for a Windows program but ends it at once on SIGTERM.
+const stopSignal = hostLauncher ? 'SIGINT' : 'SIGTERM';
 const screenshotPath = process.env.ZC_CONSOLE_SCREENSHOT
   ?? path.join(root, 'build/default/console-screenshot.png');
 const CHROMIUM_ARGS = ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run',
   '--disable-background-networking', '--disable-component-update', '--disable-sync'];
 
 // Starts the host on a free port and resolves with its base URL once it prints where it listens.
+// The host keeps what it printed, for stopHost.
 function startHost() {
-  const child = spawn(hostProgram, ['--port', '0', '--quiet'], { stdio: ['ignore', 'pipe', 'pipe'] });
-  let printed = '';
-  let errors = '';
-  child.stderr.on('data', (chunk) => { errors += chunk; });
+  const args = ['--port', '0', '--quiet'];
+  const child = hostLauncher
+    ? spawn(hostLauncher, [hostProgram, ...args], { stdio: ['ignore', 'pipe', 'pipe'] })
+    : spawn(hostProgram, args, { stdio: ['ignore', 'pipe', 'pipe'] });
+  const started = { child, printed: '', errors: '' };
+  child.stderr.on('data', (chunk) => { started.errors += chunk; });
+  const exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve({ code, signal })));
+  started.exited = exited;
   return new Promise((resolve, reject) => {
-    child.on('exit', (code) => reject(new Error(`the host exited with ${code}: ${errors}`)));
+    exited.then(({ code }) => reject(new Error(`the host exited with ${code}: ${started.errors}`)));
     child.stdout.on('data', (chunk) => {
-      printed += chunk;
-      const base = /listening on (http:\/\/127\.0\.0\.1:\d+)/.exec(printed);
-      const console = /console: +(http:\S+)/.exec(printed);
-      if (base && console) resolve({ child, base: base[1], consoleUrl: console[1] });
+      started.printed += chunk;
+      const base = /listening on (http:\/\/127\.0\.0\.1:\d+)/.exec(started.printed);
+      const console = /console: +(http:\S+)/.exec(started.printed);
+      if (base && console) resolve(Object.assign(started, { base: base[1], consoleUrl: console[1] }));
     });
   });
 }
+
+// Asks the host to stop and waits for it (killing it after 20 s); how it ended.
+async function stopHost(started) {
+  started.child.kill(stopSignal);
+  let timer;
+  const late = new Promise((resolve) => {
+    timer = setTimeout(() => { started.child.kill('SIGKILL'); resolve(null); }, 20000);
+  });
+  const ended = await Promise.race([started.exited, late]);
+  clearTimeout(timer);
+  await started.exited;
+  return ended;
+}
+
+// Wine reports a crash of the Windows program with these, then may exit with status 0.
+const CRASH_REPORT = /wine: Unhandled|wine client error:/;
 
 let userDataDir;
 let host;
@@ -47,6 +72,7 @@ let problems; // script errors and console errors
 
 // A fresh browser with a fresh profile per test, so that no test sees another's cache or storage.
 beforeEach(async () => {
+  host = undefined;
   host = await startHost();
   offsite = [];
   problems = [];
@@ -81,14 +107,16 @@ beforeEach(async () => {
 
 afterEach(async () => {
   await context?.close();
+  const ended = host ? await stopHost(host) : { code: 0, signal: null };
   // Nothing of the host may keep the test process alive once the tests are done.
-  host?.child.kill('SIGTERM');
   host?.child.stdout.destroy();
   host?.child.stderr.destroy();
   host?.child.unref();
   rmSync(userDataDir, { recursive: true, force: true });
   assert.deepEqual(offsite, [], 'every request goes to the host');
   assert.deepEqual(problems, [], 'no script error');
+  assert.doesNotMatch(`${host?.printed}${host?.errors}`, CRASH_REPORT, 'the host did not crash');
+  assert.deepEqual(ended, { code: 0, signal: null }, `the host stopped cleanly: ${host?.errors}`);
 });
 
 const clubButton = (name) => page.locator('#club-list button', { hasText: name });

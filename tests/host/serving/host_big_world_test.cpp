@@ -178,6 +178,10 @@ class HostBigWorldStart : public ::testing::Test {
 std::string* HostBigWorldStart::worldPath_ = nullptr;
 
 TEST_F(HostBigWorldStart, SigtermWhileLoadingStopsTheHostAtOnce) {
+    if (WindowsHost()) {
+        GTEST_SKIP() << "a Windows program has no SIGTERM (Wine ends it at once on one); "
+                        "Ctrl-C, SIGINT here, is its only stop request";
+    }
     StopsPromptly(SIGTERM, "SIGTERM");
 }
 

@@ -211,7 +211,7 @@ TEST_F(HostCapacity, StoppingTheHostDoesNotWaitOutALatency) {
     SendMotdChanges(2);
     AwaitRuleApplied();
     // HostProcess::Stop gives up after 20 s, a third of the rule's latency.
-    EXPECT_EQ(host.Stop(SIGTERM), 0) << host.ErrorOutput();
+    EXPECT_EQ(host.Stop(HostProcess::StopSignal(SIGTERM)), 0) << host.ErrorOutput();
 }
 
 }  // namespace

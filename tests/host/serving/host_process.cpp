@@ -8,6 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -29,18 +33,93 @@ void KeepReading(int fd) {
     }).detach();
 }
 
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? std::string() : std::string(value);
+}
+
+// Wine reports a crash of the Windows program with these, then may exit with status 0.
+bool HoldsCrashReport(const std::string& text) {
+    return text.find("wine: Unhandled") != std::string::npos ||
+           text.find("wine client error:") != std::string::npos;
+}
+
+// `text` with every "\r\n" read as "\n".
+std::string WithUnixLineEnds(std::string text) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+            text[kept++] = text[i];
+        }
+    }
+    text.resize(kept);
+    return text;
+}
+
 }  // namespace
+
+std::string HostProgram() {
+    const std::string chosen = Environment("ZC_HOST_PROGRAM");
+    return chosen.empty() ? std::string(ZC_HOST_PROGRAM) : chosen;
+}
+
+std::string HostLauncher() {
+    return Environment("ZC_HOST_LAUNCHER");
+}
+
+bool WindowsProgram(const std::string& program) {
+    const std::string suffix = ".exe";
+    if (program.size() < suffix.size()) {
+        return false;
+    }
+    std::string end = program.substr(program.size() - suffix.size());
+    std::transform(end.begin(), end.end(), end.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return end == suffix;
+}
+
+bool WindowsHost() {
+    return WindowsProgram(HostProgram());
+}
+
+std::string PluginFileName() {
+    return WindowsHost() ? "zun-clubs.dll" : "libzun-clubs.so";
+}
+
+std::string PathOnThisSystem(const std::string& printed) {
+    if (!WindowsHost()) {
+        return printed;
+    }
+    std::string path = printed;
+    if (path.size() >= 2 && (path[0] == 'Z' || path[0] == 'z') && path[1] == ':') {
+        path.erase(0, 2);
+    }
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
 
 HostProcess::HostProcess(std::vector<std::string> arguments,
                          bool addPort,
                          Start start,
                          std::string program) {
     if (program.empty()) {
-        program = ZC_HOST_PROGRAM;
+        program = HostProgram();
     }
+    windows_ = WindowsProgram(program);
     if (addPort) {
         arguments.insert(arguments.begin(), {"--port", "0"});
     }
+    // Built before the fork: the child of a process with threads must not allocate.
+    std::string launcher = HostLauncher();
+    std::vector<char*> argv;
+    if (!launcher.empty()) {
+        argv.push_back(launcher.data());
+    }
+    argv.push_back(program.data());
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
     char errorTemplate[] = "/tmp/zc_host_stderr_XXXXXX";
     const int errorFd = mkstemp(errorTemplate);
     errorPath_ = errorTemplate;
@@ -50,14 +129,23 @@ HostProcess::HostProcess(std::vector<std::string> arguments,
     }
     pid_ = fork();
     if (pid_ == 0) {
+        // The host reads no input: it gets none, so the terminal the tests run from never
+        // becomes the console of a Windows program.
+        const int nothing = open("/dev/null", O_RDONLY);
+        dup2(nothing, 0);
         dup2(out[1], 1);
         dup2(errorFd, 2);
-        std::vector<char*> argv{program.data()};
-        for (std::string& argument : arguments) {
-            argv.push_back(argument.data());
+        if (nothing > 2) {
+            close(nothing);
         }
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
+        if (errorFd > 2) {
+            close(errorFd);
+        }
+        if (launcher.empty()) {
+            execv(argv[0], argv.data());
+        } else {
+            execvp(argv[0], argv.data());
+        }
         _exit(127);
     }
     close(out[1]);
@@ -92,7 +180,15 @@ HostProcess::~HostProcess() {
     if (Running()) {
         Stop(SIGKILL);
     }
+    const std::string log = ErrorOutput();
+    if (HoldsCrashReport(log)) {
+        ADD_FAILURE() << "the host crashed under Wine:\n" << log;
+    }
     unlink(errorPath_.c_str());
+}
+
+int HostProcess::StopSignal(int signal) {
+    return WindowsHost() && signal == SIGTERM ? SIGINT : signal;
 }
 
 bool HostProcess::Running() const {
@@ -117,6 +213,10 @@ int HostProcess::Wait(std::chrono::milliseconds timeout) {
 }
 
 int HostProcess::Stop(int signal) {
+    if (windows_ && signal == SIGTERM) {
+        ADD_FAILURE() << "SIGTERM ends a Windows program under Wine without its shutdown; "
+                         "stop it with HostProcess::StopSignal(SIGTERM)";
+    }
     if (pid_ > 0 && exitCode_ == -1) {
         kill(pid_, signal);
     }
@@ -128,11 +228,15 @@ int HostProcess::Stop(int signal) {
     return code;
 }
 
+std::string HostProcess::Output() const {
+    return windows_ ? WithUnixLineEnds(output_) : output_;
+}
+
 std::string HostProcess::ErrorOutput() const {
-    std::ifstream file(errorPath_);
+    std::ifstream file(errorPath_, std::ios::binary);
     std::stringstream text;
     text << file.rdbuf();
-    return text.str();
+    return windows_ ? WithUnixLineEnds(text.str()) : text.str();
 }
 
 std::size_t HostProcess::ResidentKilobytes() const {

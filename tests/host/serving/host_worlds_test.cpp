@@ -182,7 +182,7 @@ TEST(HostWorldExport, TheWorldIsWrittenOnExitAndStartsTheSameHostAgain) {
                       .status,
                   200);
         exported = Request(host.Port(), "GET", kWorld).body;
-        EXPECT_EQ(host.Stop(SIGTERM), 0);
+        EXPECT_EQ(host.Stop(HostProcess::StopSignal(SIGTERM)), 0);
     }
     EXPECT_EQ(ReadFile(path), exported);
     HostProcess again({"--quiet", "--world", path});
