@@ -144,7 +144,8 @@ class HostBigWorldStart : public ::testing::Test {
     // Starts the host on the big world and sends `signal` as soon as it says it is loading,
     // then checks how it ended: stopped while loading (exit status 6, that message, nothing
     // exported) or, had it served by then, stopped in order (status 0, the world exported).
-    static void StopsPromptly(int signal, const std::string& name) {
+    static void StopsPromptly(int signal) {
+        const std::string name = HostProcess::StopName(signal);
         const std::string exported = testing::TempDir() + "zc_big_world_export_" + name + ".json";
         std::remove(exported.c_str());
         HostProcess host({"--quiet", "--world", *worldPath_, "--export-world", exported}, true,
@@ -182,11 +183,11 @@ TEST_F(HostBigWorldStart, SigtermWhileLoadingStopsTheHostAtOnce) {
         GTEST_SKIP() << "a Windows program has no SIGTERM (Wine ends it at once on one); "
                         "Ctrl-C, SIGINT here, is its only stop request";
     }
-    StopsPromptly(SIGTERM, "SIGTERM");
+    StopsPromptly(SIGTERM);
 }
 
 TEST_F(HostBigWorldStart, SigintWhileLoadingStopsTheHostAtOnce) {
-    StopsPromptly(SIGINT, "SIGINT");
+    StopsPromptly(SIGINT);
 }
 
 }  // namespace

@@ -191,6 +191,13 @@ int HostProcess::StopSignal(int signal) {
     return WindowsHost() && signal == SIGTERM ? SIGINT : signal;
 }
 
+std::string HostProcess::StopName(int signal) {
+    if (WindowsHost()) {
+        return "Ctrl-C";
+    }
+    return signal == SIGINT ? "SIGINT" : "SIGTERM";
+}
+
 bool HostProcess::Running() const {
     return pid_ > 0 && exitCode_ == -1 && waitpid(pid_, nullptr, WNOHANG) == 0;
 }

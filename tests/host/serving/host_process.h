@@ -49,6 +49,9 @@ class HostProcess {
     // Windows program, since Wine turns SIGINT into Ctrl-C but ends the program at once on
     // SIGTERM.
     static int StopSignal(int signal);
+    // How the host names the stop that `signal` asks for in its messages ("SIGINT", or
+    // "Ctrl-C" for a Windows program, which receives SIGINT as Ctrl-C).
+    static std::string StopName(int signal);
 
     uint16_t Port() const { return port_; }
     bool Running() const;
