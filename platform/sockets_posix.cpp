@@ -21,6 +21,14 @@ std::string Failure(const char* what) {
     return std::string(what) + ": " + LastSocketError();
 }
 
+sockaddr_in LoopbackAddress(std::uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    return address;
+}
+
 }  // namespace
 
 bool StartSockets() {
@@ -47,11 +55,8 @@ NativeSocket BindLoopback(std::uint16_t port, std::string* error) {
     // on Linux this does not let a second socket bind a port that is in use.
     const int on = 1;
     setsockopt(bound, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    if (bind(bound, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+    const sockaddr_in address = LoopbackAddress(port);
+    if (bind(bound, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
         *error = Failure("cannot bind");
         close(bound);
         return kNoSocket;
@@ -94,11 +99,8 @@ NativeSocket ConnectLoopback(std::uint16_t port) {
     if (client == kNoSocket) {
         return kNoSocket;
     }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    if (connect(client, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+    const sockaddr_in address = LoopbackAddress(port);
+    if (connect(client, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
         !SetNonBlocking(client)) {
         close(client);
         return kNoSocket;
