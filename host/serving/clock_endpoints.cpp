@@ -13,10 +13,12 @@ namespace {
 
 using Json = rapidjson::Document;
 
-const std::string kNowRule = "\"now\" must be a whole number of milliseconds since "
-                             "1970-01-01 UTC, from 0 to " + std::to_string(kMaxClockMs);
-const std::string kMsRule = "\"ms\" must be a whole number of milliseconds from 1 to " +
-                            std::to_string(kMaxClockAdvanceMs);
+const std::string kNowRule =
+    "\"now\" must be a whole number of milliseconds since "
+    "1970-01-01 UTC, from 0 to " +
+    std::to_string(kMaxClockMs);
+const std::string kMsRule =
+    "\"ms\" must be a whole number of milliseconds from 1 to " + std::to_string(kMaxClockAdvanceMs);
 
 // The body as a JSON object whose members are all in `known`, or the 400 saying what is wrong.
 std::optional<HttpResponse> RefuseBody(const std::string& body,
@@ -34,15 +36,18 @@ std::optional<HttpResponse> RefuseBody(const std::string& body,
             for (const std::string_view field : known) {
                 list += (list.empty() ? "\"" : " and \"") + std::string(field) + "\"";
             }
-            return HttpResponse::Error(400, "unknown field \"" + std::string(name) +
-                                                "\"; the body takes " + list);
+            return HttpResponse::Error(
+                400, "unknown field \"" + std::string(name) + "\"; the body takes " + list);
         }
     }
     return std::nullopt;
 }
 
 // The member as an int64 within [low, high], none when absent; `bad` set when present but not.
-std::optional<int64_t> Whole(const Json& json, const char* name, int64_t low, int64_t high,
+std::optional<int64_t> Whole(const Json& json,
+                             const char* name,
+                             int64_t low,
+                             int64_t high,
                              bool& bad) {
     const auto member = json.FindMember(name);
     if (member == json.MemberEnd()) {
@@ -93,14 +98,17 @@ HttpResponse AdvanceClock(const HttpRequest& request, ClubsWebService& service) 
     bool bad = false;
     const std::optional<int64_t> ms = Whole(json, "ms", 1, kMaxClockAdvanceMs, bad);
     if (!ms) {
-        return HttpResponse::Error(400, bad ? kMsRule : "\"ms\" is required: a whole number of milliseconds from 1 to " + std::to_string(kMaxClockAdvanceMs));
+        return HttpResponse::Error(
+            400, bad ? kMsRule
+                     : "\"ms\" is required: a whole number of milliseconds from 1 to " +
+                           std::to_string(kMaxClockAdvanceMs));
     }
-    const std::optional<ClubsWebService::ClockReading> after = service.AdvanceClock(*ms, kMaxClockMs);
+    const std::optional<ClubsWebService::ClockReading> after =
+        service.AdvanceClock(*ms, kMaxClockMs);
     if (!after) {
-        return HttpResponse::Error(400, "\"ms\" " + std::to_string(*ms) +
-                                            " would move the clock past " +
-                                            std::to_string(kMaxClockMs) +
-                                            " (9999-12-31T23:59:59.999Z)");
+        return HttpResponse::Error(400,
+                                   "\"ms\" " + std::to_string(*ms) + " would move the clock past " +
+                                       std::to_string(kMaxClockMs) + " (9999-12-31T23:59:59.999Z)");
     }
     return HttpResponse::Json(200, ClockJson(*after));
 }

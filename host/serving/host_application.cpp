@@ -322,9 +322,8 @@ HttpResponse HostApplication::Handle(const HttpRequest& request) {
         response = std::move(*console);
     } else if (IsHostPath(path)) {
         // Any change through the host's paths may move the clock (a set, a new world, a stamp).
-        ClubsWebService* service = embedded_ != nullptr && !IsReading(request)
-                                       ? &embedded_->Service()
-                                       : nullptr;
+        ClubsWebService* service =
+            embedded_ != nullptr && !IsReading(request) ? &embedded_->Service() : nullptr;
         const std::optional<ClubsWebService::ClockReading> clock =
             service != nullptr ? std::optional(service->Clock()) : std::nullopt;
         response = HandleHostPath(
@@ -364,8 +363,9 @@ HttpResponse HostApplication::HandleHostPath(const HttpRequest& request, std::st
     constexpr std::string_view kClock = "/clock";
     if (IsUnder(rest, kClock)) {
         if (embedded_ == nullptr) {
-            return HttpResponse::Error(404, "the clock lives in the embedded clubs web service, "
-                                            "not embedded in this host");
+            return HttpResponse::Error(404,
+                                       "the clock lives in the embedded clubs web service, "
+                                       "not embedded in this host");
         }
         return HandleClockRequest(request, rest.substr(kClock.size()), embedded_->Service());
     }

@@ -11,7 +11,8 @@ const std::string kClockExample = R"({"now":1700000000012,"frozen":false})";
 std::string Error(const std::string& description, const std::string& example) {
     return R"({"description":")" + description +
            R"(","content":{"application/json":{"schema":{"$ref":"#/components/schemas/HostError"},)"
-           R"("example":{"error":")" + example + R"("}}}})";
+           R"("example":{"error":")" +
+           example + R"("}}}})";
 }
 
 std::string ClockAnswer(const std::string& description, const std::string& example) {
@@ -19,13 +20,12 @@ std::string ClockAnswer(const std::string& description, const std::string& examp
            kClockRef + R"(,"example":)" + example + "}}}";
 }
 
-const std::string kNotEmbedded = Error(
-    "This host uses another clubs web service (--clubs-service-url) and holds no clock",
-    "the clock lives in the embedded clubs web service, not embedded in this host");
+const std::string kNotEmbedded =
+    Error("This host uses another clubs web service (--clubs-service-url) and holds no clock",
+          "the clock lives in the embedded clubs web service, not embedded in this host");
 
 std::string ClockPath() {
-    const std::string setting =
-        R"({"$ref":"#/components/schemas/HostClockSetting"})";
+    const std::string setting = R"({"$ref":"#/components/schemas/HostClockSetting"})";
     return R"({"get":{"operationId":"GetHostClock","tags":["Host"],)"
            R"("summary":"The clubs web service's clock, which stamps since, createdTs and )"
            R"(lastModifiedTs","responses":{"200":)" +
@@ -33,13 +33,13 @@ std::string ClockPath() {
            R"(}},"put":{"operationId":"SetHostClock","tags":["Host"],)"
            R"("summary":"Set the clock's reading, freeze it or let it run; either member may )"
            R"(be left out","requestBody":{"required":true,"content":{"application/json":)"
-           R"({"schema":)" + setting +
-           R"(,"example":{"now":1700086400000,"frozen":true}}}},"responses":{"200":)" +
-           ClockAnswer("The clock now", R"({"now":1700086400000,"frozen":true})") +
-           R"(,"400":)" +
+           R"({"schema":)" +
+           setting + R"(,"example":{"now":1700086400000,"frozen":true}}}},"responses":{"200":)" +
+           ClockAnswer("The clock now", R"({"now":1700086400000,"frozen":true})") + R"(,"400":)" +
            Error("A body that cannot be read, naming the field; nothing changed",
                  "\\\"now\\\" must be a whole number of milliseconds since 1970-01-01 UTC, "
-                 "from 0 to " + std::to_string(kMaxClockMs)) +
+                 "from 0 to " +
+                     std::to_string(kMaxClockMs)) +
            R"(,"404":)" + kNotEmbedded + R"(,"409":)" +
            Error("A reading before the newest time stamp the service holds; nothing changed",
                  "\\\"now\\\" 1600000000000 is before 1700000000012, the newest time stamp "
@@ -53,12 +53,12 @@ std::string AdvancePath() {
            R"("requestBody":{"required":true,"content":{"application/json":{"schema":)"
            R"({"$ref":"#/components/schemas/HostClockAdvance"},"example":{"ms":3600000}}}},)"
            R"("responses":{"200":)" +
-           ClockAnswer("The clock now", R"({"now":1700003600012,"frozen":false})") +
-           R"(,"400":)" +
-           Error("A body that cannot be read or a step out of bounds, naming the field; "
-                 "nothing changed",
-                 "\\\"ms\\\" must be a whole number of milliseconds from 1 to " +
-                     std::to_string(kMaxClockAdvanceMs)) +
+           ClockAnswer("The clock now", R"({"now":1700003600012,"frozen":false})") + R"(,"400":)" +
+           Error(
+               "A body that cannot be read or a step out of bounds, naming the field; "
+               "nothing changed",
+               "\\\"ms\\\" must be a whole number of milliseconds from 1 to " +
+                   std::to_string(kMaxClockAdvanceMs)) +
            R"(,"404":)" + kNotEmbedded + "}}}";
 }
 

@@ -9,8 +9,8 @@
 #include <sstream>
 #include <string>
 
-#include "tests/host/serving/host_test_support.h"
 #include "tests/host/serving/host_process.h"
+#include "tests/host/serving/host_test_support.h"
 #include "tests/host/serving/http_test_client.h"
 
 namespace Kolm::HostTest {
@@ -29,7 +29,8 @@ class HostClock : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_NE(host.Port(), 0) << host.ErrorOutput(); }
 
-    HttpResult Send(const std::string& method, const std::string& target,
+    HttpResult Send(const std::string& method,
+                    const std::string& target,
                     const std::string& body = "") {
         return Request(host.Port(), method, target, body);
     }
@@ -118,12 +119,15 @@ TEST_F(HostClock, EveryMoveOfTheClockIsPublishedOnTheEventStream) {
     ASSERT_TRUE(stream.Connected());
     ASSERT_EQ(Send("POST", kAdvance, R"({"ms":5000})").status, 200);
     ASSERT_EQ(Send("PUT", kClock, R"({"frozen":true})").status, 200);
-    const std::vector<StreamEvent> events = stream.WaitFor("\"frozen\":true", std::chrono::seconds(10));
+    const std::vector<StreamEvent> events =
+        stream.WaitFor("\"frozen\":true", std::chrono::seconds(10));
     ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].data, "{\"data\":" + ClockJson(kWorldClock + 5000, false) +
-                                  ",\"eventType\":\"Update\",\"uri\":\"/zun-clubs-host/v1/clock\"}");
-    EXPECT_EQ(events[1].data, "{\"data\":" + ClockJson(kWorldClock + 5000, true) +
-                                  ",\"eventType\":\"Update\",\"uri\":\"/zun-clubs-host/v1/clock\"}");
+    EXPECT_EQ(events[0].data,
+              "{\"data\":" + ClockJson(kWorldClock + 5000, false) +
+                  ",\"eventType\":\"Update\",\"uri\":\"/zun-clubs-host/v1/clock\"}");
+    EXPECT_EQ(events[1].data,
+              "{\"data\":" + ClockJson(kWorldClock + 5000, true) +
+                  ",\"eventType\":\"Update\",\"uri\":\"/zun-clubs-host/v1/clock\"}");
 }
 
 TEST_F(HostClock, BadRequestsAreRefusedNamingTheFieldAndTheClockStays) {
@@ -189,9 +193,9 @@ TEST(HostClockWorld, AFrozenClockSurvivesAnExportedWorld) {
     {
         HostProcess host({"--quiet", "--export-world", path});
         ASSERT_NE(host.Port(), 0) << host.ErrorOutput();
-        ASSERT_EQ(Request(host.Port(), "PUT", kClock, R"({"now":1750000000000,"frozen":true})")
-                      .status,
-                  200);
+        ASSERT_EQ(
+            Request(host.Port(), "PUT", kClock, R"({"now":1750000000000,"frozen":true})").status,
+            200);
         EXPECT_EQ(host.Stop(HostProcess::StopSignal(SIGTERM)), 0);
     }
     std::ifstream file(path, std::ios::binary);
