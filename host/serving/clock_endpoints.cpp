@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <optional>
+#include <set>
 
 #include <rapidjson/document.h>
 
+#include "host/boundary/bounded_json.h"
 #include "host/serving/bus_event_feed.h"
 #include "host/simulated/simulated_plugin.h"
 
@@ -20,17 +22,25 @@ const std::string kNowRule =
 const std::string kMsRule =
     "\"ms\" must be a whole number of milliseconds from 1 to " + std::to_string(kMaxClockAdvanceMs);
 
-// The body as a JSON object whose members are all in `known`, or the 400 saying what is wrong.
+// The body as a JSON object whose members are all in `known`, each once, or the 400 saying
+// what is wrong.
 std::optional<HttpResponse> RefuseBody(const std::string& body,
                                        std::initializer_list<std::string_view> known,
                                        const std::string& example,
                                        Json& json) {
-    json.Parse<rapidjson::kParseIterativeFlag>(body.data(), body.size());
-    if (json.HasParseError() || !json.IsObject()) {
+    const BoundedJson read = ParseBoundedJson(body, json);
+    if (!read.refusal.empty()) {
+        return HttpResponse::Error(400, "the body " + read.refusal);
+    }
+    if (!read || !json.IsObject()) {
         return HttpResponse::Error(400, "the body must be a JSON object, such as " + example);
     }
+    std::set<std::string_view> seen;
     for (const auto& member : json.GetObject()) {
         const std::string_view name(member.name.GetString(), member.name.GetStringLength());
+        if (!seen.insert(name).second) {
+            return HttpResponse::Error(400, "\"" + std::string(name) + "\" is given twice");
+        }
         if (std::find(known.begin(), known.end(), name) == known.end()) {
             std::string list;
             for (const std::string_view field : known) {
