@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <limits>
 
 #include "host/clubs_web_service/service_json.h"
 
@@ -142,11 +143,57 @@ std::optional<std::string> ClubsWebService::FindClubKeyByName(const std::string&
     return std::nullopt;
 }
 
-ServiceData ClubsWebService::Snapshot(int64_t* clock) const {
+ServiceData ClubsWebService::Snapshot(int64_t* clock, bool* clockFrozen) const {
     const Platform::MutexLock lock(mutex_);
     if (clock)
         *clock = clock_;
+    if (clockFrozen)
+        *clockFrozen = clockFrozen_;
     return data_;
+}
+
+ClubsWebService::ClockReading ClubsWebService::Clock() const {
+    const Platform::MutexLock lock(mutex_);
+    return {clock_, clockFrozen_};
+}
+
+bool ClubsWebService::SetClock(std::optional<int64_t> now,
+                               std::optional<bool> frozen,
+                               int64_t* latest) {
+    const Platform::MutexLock lock(mutex_);
+    if (now) {
+        const int64_t newest = LatestStamp();
+        if (*now < newest) {
+            if (latest)
+                *latest = newest;
+            return false;
+        }
+        clock_ = *now;
+    }
+    if (frozen)
+        clockFrozen_ = *frozen;
+    return true;
+}
+
+std::optional<ClubsWebService::ClockReading> ClubsWebService::AdvanceClock(int64_t ms,
+                                                                           int64_t limit) {
+    const Platform::MutexLock lock(mutex_);
+    if (clock_ > limit - ms)
+        return std::nullopt;
+    clock_ += ms;
+    return ClockReading{clock_, clockFrozen_};
+}
+
+int64_t ClubsWebService::LatestStamp() const {
+    int64_t newest = std::numeric_limits<int64_t>::min();
+    for (const auto& [key, club] : data_.clubs) {
+        newest = std::max({newest, club.createdTs, club.lastModifiedTs});
+        for (const auto* entries : {&club.active, &club.invited, &club.nominated, &club.removed}) {
+            for (const ClubEntry& entry : *entries)
+                newest = std::max(newest, entry.since);
+        }
+    }
+    return newest;
 }
 
 namespace {
@@ -195,7 +242,7 @@ std::string ClubsWebService::MembershipTopic(const PlayerRecord& player) {
            std::to_string(player.player.accountId);
 }
 
-void ClubsWebService::Replace(ServiceData data, int64_t clock) {
+void ClubsWebService::Replace(ServiceData data, int64_t clock, bool clockFrozen) {
     std::vector<Change> changes;
     {
         const Platform::MutexLock lock(mutex_);
@@ -207,6 +254,7 @@ void ClubsWebService::Replace(ServiceData data, int64_t clock) {
             before = AllTopics();
         data_ = std::move(data);
         clock_ = clock;
+        clockFrozen_ = clockFrozen;
         changedClubs_.clear();
         changedMemberships_.clear();
         if (!told)
@@ -307,7 +355,7 @@ PlayerRecord* ClubsWebService::Authenticate(const WebRequest& request) {
 }
 
 int64_t ClubsWebService::Tick() {
-    return ++clock_;
+    return clockFrozen_ ? clock_ : ++clock_;
 }
 
 void ClubsWebService::ClubChanged(const std::string& key) {

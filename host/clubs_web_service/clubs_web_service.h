@@ -57,11 +57,27 @@ class ClubsWebService {
     void RemoveObserver(int id);
 
     // The whole state and the service's clock, as a world is written from them.
-    ServiceData Snapshot(int64_t* clock = nullptr) const;
+    ServiceData Snapshot(int64_t* clock = nullptr, bool* clockFrozen = nullptr) const;
     // Replaces the whole state, which the caller has checked with CheckServiceData, and tells
     // the observers about every club and every membership whose answer changed (a club that is
     // gone with an empty payload), as the operations do for their own changes.
-    void Replace(ServiceData data, int64_t clock);
+    void Replace(ServiceData data, int64_t clock, bool clockFrozen = false);
+
+    // The clock that stamps "since", "createdTs" and "lastModifiedTs", in milliseconds since
+    // 1970-01-01 UTC. Running, it moves one millisecond ahead before each stamp, so stamps
+    // strictly increase; frozen, every stamp is `now` and the reading stays put.
+    struct ClockReading {
+        int64_t now = 0;
+        bool frozen = false;
+        bool operator==(const ClockReading&) const = default;
+    };
+    ClockReading Clock() const;
+    // Sets the reading and/or the frozen state. Refused (false, `latest` filled) when `now`
+    // is before the newest stamp the service holds: a club's lastModifiedTs must never go back.
+    bool SetClock(std::optional<int64_t> now, std::optional<bool> frozen, int64_t* latest);
+    // Moves the reading `ms` (> 0) ahead, frozen or not; none, and no change, when that would
+    // pass `limit`.
+    std::optional<ClockReading> AdvanceClock(int64_t ms, int64_t limit);
 
     // The key of the club of that exact name, for scenarios that let the service pick keys.
     std::optional<std::string> FindClubKeyByName(const std::string& name) const;
@@ -88,6 +104,7 @@ class ClubsWebService {
     WebResponse Dispatch(const WebRequest& request, const ServiceUrl& url) ZC_REQUIRES(mutex_);
     PlayerRecord* Authenticate(const WebRequest& request) ZC_REQUIRES(mutex_);
     int64_t Tick() ZC_REQUIRES(mutex_);
+    int64_t LatestStamp() const ZC_REQUIRES(mutex_);
     void ClubChanged(const std::string& key) ZC_REQUIRES(mutex_);
     void MembershipChanged(uint64_t accountId) ZC_REQUIRES(mutex_);
     std::vector<Change> TakeChanges() ZC_REQUIRES(mutex_);
@@ -152,6 +169,7 @@ class ClubsWebService {
     mutable Platform::Mutex mutex_;
     ServiceData data_ ZC_GUARDED_BY(mutex_);
     int64_t clock_ ZC_GUARDED_BY(mutex_);
+    bool clockFrozen_ ZC_GUARDED_BY(mutex_) = false;
     uint64_t nextClubNumber_ ZC_GUARDED_BY(mutex_) = 1;
     std::set<std::string> changedClubs_ ZC_GUARDED_BY(mutex_);
     std::set<uint64_t> changedMemberships_ ZC_GUARDED_BY(mutex_);

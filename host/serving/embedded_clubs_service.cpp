@@ -35,7 +35,7 @@ void EmbeddedClubsService::Load(const World& world) {
         const Platform::MutexLock lock(playersMutex_);
         players_ = std::move(players);
     }
-    service_.Replace(world.service, world.clock);
+    service_.Replace(world.service, world.clock, world.clockFrozen);
 }
 
 std::vector<SeedPlayer> EmbeddedClubsService::Players() const {

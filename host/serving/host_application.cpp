@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "host/serving/clock_endpoints.h"
 #include "host/serving/console_site.h"
 #include "host/serving/fault_endpoints.h"
 #include "host/serving/openapi_document.h"
@@ -320,8 +321,16 @@ HttpResponse HostApplication::Handle(const HttpRequest& request) {
     if (std::optional<HttpResponse> console = ServeConsole(request)) {
         response = std::move(*console);
     } else if (IsHostPath(path)) {
+        // Any change through the host's paths may move the clock (a set, a new world, a stamp).
+        ClubsWebService* service =
+            embedded_ != nullptr && !IsReading(request) ? &embedded_->Service() : nullptr;
+        const std::optional<ClubsWebService::ClockReading> clock =
+            service != nullptr ? std::optional(service->Clock()) : std::nullopt;
         response = HandleHostPath(
             request, path == "/" ? "" : path.substr(std::min(path.size(), prefix.size())));
+        if (clock && events_ != nullptr) {
+            PublishClockIfMoved(*events_, *clock, service->Clock());
+        }
     } else if (std::optional<HttpResponse> simulated = platform_->Handle(request)) {
         response = std::move(*simulated);
     } else if (!ready_) {
@@ -350,6 +359,15 @@ HttpResponse HostApplication::HandleHostPath(const HttpRequest& request, std::st
     constexpr std::string_view kFaults = "/faults";
     if (IsUnder(rest, kFaults)) {
         return HandleFaultRequest(request, rest.substr(kFaults.size()), faults_);
+    }
+    constexpr std::string_view kClock = "/clock";
+    if (IsUnder(rest, kClock)) {
+        if (embedded_ == nullptr) {
+            return HttpResponse::Error(404,
+                                       "the clock lives in the embedded clubs web service, "
+                                       "not embedded in this host");
+        }
+        return HandleClockRequest(request, rest.substr(kClock.size()), embedded_->Service());
     }
     if (rest == "/world") {
         if (world_ == nullptr) {
@@ -381,6 +399,7 @@ HttpResponse HostApplication::Index() const {
                        ",\"events\":" + JsonQuote(base + kHostPrefix + "/events") +
                        ",\"world\":" + JsonQuote(base + kHostPrefix + "/world") +
                        ",\"faults\":" + JsonQuote(base + kHostPrefix + "/faults") +
+                       ",\"clock\":" + JsonQuote(base + kHostPrefix + "/clock") +
                        ",\"clubsService\":" + JsonQuote(clubsServiceUrl_) +
                        ",\"toasts\":" + JsonQuote(base + "/player-notifications/v1/notifications") +
                        ",\"session\":" + JsonQuote(base + "/zun-login/v1/session") + "}";

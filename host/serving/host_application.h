@@ -2,7 +2,7 @@
 // platform, the embedded clubs web service (unless another service URL is given), the host
 // table, the plugin instance, the REST server with its request bridge, the event stream and
 // the OpenAPI document, and routes every HTTP request:
-//   /zun-clubs-host/v1/events, /openapi.json, /world, /faults,
+//   /zun-clubs-host/v1/events, /openapi.json, /world, /faults, /clock,
 //   /clubs-service/...                                              the host's own paths
 //   /zun-login, /zun-platform-config, ... (a simulated plugin's)    PlatformSimulation
 //   anything else                                                   the plugin, by its

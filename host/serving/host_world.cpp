@@ -120,7 +120,7 @@ void HostWorld::ApplyPlatform(const World& world) {
 World HostWorld::Current() const {
     const Platform::MutexLock lock(mutex_);
     World world;
-    world.service = service_.Service().Snapshot(&world.clock);
+    world.service = service_.Service().Snapshot(&world.clock, &world.clockFrozen);
     for (const SeedPlayer& player : service_.Players()) {
         world.profiles[player.player.accountId] = {player.name, player.profileIconId};
     }

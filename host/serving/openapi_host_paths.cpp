@@ -1,5 +1,6 @@
 #include "host/serving/openapi_host_paths.h"
 
+#include "host/serving/openapi_clock_paths.h"
 #include "host/serving/world_endpoint.h"
 
 namespace Kolm::Host {
@@ -100,6 +101,8 @@ const char* const kWorldSchema =
     R"("platformConfig":{"type":"object","description":"namespace -> key -> any JSON value",)"
     R"("additionalProperties":{"type":"object","additionalProperties":{}}},)"
     R"("service":{"type":"object","properties":{"clock":{"type":"integer","format":"int64"},)"
+    R"("clockFrozen":{"type":"boolean","description":"every new stamp is clock; false when )"
+    R"(absent"},)"
     R"("chatDomain":{"type":"string"},"limits":{"type":"object",)"
     R"("additionalProperties":{"oneOf":[{"type":"integer"},{"type":"boolean"}]}}}},)"
     R"("clubs":{"type":"array","items":{"$ref":"#/components/schemas/WorldClub"}}}})";
@@ -158,11 +161,16 @@ const char* const kFaultRuleSchema =
 }  // namespace
 
 const std::vector<std::pair<std::string, std::string>>& OpenApiHostPaths() {
-    static const std::vector<std::pair<std::string, std::string>> paths = {
-        {"/zun-clubs-host/v1/world", WorldPath()},
-        {"/zun-clubs-host/v1/faults", FaultsPath()},
-        {"/zun-clubs-host/v1/faults/{id}", FaultPath()},
-    };
+    static const std::vector<std::pair<std::string, std::string>> paths = [] {
+        std::vector<std::pair<std::string, std::string>> all = {
+            {"/zun-clubs-host/v1/world", WorldPath()},
+            {"/zun-clubs-host/v1/faults", FaultsPath()},
+            {"/zun-clubs-host/v1/faults/{id}", FaultPath()},
+        };
+        for (auto& path : OpenApiClockPaths())
+            all.push_back(std::move(path));
+        return all;
+    }();
     return paths;
 }
 
@@ -175,7 +183,13 @@ const std::vector<std::pair<std::string, std::string>>& OpenApiHostSchemas() {
         {"WorldClubReferences", kReferencesSchema},
         {"FaultRule", kFaultRuleSchema},
     };
-    return schemas;
+    static const std::vector<std::pair<std::string, std::string>> withClock = [] {
+        std::vector<std::pair<std::string, std::string>> all = schemas;
+        for (auto& schema : OpenApiClockSchemas())
+            all.push_back(std::move(schema));
+        return all;
+    }();
+    return withClock;
 }
 
 }  // namespace Kolm::Host

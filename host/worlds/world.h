@@ -38,6 +38,7 @@ struct WorldBlockedPlayer {
 struct World {
     ServiceData service;                        // players, clubs, limits
     int64_t clock = 0;                          // the service's last time stamp
+    bool clockFrozen = false;                   // every new stamp is `clock`
     std::map<uint64_t, WorldProfile> profiles;  // by account id, one per service player
     std::optional<uint64_t> loggedInAccountId;  // none: nobody is logged in
     std::vector<WorldConfigValue> platformConfig;

@@ -306,8 +306,9 @@ World ReadWorld(const Json& document, std::string& error) {
         {"loggedInAccountId", "players", "blockedPlayers", "platformConfig", "service", "clubs"});
     if (const Json* service = top.Find("service", false)) {
         Reader reader(*service, "service", error);
-        reader.Only({"clock", "chatDomain", "limits"});
+        reader.Only({"clock", "clockFrozen", "chatDomain", "limits"});
         reader.Signed("clock", world.clock);
+        reader.Bool("clockFrozen", world.clockFrozen);
         reader.Text("chatDomain", world.service.config.chatDomain);
         ReadLimits(reader, world.service.config.limits, error);
     }
@@ -525,6 +526,8 @@ std::string WriteWorld(const World& world) {
     w.Key("service");
     w.StartObject();
     JsonField(w, "clock", world.clock);
+    if (world.clockFrozen)
+        JsonField(w, "clockFrozen", true);
     JsonField(w, "chatDomain", world.service.config.chatDomain);
     w.Key("limits");
     WriteLimits(w, world.service.config.limits);

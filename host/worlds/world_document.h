@@ -8,7 +8,7 @@
 //                 "removedClubs": [{"key", "name"}], "revokedInvites": [{"key", "name"}]}],
 //    "blockedPlayers": [{"summonerId", "name"}],
 //    "platformConfig": {"<namespace>": {"<key>": <any JSON>}},
-//    "service": {"clock", "chatDomain", "limits": {the service's limits by name}},
+//    "service": {"clock", "clockFrozen", "chatDomain", "limits": {the service's limits by name}},
 //    "clubs": [{"key", "name", "tag", "motd", "description", "platformId", "createdTs",
 //               "lastModifiedTs", "jid", "active": [{"accountId", "role", "since", "by"}],
 //               "invited": [...], "nominated": [...], "removed": [...]}]}
@@ -17,7 +17,8 @@
 // active member's role; the rest has defaults. Unknown members and members of the wrong type
 // are refused with the path of the member ("clubs[1].active[0].role: ..."). The document is
 // read whole and checked against the service's own rules (CheckServiceData) before anything
-// uses it. Writing gives every field, so that reading the written text gives the same world.
+// uses it. Writing gives every field, so that reading the written text gives the same world; only
+// "clockFrozen" is left out while false, so a running clock's world reads as it always has.
 #pragma once
 
 #include <optional>

@@ -249,3 +249,43 @@ test('a refused action shows its status and errorCode next to it, and keeps it',
   await page.locator('#club-motd', { hasText: 'Rows are rebuilt' }).waitFor();
   assert.equal(await memberRow('Corvina').locator('output.refused').textContent(), shown);
 });
+
+test('the service clock shows and is frozen, set and advanced, and follows changes made elsewhere', async () => {
+  const now = page.locator('#clock-now');
+  const result = page.locator('#clock-result');
+  await now.filter({ hasText: '2023-11-14T22:13:20.012Z · 1700000000012 ms · running' }).waitFor();
+
+  await page.click('#clock-freeze');
+  await now.filter({ hasText: '1700000000012 ms · frozen' }).waitFor();
+  await page.locator('#clock-freeze', { hasText: 'Unfreeze' }).waitFor();
+  assert.equal(await result.textContent(), '200 frozen');
+
+  await page.fill('#clock-set-now', '2024-05-01T12:00:00Z');
+  await page.click('#clock-set button');
+  await now.filter({ hasText: '2024-05-01T12:00:00.000Z · 1714564800000 ms · frozen' }).waitFor();
+  await page.click('#clock-advance button[value="3600000"]');
+  await now.filter({ hasText: '2024-05-01T13:00:00.000Z · 1714568400000 ms · frozen' }).waitFor();
+
+  // Back before a stamp the service gave is refused, and the reading stays.
+  await page.fill('#clock-set-now', '1700000000000');
+  await page.click('#clock-set button');
+  await page.locator('#clock-result.refused').waitFor();
+  assert.equal(await result.textContent(), '409 "now" 1700000000000 is before 1700000000012, '
+    + 'the newest time stamp the service holds; the clock may not go back past a stamp it gave');
+  assert.match(await now.textContent(), /1714568400000 ms · frozen/);
+
+  // A move made by a test script reaches the page through the event stream.
+  await page.evaluate(() => fetch('/zun-clubs-host/v1/clock/advance', {
+    method: 'POST', headers: { 'Content-Type': 'application/json' }, body: '{"ms":1000}',
+  }));
+  await now.filter({ hasText: '1714568401000 ms · frozen' }).waitFor();
+
+  // Running again, a club change takes the next millisecond, and the page follows it.
+  await page.click('#clock-freeze');
+  await now.filter({ hasText: '1714568401000 ms · running' }).waitFor();
+  await clubButton('Night Owls').click();
+  await page.fill('#motd-text', 'Stamped');
+  await page.click('#set-motd button');
+  await page.locator('#club-motd', { hasText: 'Stamped' }).waitFor();
+  await now.filter({ hasText: '2024-05-01T13:00:01.001Z · 1714568401001 ms · running' }).waitFor();
+});

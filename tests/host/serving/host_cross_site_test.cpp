@@ -135,6 +135,8 @@ TEST_F(HostCrossSite, EveryCrossSiteShapeIsRefusedOnEveryChangingMethodAndChange
         {host.Port(), kOwlsMotd, R"({"motd":"pwned"})", {}},
         {host.Port(), "/zun-clubs/v1/clubs/club-1/members/2004", "", {}},
         {host.Port(), "/zun-clubs-host/v1/faults", rule, {}},
+        {host.Port(), "/zun-clubs-host/v1/clock", R"({"now":1800000000000,"frozen":true})", {}},
+        {host.Port(), "/zun-clubs-host/v1/clock/advance", R"({"ms":60000})", {}},
         {host.Port(), "/zun-clubs-host/v1/clubs-service/as/1001/v1/clubs/club-1/motd", "pwned", {}},
         {servicePort, "/v1/clubs/club-1/motd", "pwned", {{"Authorization", kPlayerToken}}},
         {servicePort, "/v1/clubs/club-1/ownership/1002", "", {{"Authorization", kPlayerToken}}},

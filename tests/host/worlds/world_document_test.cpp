@@ -81,6 +81,22 @@ TEST(WorldDocument, MissingFieldsTakeDefaultsThatTheWrittenWorldSpellsOut) {
     EXPECT_EQ(WriteWorld(MustParse(written)), written);
 }
 
+TEST(WorldDocument, AFrozenClockIsWrittenAndReadBackAndARunningOneLeavesTheFlagOut) {
+    World world = MustParse(R"({"service":{"clock":1750000000000,"clockFrozen":true},)"
+                            R"("players":[{"accountId":7,"summonerId":8}],"clubs":[]})");
+    EXPECT_EQ(world.clock, 1750000000000);
+    EXPECT_TRUE(world.clockFrozen);
+    const std::string written = WriteWorld(world);
+    EXPECT_NE(written.find("\"clock\": 1750000000000,\n    \"clockFrozen\": true,"),
+              std::string::npos)
+        << written;
+    const World again = MustParse(written);
+    EXPECT_EQ(again.clock, 1750000000000);
+    EXPECT_TRUE(again.clockFrozen);
+    world.clockFrozen = false;
+    EXPECT_EQ(WriteWorld(world).find("clockFrozen"), std::string::npos);
+}
+
 TEST(WorldDocument, AConfigurationNumberIsWrittenAsGiven) {
     // The shortest text of its double: read one step off, it would change with every export
     // and load of the world.
@@ -119,6 +135,8 @@ TEST(WorldDocument, BadDocumentsAreRefusedWithWhatIsWrongAndWhere) {
         {"no players", R"({"clubs":[]})", "players: is missing"},
         {"players not an array", R"({"players":{},"clubs":[]})", "players: must be an array"},
         {"unknown field", R"({"players":[],"clubs":[],"colour":1})", "colour: is not a field"},
+        {"frozen not a flag", R"({"service":{"clockFrozen":1},"players":[],"clubs":[]})",
+         "service.clockFrozen: must be true or false"},
         {"wrong type", WithClubs(R"([{"key":"k","name":5,"active":[)" + owner + "]}]"),
          "clubs[0].name: must be a text"},
         {"negative id", R"({"players":[{"accountId":-1,"summonerId":8}],"clubs":[]})",

@@ -4,6 +4,7 @@
 import { call, CLUBS, HOST } from './api.js';
 import { $, showResult } from './dom.js';
 import { followEvents } from './events.js';
+import { createClock } from './clock.js';
 import { createClubView } from './club_view.js';
 import { createOtherPlayer } from './other_player.js';
 import { createEventLog, createFaults, createToasts, createWorld } from './panels.js';
@@ -43,6 +44,7 @@ const toasts = createToasts($('#toast-list'));
 const faults = createFaults();
 const world = createWorld(() => refreshAll());
 const eventLog = createEventLog($('#event-list'), $('#event-filter'));
+const clock = createClock();
 
 const refreshMembership = refresher(async () => {
   const answer = await call('GET', `${CLUBS}/membership`);
@@ -63,11 +65,12 @@ const refreshPlayers = refresher(async () => {
   clubView.renderInviteChoices();
 });
 const refreshOther = refresher(() => otherPlayer.refresh());
+const refreshClock = refresher(() => clock.refresh());
 
 function refreshAll() {
   return Promise.all([
     refreshSession(), refreshPlayers().then(refreshMembership), refreshToasts(),
-    refreshOther(), faults.refresh(),
+    refreshOther(), faults.refresh(), refreshClock(),
   ]);
 }
 
@@ -89,6 +92,8 @@ function onEvent(event) {
   if (event.name.startsWith('OnJsonApiEvent_')) return;
   eventLog.add(event);
   const uri = event.json?.uri ?? '';
+  // Every change of a club or membership took a stamp from the clock.
+  if (uri.startsWith('/zun-clubs/') || uri.startsWith('/zun-clubs-host/v1/clock')) refreshClock();
   if (uri.startsWith('/zun-clubs/')) {
     refreshMembership();
     refreshOther();
