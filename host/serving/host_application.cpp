@@ -6,10 +6,12 @@
 #include "host/serving/console_site.h"
 #include "host/serving/fault_endpoints.h"
 #include "host/serving/openapi_document.h"
+#include "host/serving/snapshot_endpoints.h"
 #include "host/serving/world_endpoint.h"
 #include "host/simulated/simulated_plugin.h"
 #include "host/worlds/default_world.h"
 #include "host/worlds/world_document.h"
+#include "platform/atomic_file.h"
 #include "platform/utf8_path.h"
 
 namespace Kolm::Host {
@@ -179,6 +181,7 @@ int HostApplication::StartPlatform(std::string* error) {
         bus_, HostWorld::LoggedInPlayer(*world).value_or(SimulatedPlayer{}), clubsServiceUrl_);
     world_ = std::make_unique<HostWorld>(*embedded_, *platform_);
     world_->Apply(*world);
+    snapshots_ = std::make_unique<WorldSnapshots>(*world);
     platform_->Relay().Follow(embedded_->Service());
     return kExitClean;
 }
@@ -187,14 +190,19 @@ void HostApplication::ExportWorld() {
     if (options_.exportWorldFile.empty() || world_ == nullptr) {
         return;
     }
-    std::ofstream file(Kolm::Platform::Utf8Path(options_.exportWorldFile),
-                       std::ios::binary | std::ios::trunc);
-    file << WriteWorld(world_->Current());
-    file.close();
+    // Written beside the old file and renamed over it: a stop cut short leaves the old world.
+    std::string error;
+    const bool written = Kolm::Platform::WriteFileAtomically(options_.exportWorldFile,
+                                                             WriteWorld(world_->Current()), &error);
     if (log_) {
-        log_(file ? "world written to " + options_.exportWorldFile
-                  : "cannot write the world to " + options_.exportWorldFile);
+        log_(written ? "world written to " + options_.exportWorldFile
+                     : "cannot write the world to " + options_.exportWorldFile + ": " + error);
     }
+}
+
+void HostApplication::ClearForReset() {
+    faults_.Clear();
+    platform_->Notifications().Clear();
 }
 
 HostApplication::~HostApplication() {
@@ -296,6 +304,7 @@ void HostApplication::Stop() {
     events_.reset();
     ExportWorld();
     world_.reset();
+    snapshots_.reset();
     if (embedded_ != nullptr) {
         embedded_->Stop();
     }
@@ -309,7 +318,8 @@ std::size_t HostApplication::LaneOf(const HttpRequest& request) const {
     if (!IsHostOrConsolePath(path)) {
         return kPluginLane;
     }
-    const bool worldChange = path == std::string(kHostPrefix) + "/world" && !IsReading(request);
+    const bool worldChange =
+        IsUnder(path, std::string(kHostPrefix) + "/world") && !IsReading(request);
     return worldChange ? kHostChangeLane : kHostLane;
 }
 
@@ -358,6 +368,11 @@ HttpResponse HostApplication::HandleHostPath(const HttpRequest& request, std::st
                 "the world lives in the embedded clubs web service, not embedded in this host");
         }
         return HandleWorldRequest(request, *world_);
+    }
+    constexpr std::string_view kWorld = "/world";
+    if (IsUnder(rest, kWorld) && world_ != nullptr) {
+        return HandleWorldSnapshotRequest(request, rest.substr(kWorld.size()), *world_, *snapshots_,
+                                          [this] { ClearForReset(); });
     }
     constexpr std::string_view kService = "/clubs-service";
     if (rest.substr(0, kService.size()) == kService) {

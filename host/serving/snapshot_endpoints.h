@@ -1,0 +1,33 @@
+// The host's paths for going back to a world, under /zun-clubs-host/v1/world:
+//   POST   /reset                       the world the host started with (--world as read at
+//                                       start, or the built-in one); the fault rules and the
+//                                       toasts are cleared too. 200 {"cleared": [...], ...}
+//   GET    /snapshots                   the kept worlds: {"snapshots": [{"name","bytes"}], ...}
+//   PUT    /snapshots/{name}            keeps the world as it is now under the name (no body);
+//                                       201 when new, 200 when it replaced one, {"name","bytes"}
+//   GET    /snapshots/{name}            the kept world's document
+//   POST   /snapshots/{name}/restore    the kept world becomes the world (fault rules and
+//                                       toasts stay); 200 {"restored": name, "bytes": n}
+//   DELETE /snapshots/{name}            204
+// A reset or a restore reaches the plugin as push messages, as a PUT of the world does. A bad
+// name or a world past the bounds is answered 400, an unknown name 404, {"error": "..."}.
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+#include "host/serving/host_world.h"
+#include "host/serving/http/http_message.h"
+#include "host/serving/world_snapshots.h"
+
+namespace Kolm::Host {
+
+// `rest` is the path after ".../world". `clearForReset` clears what a reset clears besides the
+// world, before the world is applied (so that no fault rule meets the plugin's refetches).
+HttpResponse HandleWorldSnapshotRequest(const HttpRequest& request,
+                                        std::string_view rest,
+                                        HostWorld& world,
+                                        WorldSnapshots& snapshots,
+                                        const std::function<void()>& clearForReset);
+
+}  // namespace Kolm::Host
