@@ -6,7 +6,6 @@
 #include "host/serving/console_site.h"
 #include "host/serving/fault_endpoints.h"
 #include "host/serving/openapi_document.h"
-#include "host/serving/snapshot_endpoints.h"
 #include "host/serving/world_endpoint.h"
 #include "host/simulated/simulated_plugin.h"
 #include "host/worlds/default_world.h"
@@ -200,9 +199,12 @@ void HostApplication::ExportWorld() {
     }
 }
 
-void HostApplication::ClearForReset() {
-    faults_.Clear();
-    platform_->Notifications().Clear();
+WorldRestoreSteps HostApplication::RestoreSteps() {
+    WorldRestoreSteps steps;
+    steps.beforeReset = [this] { faults_.Clear(); };
+    steps.awaitPlugin = [this] { platform_->Relay().Drain(); };
+    steps.afterReset = [this] { platform_->Notifications().Clear(); };
+    return steps;
 }
 
 HostApplication::~HostApplication() {
@@ -372,7 +374,7 @@ HttpResponse HostApplication::HandleHostPath(const HttpRequest& request, std::st
     constexpr std::string_view kWorld = "/world";
     if (IsUnder(rest, kWorld) && world_ != nullptr) {
         return HandleWorldSnapshotRequest(request, rest.substr(kWorld.size()), *world_, *snapshots_,
-                                          [this] { ClearForReset(); });
+                                          RestoreSteps());
     }
     constexpr std::string_view kService = "/clubs-service";
     if (rest.substr(0, kService.size()) == kService) {

@@ -36,6 +36,7 @@
 #include "host/serving/platform_simulation.h"
 #include "host/serving/request_bridge.h"
 #include "host/serving/serving_host.h"
+#include "host/serving/snapshot_endpoints.h"
 #include "host/serving/world_snapshots.h"
 #include "host/simulated/host_event_bus.h"
 #include "plugin/host_boundary.h"
@@ -97,8 +98,8 @@ class HostApplication {
                       std::string_view method,
                       std::string_view path);
     void ExportWorld();
-    // What a reset of the world clears besides the world.
-    void ClearForReset();
+    // What the host does around a reset or restore of the world.
+    WorldRestoreSteps RestoreSteps();
 
     const HostOptions options_;
     const LogSink log_;

@@ -21,12 +21,14 @@ HttpResponse NoSnapshot(const std::string& name) {
 HttpResponse Reset(const HttpRequest& request,
                    HostWorld& world,
                    const WorldSnapshots& snapshots,
-                   const std::function<void()>& clearForReset) {
+                   const WorldRestoreSteps& steps) {
     if (request.method != "POST") {
         return HttpResponse::NotAllowed("POST", "the world is reset with POST");
     }
-    clearForReset();
+    steps.beforeReset();
     world.Apply(snapshots.Starting());
+    steps.awaitPlugin();
+    steps.afterReset();
     return HttpResponse::Json(
         200, R"({"world":"the world the host started with","cleared":["faultRules","toasts"]})");
 }
@@ -72,7 +74,8 @@ HttpResponse Keep(const HttpRequest& request,
 HttpResponse Restore(const HttpRequest& request,
                      const std::string& name,
                      HostWorld& world,
-                     const WorldSnapshots& snapshots) {
+                     const WorldSnapshots& snapshots,
+                     const WorldRestoreSteps& steps) {
     if (request.method != "POST") {
         return HttpResponse::NotAllowed("POST", "a snapshot is restored with POST");
     }
@@ -81,6 +84,7 @@ HttpResponse Restore(const HttpRequest& request,
         return NoSnapshot(name);
     }
     world.Apply(*kept);
+    steps.awaitPlugin();
     return HttpResponse::Json(200, "{\"restored\":" + JsonQuote(name) + "}");
 }
 
@@ -114,9 +118,9 @@ HttpResponse HandleWorldSnapshotRequest(const HttpRequest& request,
                                         std::string_view rest,
                                         HostWorld& world,
                                         WorldSnapshots& snapshots,
-                                        const std::function<void()>& clearForReset) {
+                                        const WorldRestoreSteps& steps) {
     if (rest == "/reset") {
-        return Reset(request, world, snapshots, clearForReset);
+        return Reset(request, world, snapshots, steps);
     }
     if (rest == kSnapshots) {
         return List(request, snapshots);
@@ -134,7 +138,7 @@ HttpResponse HandleWorldSnapshotRequest(const HttpRequest& request,
     if (const std::string bad = WorldSnapshots::CheckName(name); !bad.empty()) {
         return HttpResponse::Error(400, bad);
     }
-    return restore ? Restore(request, std::string(name), world, snapshots)
+    return restore ? Restore(request, std::string(name), world, snapshots, steps)
                    : One(request, std::string(name), world, snapshots);
 }
 
