@@ -363,18 +363,16 @@ HttpResponse HostApplication::HandleHostPath(const HttpRequest& request, std::st
     if (IsUnder(rest, kFaults)) {
         return HandleFaultRequest(request, rest.substr(kFaults.size()), faults_);
     }
-    if (rest == "/world") {
+    constexpr std::string_view kWorld = "/world";
+    if (IsUnder(rest, kWorld)) {
         if (world_ == nullptr) {
             return HttpResponse::Error(
                 404,
                 "the world lives in the embedded clubs web service, not embedded in this host");
         }
-        return HandleWorldRequest(request, *world_);
-    }
-    constexpr std::string_view kWorld = "/world";
-    if (IsUnder(rest, kWorld) && world_ != nullptr) {
-        return HandleWorldSnapshotRequest(request, rest.substr(kWorld.size()), *world_, *snapshots_,
-                                          RestoreSteps());
+        return rest == kWorld ? HandleWorldRequest(request, *world_)
+                              : HandleWorldSnapshotRequest(request, rest.substr(kWorld.size()),
+                                                           *world_, *snapshots_, RestoreSteps());
     }
     constexpr std::string_view kService = "/clubs-service";
     if (rest.substr(0, kService.size()) == kService) {
