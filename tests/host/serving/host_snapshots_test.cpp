@@ -219,8 +219,9 @@ TEST(HostWorldExportKilled, AKillDuringTheExportLeavesThePreviousFileWhole) {
         HostProcess host({"--quiet", "--world", worldPath, "--export-world", path});
         ASSERT_NE(host.Port(), 0) << host.ErrorOutput();
         const std::string world = Request(host.Port(), "GET", kWorld).body;
-        // SIGTERM starts the stop, whose last step is the export; the kill lands ever later in it.
-        kill(host.Pid(), SIGTERM);
+        // The stop request starts the stop, whose last step is the export; the kill lands ever
+        // later in it.
+        kill(host.Pid(), HostProcess::StopSignal(SIGTERM));
         std::this_thread::sleep_for(std::chrono::milliseconds(attempt * 4));
         host.Stop(SIGKILL);
         const std::string now = ReadFile(path);
