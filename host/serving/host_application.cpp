@@ -204,6 +204,7 @@ WorldRestoreSteps HostApplication::RestoreSteps() {
     steps.beforeReset = [this] { faults_.Clear(); };
     steps.awaitPlugin = [this] { platform_->Relay().Drain(); };
     steps.afterReset = [this] { platform_->Notifications().Clear(); };
+    steps.resetClears = {"faultRules", "toasts"};
     return steps;
 }
 

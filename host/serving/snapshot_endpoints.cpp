@@ -29,8 +29,12 @@ HttpResponse Reset(const HttpRequest& request,
     world.Apply(snapshots.Starting());
     steps.awaitPlugin();
     steps.afterReset();
+    std::string cleared;
+    for (const std::string& name : steps.resetClears) {
+        cleared += (cleared.empty() ? "" : ",") + JsonQuote(name);
+    }
     return HttpResponse::Json(
-        200, R"({"world":"the world the host started with","cleared":["faultRules","toasts"]})");
+        200, R"({"world":"the world the host started with","cleared":[)" + cleared + "]}");
 }
 
 HttpResponse List(const HttpRequest& request, const WorldSnapshots& snapshots) {

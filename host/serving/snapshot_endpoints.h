@@ -16,7 +16,9 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/serving/host_world.h"
 #include "host/serving/http/http_message.h"
@@ -34,6 +36,8 @@ struct WorldRestoreSteps {
     std::function<void()> awaitPlugin;
     // What a reset clears once the plugin has heard (the toasts, its own among them).
     std::function<void()> afterReset;
+    // The names of what the two clear, for the answer ("faultRules", "toasts").
+    std::vector<std::string> resetClears;
 };
 
 // `rest` is the path after ".../world".
