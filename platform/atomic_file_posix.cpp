@@ -37,6 +37,18 @@ bool WriteAll(int fd, std::string_view chunk) {
     return true;
 }
 
+// Makes the rename itself last through a power cut; a system that cannot is not an error, the
+// file is whole either way.
+void SyncFolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+}
+
 }  // namespace
 
 bool WriteFileAtomically(const std::string& path,
@@ -71,6 +83,7 @@ bool WriteFileAtomically(const std::string& path,
         unlink(temporary.c_str());
         return false;
     }
+    SyncFolderOf(path);
     return true;
 }
 
