@@ -5,7 +5,7 @@
 Usage: bench/ratios.py RUN.json [RUN.json ...]
 
 Every ratio is of medians of CPU time within one run, so each file is read on its own. A file
-may hold any of the benchmark programs' results (clubs, formats, dispatch, worlds); the ratios
+may hold any of the benchmark programs' results (clubs, formats, dispatch, worlds, world reset); the ratios
 whose benchmarks it lacks are left out, so a filtered run prints what it measured."""
 import json
 import operator
@@ -34,11 +34,11 @@ FORMAT_RATIOS = [
 ]
 
 
-def medians(path):
+def medians(path, time="cpu_time"):
     with open(path) as f:
         runs = json.load(f)["benchmarks"]
     return {
-        run["run_name"]: run["cpu_time"]
+        run["run_name"]: run[time]
         for run in runs
         if run.get("aggregate_name") == "median"
     }
@@ -99,6 +99,19 @@ def worlds(m):
             line(f"{step} 100,000 / 10,000", large / small, AT_MOST, 12)
 
 
+def world_reset(m, real):
+    # The resets wait for other threads, so they and their floors are compared in real time.
+    if "BM_ResetAfterChange/real_time" in real and "BM_ParseWorld" in real:
+        line("BM_ResetAfterChange / BM_ParseWorld (real time)",
+             real["BM_ResetAfterChange/real_time"] / real["BM_ParseWorld"], AT_MOST, 20)
+    if "BM_ResetUnchanged/real_time" in real and "BM_ApplyParsedWorld" in real:
+        line("BM_ResetUnchanged / BM_ApplyParsedWorld (real time)",
+             real["BM_ResetUnchanged/real_time"] / real["BM_ApplyParsedWorld"], AT_MOST, 10)
+    if "BM_ResetAfterChange/real_time" in real and "BM_ApplyParsedWorld" in real:
+        line("BM_ResetAfterChange / BM_ApplyParsedWorld (real time)",
+             real["BM_ResetAfterChange/real_time"] / real["BM_ApplyParsedWorld"])
+
+
 def main(paths):
     if not paths:
         print(__doc__.strip(), file=sys.stderr)
@@ -113,6 +126,7 @@ def main(paths):
         formats(m)
         dispatch(m)
         worlds(m)
+        world_reset(m, medians(path, "real_time"))
     return 0
 
 

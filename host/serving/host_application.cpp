@@ -11,6 +11,7 @@
 #include "host/simulated/simulated_plugin.h"
 #include "host/worlds/default_world.h"
 #include "host/worlds/world_document.h"
+#include "platform/atomic_file.h"
 #include "platform/utf8_path.h"
 
 namespace Kolm::Host {
@@ -180,6 +181,7 @@ int HostApplication::StartPlatform(std::string* error) {
         bus_, HostWorld::LoggedInPlayer(*world).value_or(SimulatedPlayer{}), clubsServiceUrl_);
     world_ = std::make_unique<HostWorld>(*embedded_, *platform_);
     world_->Apply(*world);
+    snapshots_ = std::make_unique<WorldSnapshots>(*world);
     platform_->Relay().Follow(embedded_->Service());
     return kExitClean;
 }
@@ -188,14 +190,23 @@ void HostApplication::ExportWorld() {
     if (options_.exportWorldFile.empty() || world_ == nullptr) {
         return;
     }
-    std::ofstream file(Kolm::Platform::Utf8Path(options_.exportWorldFile),
-                       std::ios::binary | std::ios::trunc);
-    file << WriteWorld(world_->Current());
-    file.close();
+    // Written beside the old file and renamed over it: a stop cut short leaves the old world.
+    std::string error;
+    const bool written = Kolm::Platform::WriteFileAtomically(options_.exportWorldFile,
+                                                             WriteWorld(world_->Current()), &error);
     if (log_) {
-        log_(file ? "world written to " + options_.exportWorldFile
-                  : "cannot write the world to " + options_.exportWorldFile);
+        log_(written ? "world written to " + options_.exportWorldFile
+                     : "cannot write the world to " + options_.exportWorldFile + ": " + error);
     }
+}
+
+WorldRestoreSteps HostApplication::RestoreSteps() {
+    WorldRestoreSteps steps;
+    steps.beforeReset = [this] { faults_.Clear(); };
+    steps.awaitPlugin = [this] { platform_->Relay().Drain(); };
+    steps.afterReset = [this] { platform_->Notifications().Clear(); };
+    steps.resetClears = {"faultRules", "toasts"};
+    return steps;
 }
 
 HostApplication::~HostApplication() {
@@ -297,6 +308,7 @@ void HostApplication::Stop() {
     events_.reset();
     ExportWorld();
     world_.reset();
+    snapshots_.reset();
     if (embedded_ != nullptr) {
         embedded_->Stop();
     }
@@ -310,7 +322,8 @@ std::size_t HostApplication::LaneOf(const HttpRequest& request) const {
     if (!IsHostOrConsolePath(path)) {
         return kPluginLane;
     }
-    const bool worldChange = path == std::string(kHostPrefix) + "/world" && !IsReading(request);
+    const bool worldChange =
+        IsUnder(path, std::string(kHostPrefix) + "/world") && !IsReading(request);
     return worldChange ? kHostChangeLane : kHostLane;
 }
 
@@ -369,13 +382,16 @@ HttpResponse HostApplication::HandleHostPath(const HttpRequest& request, std::st
         }
         return HandleClockRequest(request, rest.substr(kClock.size()), embedded_->Service());
     }
-    if (rest == "/world") {
+    constexpr std::string_view kWorld = "/world";
+    if (IsUnder(rest, kWorld)) {
         if (world_ == nullptr) {
             return HttpResponse::Error(
                 404,
                 "the world lives in the embedded clubs web service, not embedded in this host");
         }
-        return HandleWorldRequest(request, *world_);
+        return rest == kWorld ? HandleWorldRequest(request, *world_)
+                              : HandleWorldSnapshotRequest(request, rest.substr(kWorld.size()),
+                                                           *world_, *snapshots_, RestoreSteps());
     }
     constexpr std::string_view kService = "/clubs-service";
     if (rest.substr(0, kService.size()) == kService) {

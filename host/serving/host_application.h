@@ -2,7 +2,8 @@
 // platform, the embedded clubs web service (unless another service URL is given), the host
 // table, the plugin instance, the REST server with its request bridge, the event stream and
 // the OpenAPI document, and routes every HTTP request:
-//   /zun-clubs-host/v1/events, /openapi.json, /world, /faults, /clock,
+//   /zun-clubs-host/v1/events, /openapi.json, /world (and its reset and snapshots), /faults,
+//   /clock,
 //   /clubs-service/...                                              the host's own paths
 //   /zun-login, /zun-platform-config, ... (a simulated plugin's)    PlatformSimulation
 //   anything else                                                   the plugin, by its
@@ -36,6 +37,8 @@
 #include "host/serving/platform_simulation.h"
 #include "host/serving/request_bridge.h"
 #include "host/serving/serving_host.h"
+#include "host/serving/snapshot_endpoints.h"
+#include "host/serving/world_snapshots.h"
 #include "host/simulated/host_event_bus.h"
 #include "plugin/host_boundary.h"
 
@@ -96,6 +99,8 @@ class HostApplication {
                       std::string_view method,
                       std::string_view path);
     void ExportWorld();
+    // What the host does around a reset or restore of the world.
+    WorldRestoreSteps RestoreSteps();
 
     const HostOptions options_;
     const LogSink log_;
@@ -105,6 +110,7 @@ class HostApplication {
     std::string clubsServiceUrl_;
     std::unique_ptr<PlatformSimulation> platform_;
     std::unique_ptr<HostWorld> world_;
+    std::unique_ptr<WorldSnapshots> snapshots_;  // with world_
     FaultRules faults_;
     std::unique_ptr<ServingHost> host_;
     std::unique_ptr<EventStream> events_;

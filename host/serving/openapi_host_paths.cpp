@@ -1,6 +1,7 @@
 #include "host/serving/openapi_host_paths.h"
 
 #include "host/serving/openapi_clock_paths.h"
+#include "host/serving/openapi_snapshot_paths.h"
 #include "host/serving/world_endpoint.h"
 
 namespace Kolm::Host {
@@ -158,38 +159,42 @@ const char* const kFaultRuleSchema =
     R"("seed":{"type":"integer","format":"int64","minimum":0},)"
     R"("times":{"type":"integer","minimum":1}}})";
 
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+// `first` followed by the entries of each of `more`: the host's own entries, then those of the
+// features that describe their paths in files of their own.
+Entries Joined(Entries first, std::initializer_list<Entries> more) {
+    for (const Entries& entries : more) {
+        first.insert(first.end(), entries.begin(), entries.end());
+    }
+    return first;
+}
+
 }  // namespace
 
-const std::vector<std::pair<std::string, std::string>>& OpenApiHostPaths() {
-    static const std::vector<std::pair<std::string, std::string>> paths = [] {
-        std::vector<std::pair<std::string, std::string>> all = {
+const Entries& OpenApiHostPaths() {
+    static const Entries paths = Joined(
+        {
             {"/zun-clubs-host/v1/world", WorldPath()},
             {"/zun-clubs-host/v1/faults", FaultsPath()},
             {"/zun-clubs-host/v1/faults/{id}", FaultPath()},
-        };
-        for (auto& path : OpenApiClockPaths())
-            all.push_back(std::move(path));
-        return all;
-    }();
+        },
+        {OpenApiClockPaths(), OpenApiSnapshotPaths()});
     return paths;
 }
 
-const std::vector<std::pair<std::string, std::string>>& OpenApiHostSchemas() {
-    static const std::vector<std::pair<std::string, std::string>> schemas = {
-        {"World", kWorldSchema},
-        {"WorldPlayer", kWorldPlayerSchema},
-        {"WorldClub", kWorldClubSchema},
-        {"WorldClubEntries", kEntriesSchema},
-        {"WorldClubReferences", kReferencesSchema},
-        {"FaultRule", kFaultRuleSchema},
-    };
-    static const std::vector<std::pair<std::string, std::string>> withClock = [] {
-        std::vector<std::pair<std::string, std::string>> all = schemas;
-        for (auto& schema : OpenApiClockSchemas())
-            all.push_back(std::move(schema));
-        return all;
-    }();
-    return withClock;
+const Entries& OpenApiHostSchemas() {
+    static const Entries schemas = Joined(
+        {
+            {"World", kWorldSchema},
+            {"WorldPlayer", kWorldPlayerSchema},
+            {"WorldClub", kWorldClubSchema},
+            {"WorldClubEntries", kEntriesSchema},
+            {"WorldClubReferences", kReferencesSchema},
+            {"FaultRule", kFaultRuleSchema},
+        },
+        {OpenApiClockSchemas(), OpenApiSnapshotSchemas()});
+    return schemas;
 }
 
 }  // namespace Kolm::Host

@@ -43,6 +43,12 @@ class RecentRecords {
         byteLimit_ = bytes;
         Trim();
     }
+    // Drops every record; the limits stay.
+    void Clear() {
+        records_.clear();
+        sizes_.clear();
+        bytes_ = 0;
+    }
     // Oldest first.
     const std::deque<T>& Items() const { return records_; }
     std::vector<T> ToVector() const { return std::vector<T>(records_.begin(), records_.end()); }

@@ -21,6 +21,12 @@ void SimulatedPlayerNotifications::Append(OwnedHostValue notification) {
     notifications_.Add(std::move(notification));
 }
 
+void SimulatedPlayerNotifications::Clear() {
+    const Platform::MutexLock lock(listMutex_);
+    notifications_.Clear();
+    posted_.Clear();
+}
+
 std::vector<OwnedHostValue> SimulatedPlayerNotifications::Notifications() const {
     const Platform::MutexLock lock(listMutex_);
     return notifications_.ToVector();

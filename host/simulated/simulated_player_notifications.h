@@ -31,6 +31,8 @@ class SimulatedPlayerNotifications : public SimulatedPlugin {
 
     // Appends a notification as if it had been posted earlier (not counted among Posted).
     void Add(OwnedHostValue notification);
+    // Empties the list and the records of what was posted.
+    void Clear();
     // The list as a GET answers it, in order.
     std::vector<OwnedHostValue> Notifications() const;
     // The newest records posted to the list (see SetRecordLimit), as sent, in order; a refused

@@ -192,6 +192,48 @@ test('another player\'s invitation arrives with its toast and can be accepted', 
   await memberRow('(you)').locator('td', { hasText: 'MEMBER' }).waitFor();
 });
 
+test('a kept world comes back after a reset, and a bad snapshot name shows the host\'s reason', async (t) => {
+  const snapshots = await fetch(`${host.base}/zun-clubs-host/v1/world/snapshots`);
+  if (snapshots.status === 404) {
+    t.skip('this host holds no world (GET /zun-clubs-host/v1/world/snapshots answers 404)');
+    return;
+  }
+  await clubButton('Night Owls').waitFor();
+  await page.fill('#create-name', 'Ember Guild');
+  await page.keyboard.press('Enter');
+  await clubButton('Ember Guild').waitFor();
+  await page.fill('#snapshot-name', 'with-ember');
+  await page.click('#snapshot-form button[type="submit"]');
+  await page.locator('#snapshot-result.ok', { hasText: '201 kept as with-ember' }).waitFor();
+  await page.locator('#snapshot-list option', { hasText: /^with-ember \(\d+ bytes\)$/ }).waitFor({ state: 'attached' });
+
+  const posted = await fetch(`${host.base}/player-notifications/v1/notifications`, {
+    method: 'POST',
+    headers: { 'Content-Type': 'application/json' },
+    body: JSON.stringify({ titleKey: 'clubs_toast', detailKey: 'left_over', type: 'club', data: {} }),
+  });
+  assert.equal(posted.status, 200);
+  const leftOver = page.locator('#toast-list li.toast', { hasText: 'left_over' });
+  await leftOver.waitFor();
+
+  await page.click('#world-reset');
+  await page.locator('#snapshot-result.ok',
+    { hasText: '200 reset to the starting world; fault rules and toasts cleared' }).waitFor();
+  await clubButton('Ember Guild').waitFor({ state: 'detached' });
+  await clubButton('Night Owls').waitFor();
+  await leftOver.waitFor({ state: 'detached' });
+
+  await page.click('#snapshot-restore');
+  await page.locator('#snapshot-result.ok', { hasText: '200 restored with-ember' }).waitFor();
+  await clubButton('Ember Guild').waitFor();
+
+  await page.fill('#snapshot-name', 'my world');
+  await page.click('#snapshot-form button[type="submit"]');
+  await page.locator('#snapshot-result.refused', {
+    hasText: '400 a snapshot name is 1 to 64 letters, digits, \'-\', \'_\' or \'.\' (and not "." or ".."); "my%20world" is not one',
+  }).waitFor();
+});
+
 test('a fault rule makes setting the MOTD fail, and the page shows status and errorCode', async (t) => {
   const faults = await fetch(`${host.base}/zun-clubs-host/v1/faults`);
   if (faults.status === 404) {

@@ -54,6 +54,7 @@ class HostProcess {
     static std::string StopName(int signal);
 
     uint16_t Port() const { return port_; }
+    pid_t Pid() const { return pid_; }
     bool Running() const;
     // Sends `signal` and waits for the exit; the exit status, or -1 when killed otherwise.
     int Stop(int signal);

@@ -8,6 +8,7 @@ import { createClock } from './clock.js';
 import { createClubView } from './club_view.js';
 import { createOtherPlayer } from './other_player.js';
 import { createEventLog, createFaults, createToasts, createWorld } from './panels.js';
+import { createWorldSnapshots } from './world_snapshots.js';
 
 const SESSION = '/zun-login/v1/session';
 const TOASTS = '/player-notifications/v1/notifications';
@@ -43,6 +44,7 @@ const otherPlayer = createOtherPlayer(state);
 const toasts = createToasts($('#toast-list'));
 const faults = createFaults();
 const world = createWorld(() => refreshAll());
+const snapshots = createWorldSnapshots(() => refreshAll());
 const eventLog = createEventLog($('#event-list'), $('#event-filter'));
 const clock = createClock();
 
@@ -123,3 +125,4 @@ followEvents(onEvent, (text) => {
   if (text === 'connected') refreshAll();
 });
 world.init();
+snapshots.init();

@@ -1,0 +1,149 @@
+#include "host/serving/openapi_snapshot_paths.h"
+
+#include "host/serving/world_snapshots.h"
+
+namespace Kolm::Host {
+namespace {
+
+// An error answer with its exact text (a JSON string's contents).
+std::string Error(const std::string& description, const std::string& example) {
+    return R"({"description":")" + description +
+           R"(","content":{"application/json":{"schema":{"$ref":"#/components/schemas/HostError"},)"
+           R"("example":{"error":")" +
+           example + "\"}}}}";
+}
+
+std::string Json(const std::string& description,
+                 const std::string& schema,
+                 const std::string& example) {
+    return R"({"description":")" + description + R"(","content":{"application/json":{"schema":)" +
+           schema + R"(,"example":)" + example + "}}}";
+}
+
+const std::string kNameParameter =
+    R"({"name":"name","in":"path","required":true,"schema":{"type":"string","pattern":)"
+    R"("^[A-Za-z0-9._-]{1,64}$"},"example":"after-invite"})";
+
+std::string BadName() {
+    return Error("A name that is not 1 to 64 letters, digits, '-', '_' or '.'; nothing changed",
+                 "a snapshot name is 1 to 64 letters, digits, '-', '_' or '.' (and not \\\".\\\" "
+                 "or \\\"..\\\"); \\\"my world\\\" is not one");
+}
+
+// What every path answers on a host that uses another clubs web service.
+std::string NoWorld() {
+    return Error(
+        "This host uses another clubs web service (--clubs-service-url) and holds no "
+        "world",
+        "the world lives in the embedded clubs web service, not embedded in this host");
+}
+
+std::string NoSnapshot() {
+    return Error("No snapshot has this name", "no snapshot named \\\"after-invite\\\"");
+}
+
+const char* const kResetExample =
+    R"({"world":"the world the host started with","cleared":["faultRules","toasts"]})";
+const char* const kSummaryExample = R"({"name":"after-invite","bytes":4660})";
+
+std::string ResetPath() {
+    return std::string(R"({"post":{"operationId":"ResetHostWorld","tags":["Host"],)") +
+           R"("summary":"Go back to the world the host started with",)" +
+           R"("description":"The world becomes the one the host started with: the --world file )" +
+           R"(as it was read at start (later changes to the file do not count), or the built-in )" +
+           R"(world. The fault rules and the toasts (the player's notifications) are cleared as )" +
+           R"(well; the toasts are cleared after the plugin has heard the reset, so that its own )" +
+           R"(notices about it are gone too. The changes reach the plugin as push messages, as a )" +
+           R"(PUT of the world does, and the answer comes once the plugin has heard them.",)" +
+           R"("responses":{"200":)" +
+           Json("The world is reset; `cleared` names what was cleared besides it",
+                R"({"$ref":"#/components/schemas/WorldReset"})", kResetExample) +
+           R"(,"404":)" + NoWorld() + "}}}";
+}
+
+std::string SnapshotsPath() {
+    return std::string(R"({"get":{"operationId":"ListHostWorldSnapshots","tags":["Host"],)") +
+           R"("summary":"The worlds kept under a name, with their sizes and the bounds",)" +
+           R"("responses":{"200":)" +
+           Json("The kept worlds by name", R"({"$ref":"#/components/schemas/WorldSnapshotList"})",
+                R"({"snapshots":[)" + std::string(kSummaryExample) +
+                    R"(],"bytes":4660,"maxCount":)" + std::to_string(WorldSnapshots::kMaxCount) +
+                    R"(,"maxBytes":)" + std::to_string(WorldSnapshots::kMaxBytes) + "}") +
+           R"(,"404":)" + NoWorld() + "}}}";
+}
+
+std::string SnapshotPath() {
+    const std::string summary = R"({"$ref":"#/components/schemas/WorldSnapshot"})";
+    const std::string world = R"({"$ref":"#/components/schemas/World"})";
+    return std::string(R"({"parameters":[)") + kNameParameter +
+           R"(],"put":{"operationId":"KeepHostWorldSnapshot","tags":["Host"],)" +
+           R"("summary":"Keep the world as it is now under the name",)" +
+           R"("description":"Takes no body: the snapshot is of the running world. A name kept )" +
+           R"(already is replaced. At most )" + std::to_string(WorldSnapshots::kMaxCount) +
+           R"( snapshots of at most )" + std::to_string(WorldSnapshots::kMaxBytes) +
+           R"( bytes of world documents together are kept.","responses":{"200":)" +
+           Json("The snapshot replaced the one of that name", summary, kSummaryExample) +
+           R"(,"201":)" + Json("The snapshot is kept", summary, kSummaryExample) + R"(,"400":)" +
+           Error("A bad name, a body, or past the bounds of count or bytes; nothing changed",
+                 "at most 32 snapshots may be kept; delete one before keeping another") +
+           R"(}},"get":{"operationId":"GetHostWorldSnapshot","tags":["Host"],)" +
+           R"("summary":"The kept world","responses":{"200":{"description":"The world as it was )" +
+           R"(kept","content":{"application/json":{"schema":)" + world + R"(}}},"400":)" +
+           BadName() + R"(,"404":)" + NoSnapshot() +
+           R"(}},"delete":{"operationId":"RemoveHostWorldSnapshot","tags":["Host"],)" +
+           R"("summary":"Remove the kept world","responses":{"204":{"description":"Removed"},)" +
+           R"("400":)" + BadName() + R"(,"404":)" + NoSnapshot() + "}}}";
+}
+
+std::string RestorePath() {
+    return std::string(R"({"parameters":[)") + kNameParameter +
+           R"(],"post":{"operationId":"RestoreHostWorldSnapshot","tags":["Host"],)" +
+           R"("summary":"Make the kept world the world",)" +
+           R"("description":"The changes reach the plugin as push messages, as a PUT of the )" +
+           R"(world does, and the answer comes once the plugin has heard them. Unlike a reset, )" +
+           R"(the fault rules and the toasts stay. The snapshot stays kept.",)" +
+           R"("responses":{"200":)" +
+           Json("The world is the kept one", R"({"$ref":"#/components/schemas/WorldRestore"})",
+                R"({"restored":"after-invite"})") +
+           R"(,"400":)" + BadName() + R"(,"404":)" + NoSnapshot() + "}}}";
+}
+
+const char* const kResetSchema =
+    R"({"type":"object","required":["world","cleared"],"properties":{)"
+    R"("world":{"type":"string"},"cleared":{"type":"array","items":{"type":"string",)"
+    R"("enum":["faultRules","toasts"]}}}})";
+
+const char* const kSnapshotSchema =
+    R"({"type":"object","required":["name","bytes"],"properties":{"name":{"type":"string"},)"
+    R"("bytes":{"type":"integer","description":"of the world's document"}}})";
+
+const char* const kSnapshotListSchema =
+    R"({"type":"object","required":["snapshots","bytes","maxCount","maxBytes"],"properties":{)"
+    R"("snapshots":{"type":"array","items":{"$ref":"#/components/schemas/WorldSnapshot"}},)"
+    R"("bytes":{"type":"integer","description":"of every kept world together"},)"
+    R"("maxCount":{"type":"integer"},"maxBytes":{"type":"integer"}}})";
+
+const char* const kRestoreSchema =
+    R"({"type":"object","required":["restored"],"properties":{"restored":{"type":"string"}}})";
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> OpenApiSnapshotPaths() {
+    return {
+        {"/zun-clubs-host/v1/world/reset", ResetPath()},
+        {"/zun-clubs-host/v1/world/snapshots", SnapshotsPath()},
+        {"/zun-clubs-host/v1/world/snapshots/{name}", SnapshotPath()},
+        {"/zun-clubs-host/v1/world/snapshots/{name}/restore", RestorePath()},
+    };
+}
+
+std::vector<std::pair<std::string, std::string>> OpenApiSnapshotSchemas() {
+    return {
+        {"WorldReset", kResetSchema},
+        {"WorldSnapshot", kSnapshotSchema},
+        {"WorldSnapshotList", kSnapshotListSchema},
+        {"WorldRestore", kRestoreSchema},
+    };
+}
+
+}  // namespace Kolm::Host
