@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -39,23 +40,29 @@ std::string MotdChange(const std::string& motd) {
            std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
-// The status of the answer that arrives on `socket` before `deadline`; 0 when none does.
-int StatusOfAnswer(int socket, Clock::time_point deadline) {
+// What the host sends on `socket` until it closes the connection (it does after every answer)
+// or `deadline` passes; what had arrived by then is read even when the deadline is past.
+std::string AnswerOn(int socket, Clock::time_point deadline) {
     std::string answer;
     char chunk[4096];
-    while (answer.find("\r\n") == std::string::npos) {
+    for (;;) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         pollfd entry{socket, POLLIN, 0};
-        if (left.count() <= 0 || poll(&entry, 1, static_cast<int>(left.count())) <= 0) {
-            return 0;
+        if (poll(&entry, 1, static_cast<int>(std::max<int64_t>(left.count(), 0))) <= 0) {
+            return answer;
         }
         const ssize_t got = recv(socket, chunk, sizeof(chunk), 0);
         if (got <= 0) {
-            return 0;
+            return answer;
         }
         answer.append(chunk, static_cast<std::size_t>(got));
     }
+}
+
+// The status of the answer that arrives on `socket` before `deadline`; 0 when none does.
+int StatusOfAnswer(int socket, Clock::time_point deadline) {
+    const std::string answer = AnswerOn(socket, deadline);
     return answer.rfind("HTTP/1.1 ", 0) == 0 ? std::atoi(answer.c_str() + 9) : 0;
 }
 
@@ -170,21 +177,30 @@ TEST_F(HostCapacity, ClearingTheRulesReleasesTheCallsTheyHold) {
 
 TEST_F(HostCapacity, PluginCallsPastTheWaitingLimitAreRefusedAtOnceAndHostPathsStillAnswer) {
     AddSlowRule();
-    // 16 taken by the plugin lane's workers and 256 waiting fill it.
-    SendMotdChanges(16 + 256);
+    // The plugin lane holds at most 16 calls in its workers and 256 waiting, so of 8 calls more
+    // at least 8 are refused at once. Which ones depends on how soon the workers take theirs (a
+    // call examined before they do may find the queue full), so up to 16 more may be refused.
+    constexpr int kHeld = 16 + 256;
+    constexpr int kMore = 8;
+    SendMotdChanges(kHeld + kMore);
     AwaitRuleApplied();
-    // A call past the limit is refused at once. On a loaded machine the first one sent has
-    // been seen to find room still (it then waits with the others, unanswered in the short
-    // wait below), so a few are tried.
-    HttpResult refused;
-    for (int extra = 0; extra < 4 && refused.status == 0; ++extra) {
-        refused = SendRaw(host.Port(), MotdChange("one too many"), std::chrono::seconds(3));
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(3);
+    int refused = 0;
+    for (const int socket : sockets) {
+        const std::string answer = AnswerOn(socket, deadline);
+        if (answer.empty()) {
+            continue;  // held by the rule
+        }
+        ++refused;
+        EXPECT_EQ(answer.rfind("HTTP/1.1 503 ", 0), 0u) << answer;
+        EXPECT_NE(answer.find("\r\nRetry-After: 1\r\n"), std::string::npos) << answer;
+        EXPECT_NE(answer.find("\r\n\r\n{\"error\":\"too many calls are waiting for the plugin; "
+                              "this one was not started, try again later\"}"),
+                  std::string::npos)
+            << answer;
     }
-    EXPECT_EQ(refused.status, 503);
-    EXPECT_EQ(refused.Header("Retry-After"), "1");
-    EXPECT_EQ(refused.body,
-              "{\"error\":\"too many calls are waiting for the plugin; this one was not started, "
-              "try again later\"}");
+    EXPECT_GE(refused, kMore);
+    EXPECT_LE(refused, kMore + 16);
     EXPECT_EQ(Call("GET", kFaults).status, 200);
     EXPECT_EQ(Call("DELETE", kFaults).status, 204);
 }
