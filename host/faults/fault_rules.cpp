@@ -165,7 +165,7 @@ std::optional<FaultEffect> FaultRules::Apply(std::string_view service,
         observer_(*applied, service, method, path);
     }
     return FaultEffect{applied->latencyMs, applied->status, applied->bodyJson,
-                       applied->transportFailure, std::move(withdrawal)};
+                       applied->transportFailure, std::move(withdrawal), applied->id};
 }
 
 }  // namespace Kolm::Host

@@ -2,7 +2,7 @@
 // platform, the embedded clubs web service (unless another service URL is given), the host
 // table, the plugin instance, the REST server with its request bridge, the event stream and
 // the OpenAPI document, and routes every HTTP request:
-//   /zun-clubs-host/v1/events, /openapi.json, /world, /faults,
+//   /zun-clubs-host/v1/events, /openapi.json, /world, /faults, /requests,
 //   /clubs-service/...                                              the host's own paths
 //   /zun-login, /zun-platform-config, ... (a simulated plugin's)    PlatformSimulation
 //   anything else                                                   the plugin, by its
@@ -35,6 +35,7 @@
 #include "host/serving/http_transport.h"
 #include "host/serving/platform_simulation.h"
 #include "host/serving/request_bridge.h"
+#include "host/serving/request_journal.h"
 #include "host/serving/serving_host.h"
 #include "host/simulated/host_event_bus.h"
 #include "plugin/host_boundary.h"
@@ -80,6 +81,7 @@ class HostApplication {
     PlatformSimulation& Platform() { return *platform_; }
     EmbeddedClubsService* ClubsService() { return embedded_.get(); }
     FaultRules& Faults() { return faults_; }
+    RequestJournal& Journal() { return journal_; }
 
   private:
     HttpResponse HandleHostPath(const HttpRequest& request, std::string_view rest);
@@ -96,6 +98,7 @@ class HostApplication {
                       std::string_view method,
                       std::string_view path);
     void ExportWorld();
+    void PublishJournalEntry(const JournalEntry* entry);
 
     const HostOptions options_;
     const LogSink log_;
@@ -106,6 +109,7 @@ class HostApplication {
     std::unique_ptr<PlatformSimulation> platform_;
     std::unique_ptr<HostWorld> world_;
     FaultRules faults_;
+    RequestJournal journal_;
     std::unique_ptr<ServingHost> host_;
     std::unique_ptr<EventStream> events_;
     std::unique_ptr<BusEventFeed> feed_;  // of bus_ into events_

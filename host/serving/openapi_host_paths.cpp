@@ -1,5 +1,6 @@
 #include "host/serving/openapi_host_paths.h"
 
+#include "host/serving/openapi_journal_paths.h"
 #include "host/serving/world_endpoint.h"
 
 namespace Kolm::Host {
@@ -158,23 +159,35 @@ const char* const kFaultRuleSchema =
 }  // namespace
 
 const std::vector<std::pair<std::string, std::string>>& OpenApiHostPaths() {
-    static const std::vector<std::pair<std::string, std::string>> paths = {
-        {"/zun-clubs-host/v1/world", WorldPath()},
-        {"/zun-clubs-host/v1/faults", FaultsPath()},
-        {"/zun-clubs-host/v1/faults/{id}", FaultPath()},
-    };
+    static const std::vector<std::pair<std::string, std::string>> paths = [] {
+        std::vector<std::pair<std::string, std::string>> list = {
+            {"/zun-clubs-host/v1/world", WorldPath()},
+            {"/zun-clubs-host/v1/faults", FaultsPath()},
+            {"/zun-clubs-host/v1/faults/{id}", FaultPath()},
+        };
+        for (auto& path : OpenApiJournalPaths()) {
+            list.push_back(std::move(path));
+        }
+        return list;
+    }();
     return paths;
 }
 
 const std::vector<std::pair<std::string, std::string>>& OpenApiHostSchemas() {
-    static const std::vector<std::pair<std::string, std::string>> schemas = {
-        {"World", kWorldSchema},
-        {"WorldPlayer", kWorldPlayerSchema},
-        {"WorldClub", kWorldClubSchema},
-        {"WorldClubEntries", kEntriesSchema},
-        {"WorldClubReferences", kReferencesSchema},
-        {"FaultRule", kFaultRuleSchema},
-    };
+    static const std::vector<std::pair<std::string, std::string>> schemas = [] {
+        std::vector<std::pair<std::string, std::string>> list = {
+            {"World", kWorldSchema},
+            {"WorldPlayer", kWorldPlayerSchema},
+            {"WorldClub", kWorldClubSchema},
+            {"WorldClubEntries", kEntriesSchema},
+            {"WorldClubReferences", kReferencesSchema},
+            {"FaultRule", kFaultRuleSchema},
+        };
+        for (auto& schema : OpenApiJournalSchemas()) {
+            list.push_back(std::move(schema));
+        }
+        return list;
+    }();
     return schemas;
 }
 
