@@ -62,7 +62,7 @@ std::string WaitPath() {
         R"("content":{"application/json":{"schema":{"allOf":[{"$ref":)"
         R"("#/components/schemas/JournalRead"},{"type":"object","required":["error"],)"
         R"("properties":{"error":{"type":"string"}}}]},"example":{"error":)"
-        R"("\"1 of the 2 calls waited for were made within 500 ms\",)"
+        R"("1 of the 2 calls waited for were made within 500 ms",)"
         R"("dropped":0,"lastId":7,"entries":[)" +
         std::string(kEntryExample) + "]}}}}";
     return std::string(R"({"get":{"operationId":"WaitForHostRequests","tags":["Host"],)") +
