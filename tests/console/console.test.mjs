@@ -249,3 +249,23 @@ test('a refused action shows its status and errorCode next to it, and keeps it',
   await page.locator('#club-motd', { hasText: 'Rows are rebuilt' }).waitFor();
   assert.equal(await memberRow('Corvina').locator('output.refused').textContent(), shown);
 });
+
+test('the Requests panel follows the plugin\'s calls live and shows a call\'s bodies on a click', async () => {
+  await clubButton('Night Owls').click();
+  await page.locator('#request-list li', { hasText: 'login GET /zun-login/v1/session' }).first().waitFor();
+  await page.fill('#motd-text', 'Journal night');
+  await page.click('#set-motd button');
+  const put = page.locator('#request-list li', { hasText: 'clubs PUT /v1/clubs/club-1/motd → 200' });
+  await put.waitFor();
+  assert.match(await put.textContent(), /by request PATCH \/zun-clubs\/v1\/clubs\/club-1\/motd/);
+  await put.locator('summary').click();
+  await put.locator('pre.request-body', { hasText: 'Journal night' }).waitFor();
+  await put.locator('pre.answer-body').waitFor();
+
+  await page.fill('#request-filter', 'clubs PUT');
+  await page.locator('#request-list li', { hasText: 'login GET' }).first().waitFor({ state: 'hidden' });
+  await page.fill('#request-filter', '');
+  await page.click('#clear-requests');
+  await page.locator('#request-list li', { hasText: 'No calls yet.' }).waitFor();
+  await put.waitFor({ state: 'detached' });
+});

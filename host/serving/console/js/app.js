@@ -7,6 +7,7 @@ import { followEvents } from './events.js';
 import { createClubView } from './club_view.js';
 import { createOtherPlayer } from './other_player.js';
 import { createEventLog, createFaults, createToasts, createWorld } from './panels.js';
+import { createRequests } from './requests.js';
 
 const SESSION = '/zun-login/v1/session';
 const TOASTS = '/player-notifications/v1/notifications';
@@ -43,6 +44,7 @@ const toasts = createToasts($('#toast-list'));
 const faults = createFaults();
 const world = createWorld(() => refreshAll());
 const eventLog = createEventLog($('#event-list'), $('#event-filter'));
+const requests = createRequests();
 
 const refreshMembership = refresher(async () => {
   const answer = await call('GET', `${CLUBS}/membership`);
@@ -67,7 +69,7 @@ const refreshOther = refresher(() => otherPlayer.refresh());
 function refreshAll() {
   return Promise.all([
     refreshSession(), refreshPlayers().then(refreshMembership), refreshToasts(),
-    refreshOther(), faults.refresh(),
+    refreshOther(), faults.refresh(), requests.refresh(),
   ]);
 }
 
@@ -87,8 +89,13 @@ function onEvent(event) {
   // The plugin sends each resource event twice (under its own name and "OnJsonApiEvent"):
   // the log keeps one copy.
   if (event.name.startsWith('OnJsonApiEvent_')) return;
-  eventLog.add(event);
   const uri = event.json?.uri ?? '';
+  // The journal's events (one per call of the plugin) go to its own panel, not the log.
+  if (uri.startsWith(`${HOST}/requests`)) {
+    requests.onEvent(event.json);
+    return;
+  }
+  eventLog.add(event);
   if (uri.startsWith('/zun-clubs/')) {
     refreshMembership();
     refreshOther();
