@@ -71,7 +71,12 @@ bool IsHostOrConsolePath(std::string_view path) {
 // lane is refused with 503 before it can leave the others without a connection.
 // Waits for journal entries hold their worker for up to a minute, so they have a lane of their
 // own as well, bounded like the others, and never take a worker from the host's other paths.
-enum Lane : std::size_t { kPluginLane = 0, kHostLane = 1, kHostChangeLane = 2, kJournalWaitLane = 3 };
+enum Lane : std::size_t {
+    kPluginLane = 0,
+    kHostLane = 1,
+    kHostChangeLane = 2,
+    kJournalWaitLane = 3
+};
 
 std::vector<HttpServer::Lane> ServerLanes() {
     std::vector<HttpServer::Lane> lanes(4);

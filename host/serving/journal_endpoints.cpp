@@ -41,7 +41,8 @@ bool ReadFilter(const std::string& key, const std::string& value, JournalQuery& 
         query.filter.method = value;
     } else if (key == "path") {
         if (value.empty() || value.front() != '/' || value.find('?') != std::string::npos) {
-            query.error = "\"path\" must be a path pattern starting with \"/\", \"*\" for a segment";
+            query.error =
+                "\"path\" must be a path pattern starting with \"/\", \"*\" for a segment";
         }
         query.filter.pathPattern = PathPatternSegments(value);
     } else if (key == "since") {
@@ -140,7 +141,8 @@ HttpResponse Wait(const HttpRequest& request, RequestJournal& journal) {
     const std::string error = std::to_string(read.entries.size()) + " of the " +
                               std::to_string(query.count) + " calls waited for were made within " +
                               std::to_string(query.timeoutMs) + " ms";
-    return HttpResponse::Json(408, "{\"error\":" + JsonQuote(error) + "," + ReadMembers(read) + "}");
+    return HttpResponse::Json(408,
+                              "{\"error\":" + JsonQuote(error) + "," + ReadMembers(read) + "}");
 }
 
 HttpResponse One(const HttpRequest& request, std::string_view id, RequestJournal& journal) {
@@ -151,8 +153,8 @@ HttpResponse One(const HttpRequest& request, std::string_view id, RequestJournal
     const std::optional<JournalEntry> entry =
         number ? journal.Find(*number) : std::optional<JournalEntry>();
     if (!entry) {
-        return HttpResponse::Error(
-            404, "no journal entry with id \"" + std::string(id) + "\" is kept");
+        return HttpResponse::Error(404,
+                                   "no journal entry with id \"" + std::string(id) + "\" is kept");
     }
     return HttpResponse::Json(200, entry->ToJson(true));
 }

@@ -75,9 +75,10 @@ std::string WaitPath() {
            R"(,"default":5000},"example":2000}],"responses":{"200":)" +
            ReadAnswer("As many calls as waited for matched") + ",\"400\":" + BadQuery() +
            ",\"408\":" + timedOut + ",\"503\":" +
-           Error("Too many waits are under way", "too many waits for the request journal are "
-                                                 "under way; this one was not started, try again "
-                                                 "later") +
+           Error("Too many waits are under way",
+                 "too many waits for the request journal are "
+                 "under way; this one was not started, try again "
+                 "later") +
            "}}}";
 }
 
@@ -86,8 +87,8 @@ std::string EntryPath() {
            R"("summary":"One call, with its bodies","parameters":[{"name":"id","in":"path",)" +
            R"("required":true,"schema":{"type":"integer","format":"int64"},"example":7}],)" +
            R"("responses":{"200":{"description":"The entry","content":{"application/json":)" +
-           R"({"schema":{"$ref":"#/components/schemas/JournalEntry"},"example":)" +
-           kEntryExample + "}}},\"404\":" +
+           R"({"schema":{"$ref":"#/components/schemas/JournalEntry"},"example":)" + kEntryExample +
+           "}}},\"404\":" +
            Error("No kept entry has this id", "no journal entry with id \\\"42\\\" is kept") +
            "}}}";
 }

@@ -30,10 +30,11 @@ std::size_t CutAt(std::string_view text, std::size_t limit) {
 // The length of a well-formed UTF-8 sequence at text[i], or 0.
 std::size_t SequenceAt(std::string_view text, std::size_t i) {
     const auto byte = static_cast<unsigned char>(text[i]);
-    const std::size_t length = byte < 0x80 ? 1 : byte >= 0xF0 && byte < 0xF5 ? 4
-                                             : byte >= 0xE0                ? 3
-                                             : byte >= 0xC2 && byte < 0xE0 ? 2
-                                                                           : 0;
+    const std::size_t length = byte < 0x80                   ? 1
+                               : byte >= 0xF0 && byte < 0xF5 ? 4
+                               : byte >= 0xE0                ? 3
+                               : byte >= 0xC2 && byte < 0xE0 ? 2
+                                                             : 0;
     if (length == 0 || i + length > text.size()) {
         return 0;
     }
@@ -94,16 +95,18 @@ std::string JournalEntry::ToJson(bool withBodies) const {
     }
     json += ",\"requestBodyBytes\":" + std::to_string(requestBodyBytes) +
             ",\"answerBodyBytes\":" + std::to_string(answerBodyBytes);
-    if (withBodies && (requestBody.size() < requestBodyBytes || answerBody.size() < answerBodyBytes)) {
+    if (withBodies &&
+        (requestBody.size() < requestBodyBytes || answerBody.size() < answerBodyBytes)) {
         json += ",\"bodiesCut\":true";
     }
     if (!error.empty()) {
         json += ",\"error\":" + QuoteBody(error);
     }
-    json += ",\"durationMs\":" + Milliseconds(durationMs) + ",\"faultRule\":" +
-            (faultRuleId.empty() ? std::string("null") : JsonQuote(faultRuleId)) +
-            ",\"cause\":{\"kind\":" + JsonQuote(cause.kind) + ",\"id\":" +
-            std::to_string(cause.id) + ",\"label\":" + QuoteBody(cause.label) + "}}";
+    json +=
+        ",\"durationMs\":" + Milliseconds(durationMs) +
+        ",\"faultRule\":" + (faultRuleId.empty() ? std::string("null") : JsonQuote(faultRuleId)) +
+        ",\"cause\":{\"kind\":" + JsonQuote(cause.kind) + ",\"id\":" + std::to_string(cause.id) +
+        ",\"label\":" + QuoteBody(cause.label) + "}}";
     return json;
 }
 
@@ -237,7 +240,8 @@ JournalCall::~JournalCall() {
     if (journal_ == nullptr) {
         return;
     }
-    const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start_;
+    const std::chrono::duration<double, std::milli> took =
+        std::chrono::steady_clock::now() - start_;
     entry_.durationMs = took.count();
     journal_->Record(std::move(entry_));
 }

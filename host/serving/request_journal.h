@@ -30,8 +30,8 @@ namespace Kolm::Host {
 
 // What the host was doing when the plugin made a call.
 struct JournalCause {
-    std::string kind;  // "request", "push", "host" or "none"
-    uint64_t id = 0;   // one number per request or push handled, shared by its calls
+    std::string kind;   // "request", "push", "host" or "none"
+    uint64_t id = 0;    // one number per request or push handled, shared by its calls
     std::string label;  // "GET /zun-clubs/v1/clubs/membership", "clubs/v1/clubs/club-1"
 };
 
@@ -103,7 +103,9 @@ class RequestJournal {
     void Record(JournalEntry entry);
     JournalRead Read(const JournalFilter& filter) const;
     // Blocks until `count` entries match or `timeout` passes (or EndWaits): the matches either way.
-    JournalRead Wait(const JournalFilter& filter, std::size_t count, std::chrono::milliseconds timeout);
+    JournalRead Wait(const JournalFilter& filter,
+                     std::size_t count,
+                     std::chrono::milliseconds timeout);
     std::optional<JournalEntry> Find(uint64_t id) const;
     void Clear();
     // Ends every wait under way and makes later ones return at once; for a host that stops.
@@ -132,14 +134,19 @@ std::size_t JournalEntryBytes(const JournalEntry& entry);
 // does nothing. The cause is the calling thread's when the call starts.
 class JournalCall {
   public:
-    JournalCall(RequestJournal* journal, std::string_view service, std::string_view method,
+    JournalCall(RequestJournal* journal,
+                std::string_view service,
+                std::string_view method,
                 std::string_view target);
     ~JournalCall();
     JournalCall(const JournalCall&) = delete;
     JournalCall& operator=(const JournalCall&) = delete;
 
     void RequestBody(std::string_view body);
-    void FaultRule(std::string_view id) { if (journal_) entry_.faultRuleId = id; }
+    void FaultRule(std::string_view id) {
+        if (journal_)
+            entry_.faultRuleId = id;
+    }
     void Answer(uint32_t status, std::string_view body, std::string_view error);
 
   private:

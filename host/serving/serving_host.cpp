@@ -70,9 +70,8 @@ std::string RemoteCallBody(const HostRequest& request) {
 
 void RecordRemoteAnswer(JournalCall& journal, const HostResponse& response) {
     const std::string value = response.value.kind != 0 ? HostValueToJson(response.value) : "";
-    const char* error = response.hasError != 0 && response.errorText != nullptr
-                            ? response.errorText
-                            : "";
+    const char* error =
+        response.hasError != 0 && response.errorText != nullptr ? response.errorText : "";
     // A simulated plugin answers a success with status 0; the journal shows what it means.
     const uint32_t status = response.status == 0 && response.hasError == 0 ? 200 : response.status;
     journal.Answer(status, value, error);

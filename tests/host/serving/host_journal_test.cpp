@@ -56,10 +56,12 @@ TEST_F(HostJournal, AWaitReturnsWhenAPushMakesThePluginRefetchTheMembership) {
     auto waited = std::async(std::launch::async, [&] {
         return Call("GET", std::string(kRequests) +
                                "/wait?service=clubs&method=GET&path=/v1/membership/LOC1/1001"
-                               "&count=1&timeoutMs=20000&since=" + since);
+                               "&count=1&timeoutMs=20000&since=" +
+                               since);
     });
     // Aurelia creates a club and invites the player: the membership push reaches the plugin.
-    const HttpResult created = Call("POST", std::string(kAsAurelia) + "/v1/clubs?clubName=Far%20Shore");
+    const HttpResult created =
+        Call("POST", std::string(kAsAurelia) + "/v1/clubs?clubName=Far%20Shore");
     ASSERT_EQ(created.status, 200) << created.body;
     const std::string key = ParseJson(created.body)["clubData"]["clubKey"].GetString();
     ASSERT_EQ(Call("POST", std::string(kAsAurelia) + "/v1/clubs/" + key + "/invites",
@@ -84,11 +86,11 @@ TEST_F(HostJournal, AWaitThatIsNotMetAnswers408WithTheCallsThatMatched) {
     const HttpResult answer =
         Call("GET", std::string(kRequests) +
                         "/wait?service=clubs&method=PUT&path=/v1/clubs/*/motd&count=2"
-                        "&timeoutMs=300&since=" + since);
+                        "&timeoutMs=300&since=" +
+                        since);
     ASSERT_EQ(answer.status, 408) << answer.body;
     const rapidjson::Document read = ParseJson(answer.body);
-    EXPECT_STREQ(read["error"].GetString(),
-                 "1 of the 2 calls waited for were made within 300 ms");
+    EXPECT_STREQ(read["error"].GetString(), "1 of the 2 calls waited for were made within 300 ms");
     ASSERT_EQ(read["entries"].Size(), 1u) << answer.body;
     const rapidjson::Value& entry = read["entries"][0];
     EXPECT_STREQ(entry["path"].GetString(), "/v1/clubs/club-1/motd");
@@ -154,11 +156,15 @@ TEST_F(HostJournal, ClearingEmptiesTheJournalAndIdsGoOn) {
 TEST_F(HostJournal, UnreadableParametersAreRefusedByName) {
     const std::pair<const char*, const char*> cases[] = {
         {"?since=soon", R"({"error":"\"since\" must be an entry id, a whole number"})"},
-        {"?method=put", R"({"error":"\"method\" must be an HTTP method in capitals, such as \"PUT\""})"},
-        {"?path=v1", R"({"error":"\"path\" must be a path pattern starting with \"/\", \"*\" for a segment"})"},
-        {"?count=2", R"({"error":"unknown parameter \"count\"; the journal is filtered by service, method, path and since"})"},
+        {"?method=put",
+         R"({"error":"\"method\" must be an HTTP method in capitals, such as \"PUT\""})"},
+        {"?path=v1",
+         R"({"error":"\"path\" must be a path pattern starting with \"/\", \"*\" for a segment"})"},
+        {"?count=2",
+         R"({"error":"unknown parameter \"count\"; the journal is filtered by service, method, path and since"})"},
         {"/wait?count=0", R"({"error":"\"count\" must be a whole number from 1 to 10000"})"},
-        {"/wait?timeoutMs=60001", R"({"error":"\"timeoutMs\" must be a whole number of milliseconds from 0 to 60000"})"},
+        {"/wait?timeoutMs=60001",
+         R"({"error":"\"timeoutMs\" must be a whole number of milliseconds from 0 to 60000"})"},
     };
     for (const auto& [query, message] : cases) {
         const HttpResult refused = Call("GET", std::string(kRequests) + query);
@@ -169,7 +175,8 @@ TEST_F(HostJournal, UnreadableParametersAreRefusedByName) {
 }
 
 TEST_F(HostJournal, NewEntriesArePublishedOnTheEventStreamWithoutTheirBodies) {
-    EventStreamReader stream(host.Port(), "/zun-clubs-host/v1/events?uri=/zun-clubs-host/v1/requests");
+    EventStreamReader stream(host.Port(),
+                             "/zun-clubs-host/v1/events?uri=/zun-clubs-host/v1/requests");
     ASSERT_TRUE(stream.Connected());
     ASSERT_EQ(SetMotd("Streamed"), 200);
     const std::vector<StreamEvent> events =
@@ -194,14 +201,14 @@ TEST_F(HostJournal, WaitsUnderWayLeaveTheHostsOtherPathsAnswering) {
     for (int i = 0; i < 6; ++i) {
         waits.push_back(std::async(std::launch::async, [&] {
             return Call("GET", std::string(kRequests) +
-                                   "/wait?service=clubs&method=PUT&timeoutMs=30000&since=" +
-                                   since);
+                                   "/wait?service=clubs&method=PUT&timeoutMs=30000&since=" + since);
         }));
     }
     // The waits went out first; had they taken the host's workers these reads would queue
     // behind them until the client gives up.
     for (int i = 0; i < 10; ++i) {
-        ASSERT_EQ(Call("GET", "/zun-clubs-host/v1/faults", "", std::chrono::seconds(5)).status, 200);
+        ASSERT_EQ(Call("GET", "/zun-clubs-host/v1/faults", "", std::chrono::seconds(5)).status,
+                  200);
         ASSERT_EQ(Call("GET", "/zun-clubs-host/v1/world", "", std::chrono::seconds(5)).status, 200);
     }
     for (auto& wait : waits) {

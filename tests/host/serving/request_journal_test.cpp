@@ -13,7 +13,10 @@
 namespace Kolm::Host {
 namespace {
 
-JournalEntry Call(std::string service, std::string method, std::string path, std::size_t bodyBytes = 0) {
+JournalEntry Call(std::string service,
+                  std::string method,
+                  std::string path,
+                  std::size_t bodyBytes = 0) {
     JournalEntry entry;
     entry.service = std::move(service);
     entry.method = std::move(method);
@@ -73,9 +76,9 @@ TEST(RequestJournal, ARecordedCallHasItsPathQueryBodiesAndCause) {
     EXPECT_EQ(put.requestBody.size(), RequestJournal::kMaxKeptBodyBytes);
     EXPECT_EQ(put.requestBodyBytes, RequestJournal::kMaxKeptBodyBytes + 10);
     EXPECT_NE(put.ToJson(true).find("\"bodiesCut\":true"), std::string::npos);
-    EXPECT_NE(put.ToJson(true).find(
-                  "\"error\":\"the clubs web service did not answer (fault rule)\""),
-              std::string::npos);
+    EXPECT_NE(
+        put.ToJson(true).find("\"error\":\"the clubs web service did not answer (fault rule)\""),
+        std::string::npos);
     EXPECT_NE(put.ToJson(false).find("\"faultRule\":\"3\""), std::string::npos);
     EXPECT_EQ(put.ToJson(false).find("requestBody\""), std::string::npos);
     EXPECT_EQ(JournalCauseScope::Current().kind, "none");
@@ -150,9 +153,8 @@ TEST(JournalEndpoints, AReadSaysHowManyEntriesWereDroppedForRoom) {
     request.target = "/zun-clubs-host/v1/requests/wait?service=chat&timeoutMs=0";
     const HttpResponse waited = HandleJournalRequest(request, "/wait", journal);
     EXPECT_EQ(waited.status, 408);
-    EXPECT_EQ(waited.body,
-              R"({"error":"0 of the 1 calls waited for were made within 0 ms",)"
-              R"("dropped":1,"lastId":3,"entries":[]})");
+    EXPECT_EQ(waited.body, R"({"error":"0 of the 1 calls waited for were made within 0 ms",)"
+                           R"("dropped":1,"lastId":3,"entries":[]})");
 }
 
 }  // namespace
