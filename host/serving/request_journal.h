@@ -91,7 +91,7 @@ struct JournalRead {
 
 class RequestJournal {
   public:
-    static constexpr std::size_t kDefaultMaxBytes = 16 * 1024 * 1024;
+    static constexpr std::size_t kDefaultMaxBytes = 4 * 1024 * 1024;
     static constexpr std::size_t kMaxKeptBodyBytes = 64 * 1024;
 
     // Told of each new entry (to publish it) and of each clear (null entry).
