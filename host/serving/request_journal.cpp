@@ -243,7 +243,12 @@ JournalCall::~JournalCall() {
     const std::chrono::duration<double, std::milli> took =
         std::chrono::steady_clock::now() - start_;
     entry_.durationMs = took.count();
-    journal_->Record(std::move(entry_));
+    // Runs inside the host table's functions, which no exception may leave: an entry that
+    // cannot be stored (no memory) is lost rather than the call.
+    try {
+        journal_->Record(std::move(entry_));
+    } catch (...) {
+    }
 }
 
 void JournalCall::RequestBody(std::string_view body) {

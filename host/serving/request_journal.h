@@ -53,7 +53,7 @@ class JournalCauseScope {
 
 struct JournalEntry {
     uint64_t id = 0;
-    std::string service;
+    std::string service;  // as fault rules name it; "other" for a path no simulated plugin has
     std::string method;
     std::string path;
     std::string query;  // without "?"
@@ -73,7 +73,7 @@ struct JournalEntry {
 
 // Which entries a reader wants; an empty field matches everything.
 struct JournalFilter {
-    std::string service;
+    std::string service;  // as fault rules name it; "other" for a path no simulated plugin has
     std::string method;
     std::vector<std::string> pathPattern;  // as fault rules match paths; empty: any path
     uint64_t since = 0;                    // entries with a greater id

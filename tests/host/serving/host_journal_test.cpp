@@ -114,8 +114,9 @@ TEST_F(HostJournal, FiltersSelectByServiceMethodPathPatternAndSince) {
                                         "clubs PUT /v1/clubs/club-1/motd"}));
     EXPECT_EQ(Calls(Read("?path=/v1/clubs/*/motd&service=chat")).size(), 0u);
     EXPECT_EQ(Calls(Read("?path=/v1/*/club-1/motd&since=" + since)).size(), 2u);
+    // The motd changes' pushes make the plugin read the club again, later: only PUTs count.
     const uint64_t last = LastId();
-    EXPECT_EQ(Read("?since=" + std::to_string(last))["entries"].Size(), 0u);
+    EXPECT_EQ(Read("?method=PUT&since=" + std::to_string(last))["entries"].Size(), 0u);
 }
 
 TEST_F(HostJournal, AnAppliedFaultRuleIsNamedInTheEntry) {
@@ -138,8 +139,11 @@ TEST_F(HostJournal, ClearingEmptiesTheJournalAndIdsGoOn) {
     const uint64_t before = LastId();
     ASSERT_GT(before, 0u);
     EXPECT_EQ(Call("DELETE", kRequests).status, 204);
+    // Calls made since (a late push's refetch) may be there; none from before.
     const rapidjson::Document empty = Read();
-    EXPECT_EQ(empty["entries"].Size(), 0u);
+    for (const auto& entry : empty["entries"].GetArray()) {
+        EXPECT_GT(entry["id"].GetUint64(), before);
+    }
     EXPECT_EQ(empty["dropped"].GetUint64(), 0u);
     ASSERT_EQ(SetMotd("After"), 200);
     const rapidjson::Document after = Read("?service=clubs&method=PUT");
