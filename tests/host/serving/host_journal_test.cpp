@@ -224,5 +224,44 @@ TEST_F(HostJournal, WaitsUnderWayLeaveTheHostsOtherPathsAnswering) {
     }
 }
 
+// One club of `members` players, the player (1001) its owner, so that the club's answers are
+// far larger than a body the journal keeps whole.
+std::string CrowdedWorld(int members) {
+    std::string text = R"({"loggedInAccountId":1001,"service":{"limits":{"maxClubMembers":1000}},)"
+                       R"("players":[)";
+    std::string active;
+    for (int i = 0; i < members; ++i) {
+        const std::string id = std::to_string(1001 + i);
+        text += std::string(i == 0 ? "" : ",") + R"({"accountId":)" + id + R"(,"summonerId":)" +
+                std::to_string(2001 + i) + R"(,"name":"Member )" + id + "\"}";
+        active += std::string(i == 0 ? "" : ",") + R"({"accountId":)" + id + R"(,"role":")" +
+                  (i == 0 ? "OWNER" : "MEMBER") + "\"}";
+    }
+    return text + R"(],"clubs":[{"key":"club-1","name":"Crowd","active":[)" + active + "]}]}";
+}
+
+TEST_F(HostJournal, PastItsBytesTheJournalDropsTheOldestCallsAndCutsLongBodies) {
+    const HttpResult put = Call("PUT", "/zun-clubs-host/v1/world", CrowdedWorld(600));
+    ASSERT_EQ(put.status, 200) << put.body.substr(0, 300);
+    // Each change makes the plugin read the crowded club again (a cut body of 64 KB each).
+    uint64_t dropped = 0;
+    for (int i = 0; i < 400 && dropped == 0; ++i) {
+        ASSERT_EQ(SetMotd("Crowded " + std::to_string(i)), 200);
+        dropped = Read("?service=clubs&method=PUT")["dropped"].GetUint64();
+    }
+    ASSERT_GT(dropped, 0u);
+    const rapidjson::Document read = Read();
+    EXPECT_EQ(read["entries"][0]["id"].GetUint64(), read["dropped"].GetUint64() + 1);
+    bool sawCut = false;
+    for (const auto& entry : read["entries"].GetArray()) {
+        EXPECT_LE(entry["answerBody"].GetStringLength(), 64u * 1024);
+        if (entry.HasMember("bodiesCut")) {
+            sawCut = true;
+            EXPECT_GT(entry["answerBodyBytes"].GetUint64(), 64u * 1024);
+        }
+    }
+    EXPECT_TRUE(sawCut);
+}
+
 }  // namespace
 }  // namespace Kolm::HostTest
