@@ -129,12 +129,20 @@ bool FaultRule::Matches(std::string_view callService,
     if (callService != service || (method && *method != callMethod)) {
         return false;
     }
+    return PathMatchesPattern(pathSegments, path);
+}
+
+std::vector<std::string> PathPatternSegments(std::string_view pattern) {
+    return Segments(pattern);
+}
+
+bool PathMatchesPattern(const std::vector<std::string>& pattern, std::string_view path) {
     const std::vector<std::string> segments = Segments(path);
-    if (segments.size() != pathSegments.size()) {
+    if (segments.size() != pattern.size()) {
         return false;
     }
     for (std::size_t i = 0; i < segments.size(); ++i) {
-        if (pathSegments[i] != "*" && pathSegments[i] != segments[i]) {
+        if (pattern[i] != "*" && pattern[i] != segments[i]) {
             return false;
         }
     }

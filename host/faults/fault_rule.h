@@ -43,6 +43,11 @@ struct FaultRuleParse {
     std::string error;
 };
 
+// A path pattern as rules write it, split at "/" ("*" stands for exactly one segment).
+std::vector<std::string> PathPatternSegments(std::string_view pattern);
+// True when `path` (without the query) has as many segments as the pattern and each matches.
+bool PathMatchesPattern(const std::vector<std::string>& pattern, std::string_view path);
+
 // The services a rule may name, in the order the error message lists them.
 const std::vector<std::string>& FaultServices();
 

@@ -164,8 +164,14 @@ std::optional<FaultEffect> FaultRules::Apply(std::string_view service,
     if (observer_) {
         observer_(*applied, service, method, path);
     }
-    return FaultEffect{applied->latencyMs, applied->status, applied->bodyJson,
-                       applied->transportFailure, std::move(withdrawal)};
+    FaultEffect effect;
+    effect.latencyMs = applied->latencyMs;
+    effect.status = applied->status;
+    effect.bodyJson = applied->bodyJson;
+    effect.transportFailure = applied->transportFailure;
+    effect.withdrawal = std::move(withdrawal);
+    effect.ruleId = applied->id;
+    return effect;
 }
 
 }  // namespace Kolm::Host

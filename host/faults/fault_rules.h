@@ -44,6 +44,7 @@ struct FaultEffect {
     std::string bodyJson;
     bool transportFailure = false;
     std::shared_ptr<FaultWithdrawal> withdrawal;  // of the rule that gave it; null: none
+    std::string ruleId;                           // of the rule that gave it
 };
 
 // How a wait for an effect's latency ended.

@@ -6,6 +6,7 @@
 #include "host/serving/clock_endpoints.h"
 #include "host/serving/console_site.h"
 #include "host/serving/fault_endpoints.h"
+#include "host/serving/journal_endpoints.h"
 #include "host/serving/openapi_document.h"
 #include "host/serving/world_endpoint.h"
 #include "host/simulated/simulated_plugin.h"
@@ -70,10 +71,22 @@ bool IsHostOrConsolePath(std::string_view path) {
 // behind them. Each lane bounds its queue: with its workers the plugin lane holds at most 272
 // of the server's 512 connections and each host lane 68, so a flood of waiting requests in one
 // lane is refused with 503 before it can leave the others without a connection.
-enum Lane : std::size_t { kPluginLane = 0, kHostLane = 1, kHostChangeLane = 2 };
+// Waits for journal entries hold their worker for up to a minute, so they have a lane of their
+// own as well, bounded like the others, and never take a worker from the host's other paths.
+enum Lane : std::size_t {
+    kPluginLane = 0,
+    kHostLane = 1,
+    kHostChangeLane = 2,
+    kJournalWaitLane = 3
+};
 
 std::vector<HttpServer::Lane> ServerLanes() {
-    std::vector<HttpServer::Lane> lanes(3);
+    std::vector<HttpServer::Lane> lanes(4);
+    lanes[kJournalWaitLane].workers = 8;
+    lanes[kJournalWaitLane].maxWaiting = 24;
+    lanes[kJournalWaitLane].fullMessage =
+        "too many waits for the request journal are under way; this one was not started, try "
+        "again later";
     lanes[kPluginLane].workers = 16;
     lanes[kPluginLane].maxWaiting = 256;
     lanes[kPluginLane].fullMessage =
@@ -88,6 +101,9 @@ std::vector<HttpServer::Lane> ServerLanes() {
     return lanes;
 }
 
+// A cause names its request by method and target, cut to this many bytes of the target.
+constexpr std::size_t kMaxCauseTargetBytes = 256;
+
 bool IsReading(const HttpRequest& request) {
     return request.method == "GET" || request.method == "HEAD";
 }
@@ -100,7 +116,18 @@ HostApplication::HostApplication(HostOptions options, LogSink log)
       faults_([this](const FaultRule& rule,
                      std::string_view service,
                      std::string_view method,
-                     std::string_view path) { FaultApplied(rule, service, method, path); }) {}
+                     std::string_view path) { FaultApplied(rule, service, method, path); }),
+      journal_(RequestJournal::kDefaultMaxBytes,
+               [this](const JournalEntry* entry) { PublishJournalEntry(entry); }) {}
+
+void HostApplication::PublishJournalEntry(const JournalEntry* entry) {
+    if (EventStream* events = events_.get()) {
+        const std::string json = JournalEventJson(entry);
+        const std::string uri = JournalEventUri(entry);
+        events->Publish(ResourceEventName("/zun-clubs-host/v1/requests"), json, uri);
+        events->Publish(BusEventFeed::kPlainEventName, json, uri);
+    }
+}
 
 void HostApplication::FaultApplied(const FaultRule& rule,
                                    std::string_view service,
@@ -204,8 +231,12 @@ WorldRestoreSteps HostApplication::RestoreSteps() {
     WorldRestoreSteps steps;
     steps.beforeReset = [this] { faults_.Clear(); };
     steps.awaitPlugin = [this] { platform_->Relay().Drain(); };
-    steps.afterReset = [this] { platform_->Notifications().Clear(); };
-    steps.resetClears = {"faultRules", "toasts"};
+    // After the plugin has heard the reset: its notices and the calls it made for the reset go.
+    steps.afterReset = [this] {
+        platform_->Notifications().Clear();
+        journal_.Clear();
+    };
+    steps.resetClears = {"faultRules", "toasts", "requests"};
     return steps;
 }
 
@@ -236,6 +267,7 @@ int HostApplication::Start(LoadZunClubsFunction entry, std::string* error) {
         bus_, platform_->Plugins(), transport_,
         [this](int32_t level, const char* line) { WritePluginLog(level, line); });
     host_->UseFaults(&faults_);
+    host_->UseJournal(&journal_);
 
     record_ = PluginLoadRecord{};
     record_.versionMajor = options_.apiMajor;
@@ -277,6 +309,7 @@ int HostApplication::Start(LoadZunClubsFunction entry, std::string* error) {
         info.eventStreamPath = std::string(kHostPrefix) + "/events";
         openApi_ = BuildOpenApiDocument(*record_.apiDescription, info);
     }
+    const JournalCauseScope cause("host", "plugin start");
     if (record_.callbacks->Init(record_.instance, &host_->Context()) == 0) {
         *error = "the plugin's Init failed";
         return kExitInitFailed;
@@ -293,6 +326,7 @@ void HostApplication::Stop() {
     // Calls held by a fault rule's latency would keep the server's workers (and so the stop)
     // waiting for as long as the rule says.
     faults_.EndWaits();
+    journal_.EndWaits();
     if (server_ != nullptr) {
         server_->Stop();
     }
@@ -301,6 +335,7 @@ void HostApplication::Stop() {
     }
     if (loaded_) {
         ready_ = false;
+        const JournalCauseScope cause("host", "plugin stop");
         record_.callbacks->Shutdown(record_.instance);
         loaded_ = false;
     }
@@ -322,6 +357,9 @@ std::size_t HostApplication::LaneOf(const HttpRequest& request) const {
     if (!IsHostOrConsolePath(path)) {
         return kPluginLane;
     }
+    if (path == std::string(kHostPrefix) + "/requests/wait") {
+        return kJournalWaitLane;
+    }
     const bool worldChange =
         IsUnder(path, std::string(kHostPrefix) + "/world") && !IsReading(request);
     return worldChange ? kHostChangeLane : kHostLane;
@@ -330,6 +368,9 @@ std::size_t HostApplication::LaneOf(const HttpRequest& request) const {
 HttpResponse HostApplication::Handle(const HttpRequest& request) {
     const std::string_view path = request.Path();
     const std::string_view prefix = kHostPrefix;
+    // The calls the plugin makes while this request is handled name it as their cause.
+    const JournalCauseScope cause(
+        "request", request.method + " " + request.target.substr(0, kMaxCauseTargetBytes));
     HttpResponse response;
     if (std::optional<HttpResponse> console = ServeConsole(request)) {
         response = std::move(*console);
@@ -368,6 +409,10 @@ HttpResponse HostApplication::HandleHostPath(const HttpRequest& request, std::st
     if (rest == "/openapi.json") {
         return reading ? HttpResponse::Json(200, openApi_)
                        : HttpResponse::NotAllowed("GET, HEAD", "the document is read with GET");
+    }
+    constexpr std::string_view kRequests = "/requests";
+    if (IsUnder(rest, kRequests)) {
+        return HandleJournalRequest(request, rest.substr(kRequests.size()), journal_);
     }
     constexpr std::string_view kFaults = "/faults";
     if (IsUnder(rest, kFaults)) {
@@ -416,6 +461,7 @@ HttpResponse HostApplication::Index() const {
                        ",\"world\":" + JsonQuote(base + kHostPrefix + "/world") +
                        ",\"faults\":" + JsonQuote(base + kHostPrefix + "/faults") +
                        ",\"clock\":" + JsonQuote(base + kHostPrefix + "/clock") +
+                       ",\"requests\":" + JsonQuote(base + kHostPrefix + "/requests") +
                        ",\"clubsService\":" + JsonQuote(clubsServiceUrl_) +
                        ",\"toasts\":" + JsonQuote(base + "/player-notifications/v1/notifications") +
                        ",\"session\":" + JsonQuote(base + "/zun-login/v1/session") + "}";

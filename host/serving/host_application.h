@@ -3,7 +3,7 @@
 // table, the plugin instance, the REST server with its request bridge, the event stream and
 // the OpenAPI document, and routes every HTTP request:
 //   /zun-clubs-host/v1/events, /openapi.json, /world (and its reset and snapshots), /faults,
-//   /clock,
+//   /clock, /requests,
 //   /clubs-service/...                                              the host's own paths
 //   /zun-login, /zun-platform-config, ... (a simulated plugin's)    PlatformSimulation
 //   anything else                                                   the plugin, by its
@@ -36,6 +36,7 @@
 #include "host/serving/http_transport.h"
 #include "host/serving/platform_simulation.h"
 #include "host/serving/request_bridge.h"
+#include "host/serving/request_journal.h"
 #include "host/serving/serving_host.h"
 #include "host/serving/snapshot_endpoints.h"
 #include "host/serving/world_snapshots.h"
@@ -83,6 +84,7 @@ class HostApplication {
     PlatformSimulation& Platform() { return *platform_; }
     EmbeddedClubsService* ClubsService() { return embedded_.get(); }
     FaultRules& Faults() { return faults_; }
+    RequestJournal& Journal() { return journal_; }
 
   private:
     HttpResponse HandleHostPath(const HttpRequest& request, std::string_view rest);
@@ -101,6 +103,7 @@ class HostApplication {
     void ExportWorld();
     // What the host does around a reset or restore of the world.
     WorldRestoreSteps RestoreSteps();
+    void PublishJournalEntry(const JournalEntry* entry);
 
     const HostOptions options_;
     const LogSink log_;
@@ -112,6 +115,7 @@ class HostApplication {
     std::unique_ptr<HostWorld> world_;
     std::unique_ptr<WorldSnapshots> snapshots_;  // with world_
     FaultRules faults_;
+    RequestJournal journal_;
     std::unique_ptr<ServingHost> host_;
     std::unique_ptr<EventStream> events_;
     std::unique_ptr<BusEventFeed> feed_;  // of bus_ into events_

@@ -2,6 +2,7 @@
 
 #include "host/serving/openapi_clock_paths.h"
 #include "host/serving/openapi_snapshot_paths.h"
+#include "host/serving/openapi_journal_paths.h"
 #include "host/serving/world_endpoint.h"
 
 namespace Kolm::Host {
@@ -179,7 +180,7 @@ const Entries& OpenApiHostPaths() {
             {"/zun-clubs-host/v1/faults", FaultsPath()},
             {"/zun-clubs-host/v1/faults/{id}", FaultPath()},
         },
-        {OpenApiClockPaths(), OpenApiSnapshotPaths()});
+        {OpenApiClockPaths(), OpenApiSnapshotPaths(), OpenApiJournalPaths()});
     return paths;
 }
 
@@ -193,7 +194,7 @@ const Entries& OpenApiHostSchemas() {
             {"WorldClubReferences", kReferencesSchema},
             {"FaultRule", kFaultRuleSchema},
         },
-        {OpenApiClockSchemas(), OpenApiSnapshotSchemas()});
+        {OpenApiClockSchemas(), OpenApiSnapshotSchemas(), OpenApiJournalSchemas()});
     return schemas;
 }
 

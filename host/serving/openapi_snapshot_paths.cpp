@@ -43,7 +43,7 @@ std::string NoSnapshot() {
 }
 
 const char* const kResetExample =
-    R"({"world":"the world the host started with","cleared":["faultRules","toasts"]})";
+    R"({"world":"the world the host started with","cleared":["faultRules","toasts","requests"]})";
 const char* const kSummaryExample = R"({"name":"after-invite","bytes":4660})";
 
 std::string ResetPath() {
@@ -51,9 +51,9 @@ std::string ResetPath() {
            R"("summary":"Go back to the world the host started with",)" +
            R"("description":"The world becomes the one the host started with: the --world file )" +
            R"(as it was read at start (later changes to the file do not count), or the built-in )" +
-           R"(world. The fault rules and the toasts (the player's notifications) are cleared as )" +
-           R"(well; the toasts are cleared after the plugin has heard the reset, so that its own )" +
-           R"(notices about it are gone too. The changes reach the plugin as push messages, as a )" +
+           R"(world. The fault rules, the toasts (the player's notifications) and the request )" +
+           R"(journal are cleared as well; the toasts and the journal are cleared after the plugin )" +
+           R"(has heard the reset, so that its own notices and calls about it are gone too. The changes reach the plugin as push messages, as a )" +
            R"(PUT of the world does, and the answer comes once the plugin has heard them.",)" +
            R"("responses":{"200":)" +
            Json("The world is reset; `cleared` names what was cleared besides it",
@@ -111,7 +111,7 @@ std::string RestorePath() {
 const char* const kResetSchema =
     R"({"type":"object","required":["world","cleared"],"properties":{)"
     R"("world":{"type":"string"},"cleared":{"type":"array","items":{"type":"string",)"
-    R"("enum":["faultRules","toasts"]}}}})";
+    R"("enum":["faultRules","toasts","requests"]}}}})";
 
 const char* const kSnapshotSchema =
     R"({"type":"object","required":["name","bytes"],"properties":{"name":{"type":"string"},)"

@@ -1,5 +1,7 @@
 #include "host/serving/push_relay.h"
 
+#include "host/serving/request_journal.h"
+
 namespace Kolm::Host {
 
 PushRelay::PushRelay(SimulatedMessagingService& messaging) : messaging_(messaging) {
@@ -82,6 +84,8 @@ void PushRelay::Run() {
             waiting_.erase(waiting);
             delivering_ = true;
         }
+        // The plugin's refetches on hearing the push name it as their cause.
+        const JournalCauseScope cause("push", resource);
         messaging_.Deliver(resource, payload);
     }
 }

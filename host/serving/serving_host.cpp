@@ -6,6 +6,8 @@
 #include <thread>
 #include <utility>
 
+#include "host/boundary/owned_host_value.h"
+#include "host/serving/http/http_message.h"
 #include "host/serving/request_bridge.h"
 #include "host/serving/transport_answer.h"
 
@@ -40,6 +42,49 @@ std::string_view PathOfUrl(std::string_view url) {
     }
     const std::string_view path = url.substr(start);
     return path.substr(0, path.find_first_of("?#"));
+}
+
+// "http://host:port/v1/clubs?x=1" -> "/v1/clubs?x=1".
+std::string_view TargetOfUrl(std::string_view url) {
+    const std::size_t scheme = url.find("://");
+    const std::size_t start = url.find('/', scheme == std::string_view::npos ? 0 : scheme + 3);
+    return start == std::string_view::npos ? std::string_view("/") : url.substr(start);
+}
+
+// What a remote call sends: its body, else its explicit arguments as a JSON object.
+std::string RemoteCallBody(const HostRequest& request) {
+    if (request.body != nullptr) {
+        return std::string(reinterpret_cast<const char*>(request.body), request.bodyLength);
+    }
+    if (request.arguments == nullptr || request.argumentCount == 0) {
+        return {};
+    }
+    std::string json = "{";
+    for (uint32_t i = 0; i < request.argumentCount; ++i) {
+        const HostArgument& argument = request.arguments[i];
+        json += (i == 0 ? "" : ",") + JsonQuote(argument.name != nullptr ? argument.name : "") +
+                ":" + HostValueToJson(argument.value);
+    }
+    return json + "}";
+}
+
+void RecordRemoteAnswer(JournalCall& journal, const HostResponse& response) {
+    const std::string value = response.value.kind != 0 ? HostValueToJson(response.value) : "";
+    const char* error =
+        response.hasError != 0 && response.errorText != nullptr ? response.errorText : "";
+    // A simulated plugin answers a success with status 0; the journal shows what it means.
+    const uint32_t status = response.status == 0 && response.hasError == 0 ? 200 : response.status;
+    journal.Answer(status, value, error);
+}
+
+void RecordHttpAnswer(JournalCall& journal, const HostHttpResponse& response) {
+    const std::string_view body(reinterpret_cast<const char*>(response.body),
+                                response.body != nullptr ? response.bodyLength : 0);
+    if (response.transportCode != 0) {
+        journal.Answer(0, {}, body.empty() ? "the transport failed" : body);
+    } else {
+        journal.Answer(response.status, body, {});
+    }
 }
 
 // Waits out the effect's latency; true when the effect replaces the answer as well. A rule
@@ -94,19 +139,31 @@ void ZC_HOST_CALL ServingHost::SendRemotingRequest(const HostApi* api,
         return;
     }
     ServingHost& host = From(api);
+    const std::string_view uri = request->uri != nullptr ? request->uri : "";
+    const std::string_view path = uri.substr(0, uri.find('?'));
+    const std::string_view service = ServiceOfRemoteCall(path);
+    JournalCall journal(host.journal_, service.empty() ? "other" : service,
+                        MethodName(request->method), uri);
+    if (host.journal_ != nullptr) {
+        journal.RequestBody(RemoteCallBody(*request));
+    }
     if (host.faults_ != nullptr && request->uri != nullptr) {
-        const std::string_view uri = request->uri;
-        const std::string_view path = uri.substr(0, uri.find('?'));
-        const std::string_view service = ServiceOfRemoteCall(path);
         const std::optional<FaultEffect> effect =
             service.empty() ? std::nullopt
                             : host.faults_->Apply(service, MethodName(request->method), path);
+        if (effect) {
+            journal.FaultRule(effect->ruleId);
+        }
         if (effect && Delay(*host.faults_, *effect)) {
             WriteSimulatedAnswer(*response, RemoteCallFault(*effect, service));
+            RecordRemoteAnswer(journal, *response);
             return;
         }
     }
     host.plugins_.Answer(*response, *request);
+    if (host.journal_ != nullptr) {
+        RecordRemoteAnswer(journal, *response);
+    }
 }
 
 void ZC_HOST_CALL ServingHost::SendHttpRequest(const HostApi* api,
@@ -116,19 +173,29 @@ void ZC_HOST_CALL ServingHost::SendHttpRequest(const HostApi* api,
         return;
     }
     ServingHost& host = From(api);
+    const std::string_view url = request->url != nullptr ? request->url : "";
+    JournalCall journal(host.journal_, "clubs", MethodName(request->method), TargetOfUrl(url));
+    if (request->body != nullptr) {
+        journal.RequestBody({reinterpret_cast<const char*>(request->body), request->bodyLength});
+    }
     if (host.faults_ != nullptr && request->url != nullptr) {
         const std::optional<FaultEffect> effect =
             host.faults_->Apply("clubs", MethodName(request->method), PathOfUrl(request->url));
+        if (effect) {
+            journal.FaultRule(effect->ruleId);
+        }
         if (effect && Delay(*host.faults_, *effect)) {
             if (effect->transportFailure) {
                 FailTransport(*response, "the clubs web service did not answer (fault rule)");
             } else {
                 AnswerWith(*response, *effect->status, effect->bodyJson);
             }
+            RecordHttpAnswer(journal, *response);
             return;
         }
     }
     host.transport_.Send(*response, *request);
+    RecordHttpAnswer(journal, *response);
 }
 
 void ZC_HOST_CALL ServingHost::SendEvent(const HostApi* api, const HostEventRecord* event) {

@@ -3,7 +3,8 @@
 // event bus, log lines to a sink; waits and yields return at once (the host has no work queue
 // of its own to run). Fault rules, when given, stand in for the services they name: the
 // clubs web service for HTTP requests, a simulated plugin for remote calls. Unlike the recording
-// test host it keeps no record of the calls, so it can run for as long as it is left running.
+// test host it keeps no record of its own; the calls go to the request journal, when given,
+// which is bounded in bytes, so the host can run for as long as it is left running.
 //
 // Thread rules: the plugin may call the table from any thread at once; the members it uses are
 // thread-safe themselves.
@@ -15,6 +16,7 @@
 #include "host/boundary/host_api_table.h"
 #include "host/faults/fault_rules.h"
 #include "host/serving/http_transport.h"
+#include "host/serving/request_journal.h"
 #include "host/simulated/host_event_bus.h"
 #include "host/simulated/simulated_plugins.h"
 #include "plugin/host_boundary.h"
@@ -40,6 +42,9 @@ class ServingHost {
     // Rules asked before every remote call and HTTP request the plugin sends (null: none);
     // set before Init, must outlive this host.
     void UseFaults(FaultRules* faults) { faults_ = faults; }
+    // Where every remote call and HTTP request the plugin sends is recorded (null: nowhere); set
+    // before Init, must outlive this host.
+    void UseJournal(RequestJournal* journal) { journal_ = journal; }
 
   private:
     friend struct HostApiTable<ServingHost>;
@@ -67,6 +72,7 @@ class ServingHost {
     const HttpTransport& transport_;
     LogSink log_;
     FaultRules* faults_ = nullptr;
+    RequestJournal* journal_ = nullptr;
 };
 
 }  // namespace Kolm::Host

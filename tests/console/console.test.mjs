@@ -331,3 +331,23 @@ test('the service clock shows and is frozen, set and advanced, and follows chang
   await page.locator('#club-motd', { hasText: 'Stamped' }).waitFor();
   await now.filter({ hasText: '2024-05-01T13:00:01.001Z · 1714568401001 ms · running' }).waitFor();
 });
+
+test('the Requests panel follows the plugin\'s calls live and shows a call\'s bodies on a click', async () => {
+  await clubButton('Night Owls').click();
+  await page.locator('#request-list li', { hasText: 'login GET /zun-login/v1/session' }).first().waitFor();
+  await page.fill('#motd-text', 'Journal night');
+  await page.click('#set-motd button');
+  const put = page.locator('#request-list li', { hasText: 'clubs PUT /v1/clubs/club-1/motd → 200' });
+  await put.waitFor();
+  assert.match(await put.textContent(), /by request PATCH \/zun-clubs\/v1\/clubs\/club-1\/motd/);
+  await put.locator('summary').click();
+  await put.locator('pre.request-body', { hasText: 'Journal night' }).waitFor();
+  await put.locator('pre.answer-body').waitFor();
+
+  await page.fill('#request-filter', 'clubs PUT');
+  await page.locator('#request-list li', { hasText: 'login GET' }).first().waitFor({ state: 'hidden' });
+  await page.fill('#request-filter', '');
+  await page.click('#clear-requests');
+  await page.locator('#request-list li', { hasText: 'No calls yet.' }).waitFor();
+  await put.waitFor({ state: 'detached' });
+});

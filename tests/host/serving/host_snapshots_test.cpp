@@ -76,11 +76,15 @@ TEST_F(HostSnapshots, AResetGivesBackTheStartingWorldAndThePluginsMembership) {
     const HttpResult reset = Call("POST", kReset);
     ASSERT_EQ(reset.status, 200) << reset.body;
     EXPECT_EQ(reset.body,
-              R"({"world":"the world the host started with","cleared":["faultRules","toasts"]})");
+              R"({"world":"the world the host started with","cleared":["faultRules","toasts","requests"]})");
     EXPECT_EQ(World(), world);
     EXPECT_TRUE(MembershipBecomes(host.Port(), membership)) << Membership();
     EXPECT_EQ(Call("GET", "/zun-clubs-host/v1/faults").body, "[]");
     EXPECT_EQ(Call("GET", kToasts).body, "[]") << "toasts";
+    // The journal keeps none of the calls made before the reset, nor the plugin's refetches
+    // that it caused.
+    const std::string journal = Call("GET", "/zun-clubs-host/v1/requests").body;
+    EXPECT_NE(journal.find("\"entries\":[]"), std::string::npos) << journal;
 }
 
 TEST(HostSnapshotsFromFile, AResetGoesBackToTheWorldFileAsItWasReadAtStart) {

@@ -9,6 +9,7 @@ import { createClubView } from './club_view.js';
 import { createOtherPlayer } from './other_player.js';
 import { createEventLog, createFaults, createToasts, createWorld } from './panels.js';
 import { createWorldSnapshots } from './world_snapshots.js';
+import { createRequests } from './requests.js';
 
 const SESSION = '/zun-login/v1/session';
 const TOASTS = '/player-notifications/v1/notifications';
@@ -47,6 +48,7 @@ const world = createWorld(() => refreshAll());
 const snapshots = createWorldSnapshots(() => refreshAll());
 const eventLog = createEventLog($('#event-list'), $('#event-filter'));
 const clock = createClock();
+const requests = createRequests();
 
 const refreshMembership = refresher(async () => {
   const answer = await call('GET', `${CLUBS}/membership`);
@@ -72,7 +74,7 @@ const refreshClock = refresher(() => clock.refresh());
 function refreshAll() {
   return Promise.all([
     refreshSession(), refreshPlayers().then(refreshMembership), refreshToasts(),
-    refreshOther(), faults.refresh(), refreshClock(),
+    refreshOther(), faults.refresh(), refreshClock(), requests.refresh(),
   ]);
 }
 
@@ -92,10 +94,15 @@ function onEvent(event) {
   // The plugin sends each resource event twice (under its own name and "OnJsonApiEvent"):
   // the log keeps one copy.
   if (event.name.startsWith('OnJsonApiEvent_')) return;
-  eventLog.add(event);
   const uri = event.json?.uri ?? '';
   // Every change of a club or membership took a stamp from the clock.
   if (uri.startsWith('/zun-clubs/') || uri.startsWith('/zun-clubs-host/v1/clock')) refreshClock();
+  // The journal's events (one per call of the plugin) go to its own panel, not the log.
+  if (uri.startsWith(`${HOST}/requests`)) {
+    requests.onEvent(event.json);
+    return;
+  }
+  eventLog.add(event);
   if (uri.startsWith('/zun-clubs/')) {
     refreshMembership();
     refreshOther();
