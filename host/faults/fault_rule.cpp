@@ -8,7 +8,6 @@
 #include <cmath>
 #include <set>
 
-
 namespace Kolm::Host {
 namespace {
 
@@ -38,18 +37,6 @@ std::string Compact(const rapidjson::Value& value) {
 
 FaultRuleParse Refuse(std::string error) {
     return {std::nullopt, std::move(error)};
-}
-
-bool IsMethodName(const std::string& text) {
-    if (text.empty() || text.size() > 16) {
-        return false;
-    }
-    for (const char c : text) {
-        if (c < 'A' || c > 'Z') {
-            return false;
-        }
-    }
-    return true;
 }
 
 // Reads the optional members; "" when they are fine, else what is wrong.
@@ -115,6 +102,18 @@ std::string ReadChance(const rapidjson::Value& object, FaultRule& rule) {
 }
 
 }  // namespace
+
+bool IsHttpMethodName(std::string_view text) {
+    if (text.empty() || text.size() > 16) {
+        return false;
+    }
+    for (const char c : text) {
+        if (c < 'A' || c > 'Z') {
+            return false;
+        }
+    }
+    return true;
+}
 
 const std::vector<std::string>& FaultServices() {
     static const std::vector<std::string> services = {"clubs",    "login", "platform-config",
@@ -196,7 +195,7 @@ FaultRuleParse ReadFaultRule(const rapidjson::Value& value) {
                       "player-notifications, messaging");
     }
     if (value.HasMember("method")) {
-        if (!value["method"].IsString() || !IsMethodName(value["method"].GetString())) {
+        if (!value["method"].IsString() || !IsHttpMethodName(value["method"].GetString())) {
             return Refuse("\"method\" must be an HTTP method in capitals, such as \"PUT\"");
         }
         rule.method = value["method"].GetString();

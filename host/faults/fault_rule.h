@@ -47,6 +47,8 @@ struct FaultRuleParse {
 std::vector<std::string> PathPatternSegments(std::string_view pattern);
 // True when `path` (without the query) has as many segments as the pattern and each matches.
 bool PathMatchesPattern(const std::vector<std::string>& pattern, std::string_view path);
+// A method as rules name it: 1 to 16 upper-case letters ("PUT", "PATCH").
+bool IsHttpMethodName(std::string_view text);
 
 // The services a rule may name, in the order the error message lists them.
 const std::vector<std::string>& FaultServices();

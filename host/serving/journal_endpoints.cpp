@@ -18,24 +18,12 @@ struct JournalQuery {
     std::string error;
 };
 
-bool IsMethodName(std::string_view text) {
-    if (text.empty() || text.size() > 16) {
-        return false;
-    }
-    for (const char c : text) {
-        if (c < 'A' || c > 'Z') {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Reads one filter parameter; false when `key` is not one.
 bool ReadFilter(const std::string& key, const std::string& value, JournalQuery& query) {
     if (key == "service") {
         query.filter.service = value;
     } else if (key == "method") {
-        if (!IsMethodName(value)) {
+        if (!IsHttpMethodName(value)) {
             query.error = "\"method\" must be an HTTP method in capitals, such as \"PUT\"";
         }
         query.filter.method = value;

@@ -1,6 +1,7 @@
 #include "host/serving/openapi_clock_paths.h"
 
 #include "host/serving/clock_endpoints.h"
+#include "host/serving/openapi_host_paths.h"
 
 namespace Kolm::Host {
 namespace {
@@ -8,21 +9,14 @@ namespace {
 const std::string kClockRef = R"({"$ref":"#/components/schemas/HostClock"})";
 const std::string kClockExample = R"({"now":1700000000012,"frozen":false})";
 
-std::string Error(const std::string& description, const std::string& example) {
-    return R"({"description":")" + description +
-           R"(","content":{"application/json":{"schema":{"$ref":"#/components/schemas/HostError"},)"
-           R"("example":{"error":")" +
-           example + R"("}}}})";
-}
-
 std::string ClockAnswer(const std::string& description, const std::string& example) {
     return R"({"description":")" + description + R"(","content":{"application/json":{"schema":)" +
            kClockRef + R"(,"example":)" + example + "}}}";
 }
 
-const std::string kNotEmbedded =
-    Error("This host uses another clubs web service (--clubs-service-url) and holds no clock",
-          "the clock lives in the embedded clubs web service, not embedded in this host");
+const std::string kNotEmbedded = OpenApiErrorAnswer(
+    "This host uses another clubs web service (--clubs-service-url) and holds no clock",
+    "the clock lives in the embedded clubs web service, not embedded in this host");
 
 std::string ClockPath() {
     const std::string setting = R"({"$ref":"#/components/schemas/HostClockSetting"})";
@@ -36,14 +30,16 @@ std::string ClockPath() {
            R"({"schema":)" +
            setting + R"(,"example":{"now":1700086400000,"frozen":true}}}},"responses":{"200":)" +
            ClockAnswer("The clock now", R"({"now":1700086400000,"frozen":true})") + R"(,"400":)" +
-           Error("A body that cannot be read, naming the field; nothing changed",
-                 "\\\"now\\\" must be a whole number of milliseconds since 1970-01-01 UTC, "
-                 "from 0 to " +
-                     std::to_string(kMaxClockMs)) +
+           OpenApiErrorAnswer(
+               "A body that cannot be read, naming the field; nothing changed",
+               "\\\"now\\\" must be a whole number of milliseconds since 1970-01-01 UTC, "
+               "from 0 to " +
+                   std::to_string(kMaxClockMs)) +
            R"(,"404":)" + kNotEmbedded + R"(,"409":)" +
-           Error("A reading before the newest time stamp the service holds; nothing changed",
-                 "\\\"now\\\" 1600000000000 is before 1700000000012, the newest time stamp "
-                 "the service holds; the clock may not go back past a stamp it gave") +
+           OpenApiErrorAnswer(
+               "A reading before the newest time stamp the service holds; nothing changed",
+               "\\\"now\\\" 1600000000000 is before 1700000000012, the newest time stamp "
+               "the service holds; the clock may not go back past a stamp it gave") +
            "}}}";
 }
 
@@ -54,7 +50,7 @@ std::string AdvancePath() {
            R"({"$ref":"#/components/schemas/HostClockAdvance"},"example":{"ms":3600000}}}},)"
            R"("responses":{"200":)" +
            ClockAnswer("The clock now", R"({"now":1700003600012,"frozen":false})") + R"(,"400":)" +
-           Error(
+           OpenApiErrorAnswer(
                "A body that cannot be read or a step out of bounds, naming the field; "
                "nothing changed",
                "\\\"ms\\\" must be a whole number of milliseconds from 1 to " +

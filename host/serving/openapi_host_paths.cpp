@@ -1,24 +1,12 @@
 #include "host/serving/openapi_host_paths.h"
 
 #include "host/serving/openapi_clock_paths.h"
-#include "host/serving/openapi_snapshot_paths.h"
 #include "host/serving/openapi_journal_paths.h"
+#include "host/serving/openapi_snapshot_paths.h"
 #include "host/serving/world_endpoint.h"
 
 namespace Kolm::Host {
 namespace {
-
-constexpr const char* kErrorJson =
-    R"({"description":"%s","content":{"application/json":{"schema":)"
-    R"({"$ref":"#/components/schemas/HostError"},"example":{"error":"%e"}}}})";
-
-// An error answer of the host's own paths with its exact text.
-std::string Error(const std::string& description, const std::string& example) {
-    std::string json = kErrorJson;
-    json.replace(json.find("%s"), 2, description);
-    json.replace(json.find("%e"), 2, example);
-    return json;
-}
 
 const char* const kWorldExample =
     R"({"loggedInAccountId":1001,"players":[{"accountId":1001,"summonerId":2001,)"
@@ -33,9 +21,9 @@ const char* const kRuleExample =
     R"("seed":7,"times":1})";
 
 std::string WorldPath() {
-    const std::string noWorld =
-        Error("This host uses another clubs web service (--clubs-service-url) and holds no world",
-              "the world lives in the embedded clubs web service, not embedded in this host");
+    const std::string noWorld = OpenApiErrorAnswer(
+        "This host uses another clubs web service (--clubs-service-url) and holds no world",
+        "the world lives in the embedded clubs web service, not embedded in this host");
     const std::string world = R"({"$ref":"#/components/schemas/World"})";
     return std::string(R"({"get":{"operationId":"GetHostWorld","tags":["Host"],)") +
            R"("summary":"The world the emulated platform runs now",)" +
@@ -47,12 +35,14 @@ std::string WorldPath() {
            R"(,"example":)" + kWorldExample + R"(},"application/x-yaml":{"schema":)" + world +
            R"(},"text/yaml":{"schema":)" + world + R"(}}},"responses":{"200":{"description":)" +
            R"("The world now","content":{"application/json":{"schema":)" + world + "}}},\"400\":" +
-           Error("A world that cannot be read or breaks the service's rules; nothing changed",
-                 "club \\\"club-1\\\" has two owners (accounts 1001 and 1004)") +
+           OpenApiErrorAnswer(
+               "A world that cannot be read or breaks the service's rules; nothing changed",
+               "club \\\"club-1\\\" has two owners (accounts 1001 and 1004)") +
            ",\"404\":" + noWorld + ",\"413\":" +
-           Error("A document above " + std::to_string(kMaxWorldBytes) +
-                     " bytes (64 MiB), refused before it is read; nothing changed",
-                 "request body larger than " + std::to_string(kMaxWorldBytes) + " bytes") +
+           OpenApiErrorAnswer(
+               "A document above " + std::to_string(kMaxWorldBytes) +
+                   " bytes (64 MiB), refused before it is read; nothing changed",
+               "request body larger than " + std::to_string(kMaxWorldBytes) + " bytes") +
            "}}}";
 }
 
@@ -68,16 +58,18 @@ std::string FaultsPath() {
            R"(,"example":)" + kRuleExample + R"(}}},"responses":{"201":{"description":)" +
            R"("The rule as stored, with its id","content":{"application/json":{"schema":)" + rule +
            "}}},\"400\":" +
-           Error("A rule that cannot be read; nothing changed",
-                 "unknown service \\\"mail\\\"; one of clubs, login, platform-config, "
-                 "summoner, chat, player-notifications, messaging") +
+           OpenApiErrorAnswer("A rule that cannot be read; nothing changed",
+                              "unknown service \\\"mail\\\"; one of clubs, login, platform-config, "
+                              "summoner, chat, player-notifications, messaging") +
            ",\"409\":" +
-           Error("As many rules as may be in force already are; nothing changed",
-                 "at most 256 fault rules may be in force; remove some before adding more") +
+           OpenApiErrorAnswer(
+               "As many rules as may be in force already are; nothing changed",
+               "at most 256 fault rules may be in force; remove some before adding more") +
            ",\"413\":" +
-           Error("A rule larger than a rule may be; nothing changed",
-                 "a fault rule may hold at most 65536 bytes as compact JSON; this one holds "
-                 "900089") +
+           OpenApiErrorAnswer(
+               "A rule larger than a rule may be; nothing changed",
+               "a fault rule may hold at most 65536 bytes as compact JSON; this one holds "
+               "900089") +
            R"(}},"delete":{"operationId":"ClearHostFaults","tags":["Host"],)" +
            R"("summary":"Remove every fault rule",)" +
            R"("responses":{"204":{"description":"No rule is left"}}}})";
@@ -88,7 +80,7 @@ std::string FaultPath() {
            R"("summary":"Remove one fault rule","parameters":[{"name":"id","in":"path",)" +
            R"("required":true,"schema":{"type":"string"},"example":"1"}],)" +
            R"("responses":{"204":{"description":"The rule is removed"},"404":)" +
-           Error("No rule has this id", "no fault rule with id \\\"42\\\"") + "}}}";
+           OpenApiErrorAnswer("No rule has this id", "no fault rule with id \\\"42\\\"") + "}}}";
 }
 
 const char* const kWorldSchema =
@@ -172,6 +164,13 @@ Entries Joined(Entries first, std::initializer_list<Entries> more) {
 }
 
 }  // namespace
+
+std::string OpenApiErrorAnswer(const std::string& description, const std::string& example) {
+    return R"({"description":")" + description +
+           R"(","content":{"application/json":{"schema":{"$ref":"#/components/schemas/HostError"},)"
+           R"("example":{"error":")" +
+           example + R"("}}}})";
+}
 
 const Entries& OpenApiHostPaths() {
     static const Entries paths = Joined(

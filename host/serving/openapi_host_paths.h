@@ -14,5 +14,8 @@ namespace Kolm::Host {
 const std::vector<std::pair<std::string, std::string>>& OpenApiHostPaths();
 // (schema name, schema as JSON).
 const std::vector<std::pair<std::string, std::string>>& OpenApiHostSchemas();
+// The answer object of a host path's error: `description`, and an example whose "error" is
+// `example` (both already JSON string contents).
+std::string OpenApiErrorAnswer(const std::string& description, const std::string& example);
 
 }  // namespace Kolm::Host

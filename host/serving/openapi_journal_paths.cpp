@@ -1,16 +1,10 @@
 #include "host/serving/openapi_journal_paths.h"
 
 #include "host/serving/journal_endpoints.h"
+#include "host/serving/openapi_host_paths.h"
 
 namespace Kolm::Host {
 namespace {
-
-std::string Error(const std::string& description, const std::string& example) {
-    return R"({"description":")" + description +
-           R"(","content":{"application/json":{"schema":{"$ref":"#/components/schemas/HostError"},)"
-           R"("example":{"error":")" +
-           example + R"("}}}})";
-}
 
 const char* const kEntryExample =
     R"({"id":7,"service":"clubs","method":"GET","path":"/v1/clubs/club-1","query":"",)"
@@ -41,8 +35,8 @@ std::string ReadAnswer(const std::string& description) {
 }
 
 std::string BadQuery() {
-    return Error("A parameter that cannot be read",
-                 "\\\"since\\\" must be an entry id, a whole number");
+    return OpenApiErrorAnswer("A parameter that cannot be read",
+                              "\\\"since\\\" must be an entry id, a whole number");
 }
 
 std::string RequestsPath() {
@@ -75,10 +69,10 @@ std::string WaitPath() {
            R"(,"default":5000},"example":2000}],"responses":{"200":)" +
            ReadAnswer("As many calls as waited for matched") + ",\"400\":" + BadQuery() +
            ",\"408\":" + timedOut + ",\"503\":" +
-           Error("Too many waits are under way",
-                 "too many waits for the request journal are "
-                 "under way; this one was not started, try again "
-                 "later") +
+           OpenApiErrorAnswer("Too many waits are under way",
+                              "too many waits for the request journal are "
+                              "under way; this one was not started, try again "
+                              "later") +
            "}}}";
 }
 
@@ -89,7 +83,8 @@ std::string EntryPath() {
            R"("responses":{"200":{"description":"The entry","content":{"application/json":)" +
            R"({"schema":{"$ref":"#/components/schemas/JournalEntry"},"example":)" + kEntryExample +
            "}}},\"404\":" +
-           Error("No kept entry has this id", "no journal entry with id \\\"42\\\" is kept") +
+           OpenApiErrorAnswer("No kept entry has this id",
+                              "no journal entry with id \\\"42\\\" is kept") +
            "}}}";
 }
 

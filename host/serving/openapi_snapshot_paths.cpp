@@ -1,17 +1,10 @@
 #include "host/serving/openapi_snapshot_paths.h"
 
+#include "host/serving/openapi_host_paths.h"
 #include "host/serving/world_snapshots.h"
 
 namespace Kolm::Host {
 namespace {
-
-// An error answer with its exact text (a JSON string's contents).
-std::string Error(const std::string& description, const std::string& example) {
-    return R"({"description":")" + description +
-           R"(","content":{"application/json":{"schema":{"$ref":"#/components/schemas/HostError"},)"
-           R"("example":{"error":")" +
-           example + "\"}}}}";
-}
 
 std::string Json(const std::string& description,
                  const std::string& schema,
@@ -25,21 +18,23 @@ const std::string kNameParameter =
     R"("^[A-Za-z0-9._-]{1,64}$"},"example":"after-invite"})";
 
 std::string BadName() {
-    return Error("A name that is not 1 to 64 letters, digits, '-', '_' or '.'; nothing changed",
-                 "a snapshot name is 1 to 64 letters, digits, '-', '_' or '.' (and not \\\".\\\" "
-                 "or \\\"..\\\"); \\\"my world\\\" is not one");
+    return OpenApiErrorAnswer(
+        "A name that is not 1 to 64 letters, digits, '-', '_' or '.'; nothing changed",
+        "a snapshot name is 1 to 64 letters, digits, '-', '_' or '.' (and not \\\".\\\" "
+        "or \\\"..\\\"); \\\"my world\\\" is not one");
 }
 
 // What every path answers on a host that uses another clubs web service.
 std::string NoWorld() {
-    return Error(
+    return OpenApiErrorAnswer(
         "This host uses another clubs web service (--clubs-service-url) and holds no "
         "world",
         "the world lives in the embedded clubs web service, not embedded in this host");
 }
 
 std::string NoSnapshot() {
-    return Error("No snapshot has this name", "no snapshot named \\\"after-invite\\\"");
+    return OpenApiErrorAnswer("No snapshot has this name",
+                              "no snapshot named \\\"after-invite\\\"");
 }
 
 const char* const kResetExample =
@@ -84,8 +79,9 @@ std::string SnapshotPath() {
            R"( bytes of world documents together are kept.","responses":{"200":)" +
            Json("The snapshot replaced the one of that name", summary, kSummaryExample) +
            R"(,"201":)" + Json("The snapshot is kept", summary, kSummaryExample) + R"(,"400":)" +
-           Error("A bad name, a body, or past the bounds of count or bytes; nothing changed",
-                 "at most 32 snapshots may be kept; delete one before keeping another") +
+           OpenApiErrorAnswer(
+               "A bad name, a body, or past the bounds of count or bytes; nothing changed",
+               "at most 32 snapshots may be kept; delete one before keeping another") +
            R"(}},"get":{"operationId":"GetHostWorldSnapshot","tags":["Host"],)" +
            R"("summary":"The kept world","responses":{"200":{"description":"The world as it was )" +
            R"(kept","content":{"application/json":{"schema":)" + world + R"(}}},"400":)" +
