@@ -2,7 +2,7 @@
 // platform, the embedded clubs web service (unless another service URL is given), the host
 // table, the plugin instance, the REST server with its request bridge, the event stream and
 // the OpenAPI document, and routes every HTTP request:
-//   /zun-clubs-host/v1/events, /openapi.json, /world, /faults,
+//   /zun-clubs-host/v1/events, /openapi.json, /world, /faults, /scenarios,
 //   /clubs-service/...                                              the host's own paths
 //   /zun-login, /zun-platform-config, ... (a simulated plugin's)    PlatformSimulation
 //   anything else                                                   the plugin, by its
@@ -13,8 +13,8 @@
 //
 // Start order: the world (--world or the built-in default), the fault rules (--faults), clubs
 // web service, platform, load (version check), bind the REST port, Init, then listen and serve
-// (so the port answers only once the plugin has started). Stop order: fault latencies cut
-// short, REST server (no request in flight), push relay, plugin Shutdown, event stream, the
+// (so the port answers only once the plugin has started), the --scenario. Stop order: fault
+// latencies cut short, scenarios (each running step finishes), REST server (no request in flight), push relay, plugin Shutdown, event stream, the
 // world written out (--export-world), clubs web service. Used by the program and, in-process,
 // by tests.
 #pragma once
@@ -35,6 +35,7 @@
 #include "host/serving/http_transport.h"
 #include "host/serving/platform_simulation.h"
 #include "host/serving/request_bridge.h"
+#include "host/serving/scenario_endpoints.h"
 #include "host/serving/serving_host.h"
 #include "host/simulated/host_event_bus.h"
 #include "plugin/host_boundary.h"
@@ -96,6 +97,9 @@ class HostApplication {
                       std::string_view method,
                       std::string_view path);
     void ExportWorld();
+    // Reads --scenario before the plugin is loaded, so that a bad document stops the start.
+    int ReadStartingScenario(std::string* error);
+    void PublishScenarioEvent(const std::string& json, const std::string& uri);
 
     const HostOptions options_;
     const LogSink log_;
@@ -114,6 +118,9 @@ class HostApplication {
     std::unique_ptr<RequestBridge> bridge_;
     std::string openApi_;
     std::unique_ptr<HttpServer> server_;
+    std::optional<Scenario> startingScenario_;
+    // Their steps go through Handle; stopped before the server and the plugin.
+    std::unique_ptr<ScenarioRuns> scenarios_;
     std::atomic<bool> ready_{false};
 };
 
