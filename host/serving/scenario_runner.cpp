@@ -164,6 +164,7 @@ bool ScenarioRunner::RunStep(std::size_t index, std::vector<std::string>& addedR
         record.endMs = SinceStart(std::chrono::steady_clock::now());
         record.state = passed ? StepState::Passed : StepState::Failed;
         record.status = request ? answer.status : 0;
+        record.request = request ? request->method + " " + request->target : std::string();
         record.body = answer.body.substr(0, kScenarioResultBodyBytes);
         record.error = error;
     }
@@ -195,7 +196,9 @@ std::string ScenarioRunner::StepJson(std::size_t index) const {
     const ScenarioStep& step = scenario_.steps[index];
     std::string json = "{\"index\":" + std::to_string(index) + ",\"action\":" +
                        JsonQuote(ScenarioActionName(step.action)) + ",\"request\":" +
-                       JsonQuote(step.request.method + " " + step.request.target) +
+                       JsonQuote(record.request.empty()
+                                     ? step.request.method + " " + step.request.target
+                                     : record.request) +
                        ",\"state\":" + JsonQuote(StepStateName(record.state));
     if (record.startMs >= 0) {
         json += ",\"startMs\":" + std::to_string(record.startMs);

@@ -53,6 +53,7 @@ class ScenarioRunner {
         StepState state = StepState::Pending;
         int64_t startMs = -1;  // from the run's start; -1 until it starts
         int64_t endMs = -1;
+        std::string request;  // "METHOD target" as sent, once sent
         int status = 0;       // 0: no answer (the request could not be made)
         std::string body;     // the answer, cut to kScenarioResultBodyBytes
         std::string error;    // why no request was sent
