@@ -250,7 +250,9 @@ int HostApplication::Start(LoadZunClubsFunction entry, std::string* error) {
     feed_ = std::make_unique<BusEventFeed>(bus_, *events_);
     scenarios_ = std::make_unique<ScenarioRuns>(
         [this](const HttpRequest& request) { return Handle(request); },
-        [this](const std::string& json, const std::string& uri) { PublishScenarioEvent(json, uri); });
+        [this](const std::string& json, const std::string& uri) {
+            PublishScenarioEvent(json, uri);
+        });
     host_ = std::make_unique<ServingHost>(
         bus_, platform_->Plugins(), transport_,
         [this](int32_t level, const char* line) { WritePluginLog(level, line); });
@@ -310,8 +312,7 @@ int HostApplication::Start(LoadZunClubsFunction entry, std::string* error) {
         startingScenario_.reset();
         if (log_) {
             log_("scenario " + options_.scenarioFile +
-                 (started.status == 201 ? " started as " + std::string(kHostPrefix) +
-                                              "/scenarios/1"
+                 (started.status == 201 ? " started as " + std::string(kHostPrefix) + "/scenarios/1"
                                         : " not started: " + started.body));
         }
     }

@@ -74,8 +74,11 @@ class StepReader {
                std::size_t index,
                const std::optional<uint64_t>& seed,
                std::string& error)
-        : step_(step), index_(index), where_("steps[" + std::to_string(index) + "]"),
-          seed_(seed), error_(error) {}
+        : step_(step),
+          index_(index),
+          where_("steps[" + std::to_string(index) + "]"),
+          seed_(seed),
+          error_(error) {}
 
     std::optional<ScenarioStep> Read() {
         if (!step_.IsObject()) {
@@ -325,8 +328,9 @@ class StepReader {
 
     bool MapWaitFor(ScenarioStep& step, const Json& value, const std::string& where) {
         if (!value.IsObject()) {
-            Fail(where, "must be an object: {\"service\", \"method\", \"path\", \"count\", "
-                        "\"timeoutMs\"}");
+            Fail(where,
+                 "must be an object: {\"service\", \"method\", \"path\", \"count\", "
+                 "\"timeoutMs\"}");
             return false;
         }
         if (!Only(value, where, {"service", "method", "path", "count", "timeoutMs"})) {
@@ -356,7 +360,8 @@ class StepReader {
         }
         uint64_t timeout = 5000;
         if (value.HasMember("timeoutMs")) {
-            if (!value["timeoutMs"].IsUint64() || value["timeoutMs"].GetUint64() > kMaxScenarioWaitMs) {
+            if (!value["timeoutMs"].IsUint64() ||
+                value["timeoutMs"].GetUint64() > kMaxScenarioWaitMs) {
                 Fail(where + ".timeoutMs", "must be a whole number of milliseconds from 0 to " +
                                                std::to_string(kMaxScenarioWaitMs));
                 return false;

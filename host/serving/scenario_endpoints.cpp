@@ -75,8 +75,8 @@ HttpResponse ScenarioRuns::Start(Scenario scenario) {
                                             " scenarios may run at once; stop one first");
     }
     const uint64_t number = nextId_++;
-    auto run = std::make_unique<ScenarioRunner>(std::to_string(number), std::move(scenario),
-                                                issue_, publish_);
+    auto run = std::make_unique<ScenarioRunner>(std::to_string(number), std::move(scenario), issue_,
+                                                publish_);
     run->Start();
     ScenarioRunner& started = *run;
     runs_.emplace(number, std::move(run));

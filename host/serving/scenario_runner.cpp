@@ -55,8 +55,11 @@ int64_t WallClockMs() {
 }  // namespace
 
 ScenarioRunner::ScenarioRunner(std::string id, Scenario scenario, Issuer issue, Publisher publish)
-    : id_(std::move(id)), scenario_(std::move(scenario)), issue_(std::move(issue)),
-      publish_(std::move(publish)), startedAtMs_(WallClockMs()),
+    : id_(std::move(id)),
+      scenario_(std::move(scenario)),
+      issue_(std::move(issue)),
+      publish_(std::move(publish)),
+      startedAtMs_(WallClockMs()),
       start_(std::chrono::steady_clock::now()) {
     Kolm::Platform::MutexLock lock(mutex_);
     steps_.resize(scenario_.steps.size());
@@ -95,9 +98,8 @@ int64_t ScenarioRunner::SinceStart(std::chrono::steady_clock::time_point when) c
 
 bool ScenarioRunner::WaitUntil(std::chrono::steady_clock::time_point deadline) {
     Kolm::Platform::MutexLock lock(mutex_);
-    changed_.WaitUntil(mutex_, deadline, [this]() ZC_NO_THREAD_SAFETY_ANALYSIS {
-        return stopping_;
-    });
+    changed_.WaitUntil(mutex_, deadline,
+                       [this]() ZC_NO_THREAD_SAFETY_ANALYSIS { return stopping_; });
     return !stopping_;
 }
 
@@ -186,20 +188,19 @@ void ScenarioRunner::PublishStep(std::size_t index) {
 }
 
 void ScenarioRunner::Publish(const std::string& data) {
-    publish_("{\"data\":" + data + ",\"eventType\":\"Update\",\"uri\":" + JsonQuote(Uri()) +
-                 "}",
+    publish_("{\"data\":" + data + ",\"eventType\":\"Update\",\"uri\":" + JsonQuote(Uri()) + "}",
              Uri());
 }
 
 std::string ScenarioRunner::StepJson(std::size_t index) const {
     const StepRecord& record = steps_[index];
     const ScenarioStep& step = scenario_.steps[index];
-    std::string json = "{\"index\":" + std::to_string(index) + ",\"action\":" +
-                       JsonQuote(ScenarioActionName(step.action)) + ",\"request\":" +
-                       JsonQuote(record.request.empty()
-                                     ? step.request.method + " " + step.request.target
-                                     : record.request) +
-                       ",\"state\":" + JsonQuote(StepStateName(record.state));
+    std::string json =
+        "{\"index\":" + std::to_string(index) +
+        ",\"action\":" + JsonQuote(ScenarioActionName(step.action)) + ",\"request\":" +
+        JsonQuote(record.request.empty() ? step.request.method + " " + step.request.target
+                                         : record.request) +
+        ",\"state\":" + JsonQuote(StepStateName(record.state));
     if (record.startMs >= 0) {
         json += ",\"startMs\":" + std::to_string(record.startMs);
     }

@@ -190,8 +190,7 @@ std::string EventSummary(const std::string& json, const std::string& uri) {
 TEST(ScenarioRunnerSteps, StepsRunInOrderAndARemovalByStepUsesTheIdItsRuleWasGiven) {
     RecordingIssuer issuer({200, 201, 204});
     std::vector<std::string> events;
-    ScenarioRunner runner("4",
-                          Parse(R"({"name":"three","steps":[{"atMs":0,"login":true},
+    ScenarioRunner runner("4", Parse(R"({"name":"three","steps":[{"atMs":0,"login":true},
                               {"afterMs":0,"addFault":{"service":"clubs","path":"/v1/clubs"}},
                               {"afterMs":0,"removeFault":{"addedBy":1}}]})"),
                           issuer.Issuer(),
@@ -210,15 +209,14 @@ TEST(ScenarioRunnerSteps, StepsRunInOrderAndARemovalByStepUsesTheIdItsRuleWasGiv
               std::string::npos)
         << json;
     // A start and an end per step, then the run's end, all under the scenario's uri.
-    const std::vector<std::string> expected = {
-        "0 running", "0 passed", "1 running", "1 passed", "2 running", "2 passed", "run passed"};
+    const std::vector<std::string> expected = {"0 running", "0 passed", "1 running", "1 passed",
+                                               "2 running", "2 passed", "run passed"};
     EXPECT_EQ(events, expected);
 }
 
 TEST(ScenarioRunnerSteps, AFailedStepSkipsTheRestUnlessItContinues) {
     RecordingIssuer issuer({200, 503, 200, 409, 200});
-    ScenarioRunner runner("1",
-                          Parse(R"({"steps":[{"atMs":0,"login":true},
+    ScenarioRunner runner("1", Parse(R"({"steps":[{"atMs":0,"login":true},
                               {"afterMs":0,"logout":true,"continueOnFailure":true},
                               {"afterMs":0,"login":true},
                               {"afterMs":0,"resetWorld":true},
@@ -243,8 +241,7 @@ TEST(ScenarioRunnerSteps, AFailedStepSkipsTheRestUnlessItContinues) {
 
 TEST(ScenarioRunnerSteps, AStoppedRunSkipsItsWaitingSteps) {
     RecordingIssuer issuer({});
-    ScenarioRunner runner("1",
-                          Parse(R"({"steps":[{"atMs":0,"login":true},
+    ScenarioRunner runner("1", Parse(R"({"steps":[{"atMs":0,"login":true},
                               {"atMs":3600000,"logout":true}]})"),
                           issuer.Issuer(), nullptr);
     runner.Start();
@@ -273,8 +270,7 @@ TEST(ScenarioRunnerSteps, TheRunsEndpointsStartListReadAndStopByIdAndRefuseUnkno
     }
     const HttpResponse tooMany = runs.Handle(post, "");
     EXPECT_EQ(tooMany.status, 409);
-    EXPECT_EQ(tooMany.body,
-              R"({"error":"at most 16 scenarios may run at once; stop one first"})");
+    EXPECT_EQ(tooMany.body, R"({"error":"at most 16 scenarios may run at once; stop one first"})");
     HttpRequest get;
     get.method = "GET";
     EXPECT_EQ(runs.Handle(get, "/17").body, R"({"error":"no scenario with id \"17\""})");
