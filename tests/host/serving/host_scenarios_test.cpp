@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "tests/host/serving/host_process.h"
@@ -180,6 +181,36 @@ TEST(HostScenarioFile, TheScenarioGivenAtStartRunsOnceTheHostServes) {
         std::string::npos)
         << host.ErrorOutput();
     std::remove(path.c_str());
+}
+
+// The examples shipped in scenarios/ pass against the default world, and their effects reach
+// the plugin: Corvina promoted, the MOTD change refused twice, Tidewatch's invitation seen.
+TEST(HostScenarioFile, TheShippedExamplesPassAgainstTheDefaultWorld) {
+    const std::string folder = std::string(ZC_SCENARIOS_DIR) + "/";
+    HostProcess host({"--quiet", "--scenario", folder + "invite-promote-motd-fails.json"});
+    ASSERT_NE(host.Port(), 0) << host.ErrorOutput();
+    std::ifstream yaml(folder + "away-while-invited.yaml");
+    const std::string away((std::istreambuf_iterator<char>(yaml)), {});
+    ASSERT_EQ(Request(host.Port(), "POST", kScenarios, away, "application/x-yaml").status, 201);
+    for (const char* id : {"1", "2"}) {
+        EXPECT_TRUE(Eventually(
+            [&] {
+                return Request(host.Port(), "GET", std::string(kScenarios) + "/" + id)
+                           .body.find("\"state\":\"passed\",\"startedAt\"") != std::string::npos;
+            },
+            std::chrono::seconds(30)))
+            << Request(host.Port(), "GET", std::string(kScenarios) + "/" + id).body;
+    }
+    const std::string motd = R"({"motd":"Raid moved"})";
+    EXPECT_EQ(Request(host.Port(), "PATCH", "/zun-clubs/v1/clubs/club-1/motd", motd).status, 503);
+    EXPECT_EQ(Request(host.Port(), "PATCH", "/zun-clubs/v1/clubs/club-1/motd", motd).status, 503);
+    EXPECT_EQ(Request(host.Port(), "PATCH", "/zun-clubs/v1/clubs/club-1/motd", motd).status, 200);
+    const std::string membership =
+        Request(host.Port(), "GET", "/zun-clubs/v1/clubs/membership").body;
+    EXPECT_NE(membership.find("\"role\":\"OFFICER\",\"since\":1700000000004,\"summonerIconId\":12"),
+              std::string::npos)
+        << membership;
+    EXPECT_NE(membership.find("Tidewatch"), std::string::npos) << membership;
 }
 
 TEST(HostScenarioFile, ABadScenarioFileStopsTheHostWithTheStepAndField) {
