@@ -7,6 +7,7 @@ import { followEvents } from './events.js';
 import { createClubView } from './club_view.js';
 import { createOtherPlayer } from './other_player.js';
 import { createEventLog, createFaults, createToasts, createWorld } from './panels.js';
+import { createScenarios } from './scenarios.js';
 
 const SESSION = '/zun-login/v1/session';
 const TOASTS = '/player-notifications/v1/notifications';
@@ -43,6 +44,7 @@ const toasts = createToasts($('#toast-list'));
 const faults = createFaults();
 const world = createWorld(() => refreshAll());
 const eventLog = createEventLog($('#event-list'), $('#event-filter'));
+const scenarios = createScenarios();
 
 const refreshMembership = refresher(async () => {
   const answer = await call('GET', `${CLUBS}/membership`);
@@ -67,7 +69,7 @@ const refreshOther = refresher(() => otherPlayer.refresh());
 function refreshAll() {
   return Promise.all([
     refreshSession(), refreshPlayers().then(refreshMembership), refreshToasts(),
-    refreshOther(), faults.refresh(),
+    refreshOther(), faults.refresh(), scenarios.refresh(),
   ]);
 }
 
@@ -100,6 +102,7 @@ function onEvent(event) {
     refreshPlayers();
   }
   if (/fault/i.test(event.name) || uri.includes('/faults')) faults.refresh();
+  if (uri.startsWith(`${HOST}/scenarios`)) scenarios.refresh();
 }
 
 async function sessionAction(method, path) {
@@ -118,3 +121,4 @@ followEvents(onEvent, (text) => {
   if (text === 'connected') refreshAll();
 });
 world.init();
+scenarios.init();
