@@ -398,7 +398,9 @@ HttpResponse HostApplication::HandleHostPath(const HttpRequest& request, std::st
     }
     constexpr std::string_view kScenarios = "/scenarios";
     if (IsUnder(rest, kScenarios)) {
-        return scenarios_->Handle(request, rest.substr(kScenarios.size()));
+        return scenarios_ != nullptr
+                   ? scenarios_->Handle(request, rest.substr(kScenarios.size()))
+                   : HttpResponse::Error(503, "the host is not started");
     }
     if (rest == "/world") {
         if (world_ == nullptr) {
