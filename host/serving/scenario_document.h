@@ -23,7 +23,8 @@
 //   advanceClock <ms>                   POST   /zun-clubs-host/v1/clock/advance {"ms": <ms>}
 //   logout true / login true            DELETE /zun-login/v1/session, POST .../session/login
 //   waitFor {service, method, path, count, timeoutMs}
-//                                       GET    /zun-clubs-host/v1/requests/wait?...
+//                                       GET    /zun-clubs-host/v1/requests/wait?... (count 1
+//                                       and timeoutMs 5000 when left out)
 // A problem is named by its place, as the world reader names it:
 // "steps[2].atMs: must be a whole number of milliseconds from 0 to 3600000".
 #pragma once
