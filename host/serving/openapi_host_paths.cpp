@@ -128,6 +128,10 @@ std::string ScenariosPath() {
            ",\"409\":" +
            Error("As many scenarios as may run at once already run",
                  "at most 16 scenarios may run at once; stop one first") +
+           ",\"413\":" +
+           Error("A document above " + std::to_string(kMaxScenarioBytes) +
+                     " bytes (1 MiB), refused before it is read",
+                 "request body larger than " + std::to_string(kMaxScenarioBytes) + " bytes") +
            ",\"503\":" +
            Error("The host is stopping", "the host is stopping; no scenario starts now") + "}}}";
 }
