@@ -213,6 +213,31 @@ int HostApplication::StartPlatform(std::string* error) {
     return kExitClean;
 }
 
+int HostApplication::ReadStartingScenario(std::string* error) {
+    if (options_.scenarioFile.empty()) {
+        return kExitClean;
+    }
+    const std::optional<std::string> text = ReadFile(options_.scenarioFile);
+    if (!text) {
+        *error = "cannot read the scenario " + options_.scenarioFile;
+        return kExitUsage;
+    }
+    ScenarioParse parsed = ParseScenario(*text, ScenarioFormatOfFile(options_.scenarioFile));
+    if (!parsed.scenario) {
+        *error = "the scenario " + options_.scenarioFile + ": " + parsed.error;
+        return kExitUsage;
+    }
+    startingScenario_ = std::move(parsed.scenario);
+    return kExitClean;
+}
+
+void HostApplication::PublishScenarioEvent(const std::string& json, const std::string& uri) {
+    if (EventStream* events = events_.get()) {
+        events->Publish(ResourceEventName("/zun-clubs-host/v1/scenarios"), json, uri);
+        events->Publish(BusEventFeed::kPlainEventName, json, uri);
+    }
+}
+
 void HostApplication::ExportWorld() {
     if (options_.exportWorldFile.empty() || world_ == nullptr) {
         return;
@@ -256,6 +281,9 @@ void HostApplication::WritePluginLog(int32_t level, const char* line) {
 
 int HostApplication::Start(LoadZunClubsFunction entry, std::string* error) {
     HttpTransport::Global();
+    if (const int code = ReadStartingScenario(error); code != kExitClean) {
+        return code;
+    }
     if (const int code = StartPlatform(error); code != kExitClean) {
         return code;
     }
@@ -263,6 +291,11 @@ int HostApplication::Start(LoadZunClubsFunction entry, std::string* error) {
     streamOptions.plainEventName = BusEventFeed::kPlainEventName;
     events_ = std::make_unique<EventStream>(std::move(streamOptions));
     feed_ = std::make_unique<BusEventFeed>(bus_, *events_);
+    scenarios_ = std::make_unique<ScenarioRuns>(
+        [this](const HttpRequest& request) { return Handle(request); },
+        [this](const std::string& json, const std::string& uri) {
+            PublishScenarioEvent(json, uri);
+        });
     host_ = std::make_unique<ServingHost>(
         bus_, platform_->Plugins(), transport_,
         [this](int32_t level, const char* line) { WritePluginLog(level, line); });
@@ -319,6 +352,15 @@ int HostApplication::Start(LoadZunClubsFunction entry, std::string* error) {
     if (!server_->Start(error)) {
         return kExitSetup;
     }
+    if (startingScenario_) {
+        const HttpResponse started = scenarios_->Start(std::move(*startingScenario_));
+        startingScenario_.reset();
+        if (log_) {
+            log_("scenario " + options_.scenarioFile +
+                 (started.status == 201 ? " started as " + std::string(kHostPrefix) + "/scenarios/1"
+                                        : " not started: " + started.body));
+        }
+    }
     return kExitClean;
 }
 
@@ -327,6 +369,9 @@ void HostApplication::Stop() {
     // waiting for as long as the rule says.
     faults_.EndWaits();
     journal_.EndWaits();
+    if (scenarios_ != nullptr) {
+        scenarios_->StopAll();
+    }
     if (server_ != nullptr) {
         server_->Stop();
     }
@@ -418,6 +463,12 @@ HttpResponse HostApplication::HandleHostPath(const HttpRequest& request, std::st
     if (IsUnder(rest, kFaults)) {
         return HandleFaultRequest(request, rest.substr(kFaults.size()), faults_);
     }
+    constexpr std::string_view kScenarios = "/scenarios";
+    if (IsUnder(rest, kScenarios)) {
+        return scenarios_ != nullptr
+                   ? scenarios_->Handle(request, rest.substr(kScenarios.size()))
+                   : HttpResponse::Error(503, "the host is not started");
+    }
     constexpr std::string_view kClock = "/clock";
     if (IsUnder(rest, kClock)) {
         if (embedded_ == nullptr) {
@@ -462,6 +513,7 @@ HttpResponse HostApplication::Index() const {
                        ",\"faults\":" + JsonQuote(base + kHostPrefix + "/faults") +
                        ",\"clock\":" + JsonQuote(base + kHostPrefix + "/clock") +
                        ",\"requests\":" + JsonQuote(base + kHostPrefix + "/requests") +
+                       ",\"scenarios\":" + JsonQuote(base + kHostPrefix + "/scenarios") +
                        ",\"clubsService\":" + JsonQuote(clubsServiceUrl_) +
                        ",\"toasts\":" + JsonQuote(base + "/player-notifications/v1/notifications") +
                        ",\"session\":" + JsonQuote(base + "/zun-login/v1/session") + "}";

@@ -3,7 +3,7 @@
 // table, the plugin instance, the REST server with its request bridge, the event stream and
 // the OpenAPI document, and routes every HTTP request:
 //   /zun-clubs-host/v1/events, /openapi.json, /world (and its reset and snapshots), /faults,
-//   /clock, /requests,
+//   /clock, /requests, /scenarios,
 //   /clubs-service/...                                              the host's own paths
 //   /zun-login, /zun-platform-config, ... (a simulated plugin's)    PlatformSimulation
 //   anything else                                                   the plugin, by its
@@ -14,8 +14,8 @@
 //
 // Start order: the world (--world or the built-in default), the fault rules (--faults), clubs
 // web service, platform, load (version check), bind the REST port, Init, then listen and serve
-// (so the port answers only once the plugin has started). Stop order: fault latencies cut
-// short, REST server (no request in flight), push relay, plugin Shutdown, event stream, the
+// (so the port answers only once the plugin has started), the --scenario. Stop order: fault
+// latencies cut short, scenarios (each running step finishes), REST server (no request in flight), push relay, plugin Shutdown, event stream, the
 // world written out (--export-world), clubs web service. Used by the program and, in-process,
 // by tests.
 #pragma once
@@ -37,6 +37,7 @@
 #include "host/serving/platform_simulation.h"
 #include "host/serving/request_bridge.h"
 #include "host/serving/request_journal.h"
+#include "host/serving/scenario_endpoints.h"
 #include "host/serving/serving_host.h"
 #include "host/serving/snapshot_endpoints.h"
 #include "host/serving/world_snapshots.h"
@@ -104,6 +105,9 @@ class HostApplication {
     // What the host does around a reset or restore of the world.
     WorldRestoreSteps RestoreSteps();
     void PublishJournalEntry(const JournalEntry* entry);
+    // Reads --scenario before the plugin is loaded, so that a bad document stops the start.
+    int ReadStartingScenario(std::string* error);
+    void PublishScenarioEvent(const std::string& json, const std::string& uri);
 
     const HostOptions options_;
     const LogSink log_;
@@ -124,6 +128,9 @@ class HostApplication {
     std::unique_ptr<RequestBridge> bridge_;
     std::string openApi_;
     std::unique_ptr<HttpServer> server_;
+    std::optional<Scenario> startingScenario_;
+    // Their steps go through Handle; stopped before the server and the plugin.
+    std::unique_ptr<ScenarioRuns> scenarios_;
     std::atomic<bool> ready_{false};
 };
 

@@ -89,6 +89,7 @@ HostOptionsResult ParseHostOptions(int argc, const char* const* argv) {
         {"--world", text(options.worldFile)},
         {"--export-world", text(options.exportWorldFile)},
         {"--faults", text(options.faultsFile)},
+        {"--scenario", text(options.scenarioFile)},
         {"--api-version", [&](const std::string& value) { return ParseVersion(value, options); }},
     };
     HostOptionsResult result;
@@ -164,6 +165,8 @@ std::string HostUsage(const std::string& program) {
            "                         .yaml or .yml; default: worlds/default.json, built in)\n"
            "  --export-world FILE    write the world as JSON to FILE on exit\n"
            "  --faults FILE          load fault rules (a JSON array) at start\n"
+           "  --scenario FILE        run the scenario in FILE (JSON, or YAML when it ends in\n"
+           "                         .yaml or .yml) once the host serves\n"
            "  --platform-id ID       the logged-in player's platform id (default: the world's)\n"
            "  --account-id N         the logged-in player's account id (default: the world's)\n"
            "  --summoner-id N        the logged-in player's summoner id (default: the world's)\n"
@@ -181,6 +184,8 @@ std::string HostUsage(const std::string& program) {
            "(?event=NAME, ?uri=PREFIX, Last-Event-ID); /zun-clubs-host/v1/openapi.json the API;\n"
            "/zun-clubs-host/v1/world the world (GET, PUT); /zun-clubs-host/v1/faults the fault\n"
            "rules (GET, POST, DELETE; DELETE .../faults/ID removes one);\n"
+           "/zun-clubs-host/v1/scenarios the scenarios (POST starts one, GET lists them,\n"
+           "GET and DELETE .../scenarios/ID read and stop one);\n"
            "/zun-clubs-host/v1/clubs-service/players and .../clubs-service/as/ACCOUNT/v1/...\n"
            "act as another player on the embedded service; /zun-login, /zun-platform-config,\n"
            "/zun-summoner, /zun-chat, /player-notifications, /kolm-messaging-service the\n"

@@ -32,6 +32,7 @@ struct HostOptions {
     std::string worldFile;        // empty: the built-in copy of worlds/default.json
     std::string exportWorldFile;  // non-empty: the world is written there on exit
     std::string faultsFile;       // non-empty: fault rules (a JSON array) loaded at start
+    std::string scenarioFile;     // non-empty: a scenario run once the host serves
     uint32_t apiMajor = 18;       // the host's plugin-API version handed to the plugin
     uint32_t apiMinor = 0;
     uint32_t apiPatch = 0;

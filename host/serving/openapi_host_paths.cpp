@@ -3,6 +3,7 @@
 #include "host/serving/openapi_clock_paths.h"
 #include "host/serving/openapi_journal_paths.h"
 #include "host/serving/openapi_snapshot_paths.h"
+#include "host/serving/scenario_document.h"
 #include "host/serving/world_endpoint.h"
 
 namespace Kolm::Host {
@@ -83,6 +84,70 @@ std::string FaultPath() {
            OpenApiErrorAnswer("No rule has this id", "no fault rule with id \\\"42\\\"") + "}}}";
 }
 
+const char* const kScenarioExample =
+    R"({"name":"an invitation, then a promotion","seed":7,"steps":[)"
+    R"({"atMs":0,"actAs":{"player":1002,"method":"POST","path":"/v1/clubs/club-2/invites",)"
+    R"("body":{"inviteeSummonerId":2005}}},)"
+    R"({"afterMs":2000,"actAs":{"player":1002,"method":"POST",)"
+    R"("path":"/v1/clubs/club-2/promote/1003"}},)"
+    R"({"afterMs":0,"addFault":{"service":"clubs","method":"PUT","path":"/v1/clubs/*/motd",)"
+    R"("status":503,"times":2}}]})";
+
+const char* const kScenarioRunExample =
+    R"({"id":"1","name":"an invitation, then a promotion","state":"running",)"
+    R"("startedAt":1796820603408,"stepCount":3,"steps":[{"index":0,"action":"actAs",)"
+    R"("request":"POST /zun-clubs-host/v1/clubs-service/as/1002/v1/clubs/club-2/invites",)"
+    R"("state":"passed","startMs":0,"endMs":2,"status":200,"body":"{\"clubKey\":\"club-2\"}"},)"
+    R"({"index":1,"action":"actAs","request":)"
+    R"("POST /zun-clubs-host/v1/clubs-service/as/1002/v1/clubs/club-2/promote/1003",)"
+    R"("state":"pending"},{"index":2,"action":"addFault",)"
+    R"("request":"POST /zun-clubs-host/v1/faults","state":"pending"}]})";
+
+std::string ScenariosPath() {
+    const std::string run = R"({"$ref":"#/components/schemas/ScenarioRun"})";
+    const std::string document = R"({"$ref":"#/components/schemas/Scenario"})";
+    return std::string(R"({"get":{"operationId":"ListHostScenarios","tags":["Host"],)") +
+           R"("summary":"The scenarios started, oldest first, without their steps",)" +
+           R"("responses":{"200":{"description":"Each scenario's summary",)" +
+           R"("content":{"application/json":{"schema":{"type":"array","items":)" + run +
+           R"(}}}}}},"post":{"operationId":"StartHostScenario","tags":["Host"],)" +
+           R"("summary":"Start a scenario now; its steps are requests to the host's own paths",)" +
+           R"("requestBody":{"required":true,"content":{"application/json":{"schema":)" + document +
+           R"(,"example":)" + kScenarioExample + R"(},"application/x-yaml":{"schema":)" + document +
+           R"(},"text/yaml":{"schema":)" + document +
+           R"(}}},"responses":{"201":{"description":"The scenario, started",)" +
+           R"("content":{"application/json":{"schema":)" + run + R"(,"example":)" +
+           kScenarioRunExample + "}}},\"400\":" +
+           OpenApiErrorAnswer("A document that cannot be read, named by step and field; nothing started",
+                 "steps[2].atMs: must be a whole number of milliseconds from 0 to 3600000") +
+           ",\"409\":" +
+           OpenApiErrorAnswer("As many scenarios as may run at once already run",
+                 "at most 16 scenarios may run at once; stop one first") +
+           ",\"413\":" +
+           OpenApiErrorAnswer("A document above " + std::to_string(kMaxScenarioBytes) +
+                     " bytes (1 MiB), refused before it is read",
+                 "request body larger than " + std::to_string(kMaxScenarioBytes) + " bytes") +
+           ",\"503\":" +
+           OpenApiErrorAnswer("The host is stopping", "the host is stopping; no scenario starts now") + "}}}";
+}
+
+std::string ScenarioPath() {
+    const std::string run = R"({"$ref":"#/components/schemas/ScenarioRun"})";
+    const std::string id =
+        R"([{"name":"id","in":"path","required":true,"schema":{"type":"string"},"example":"1"}])";
+    const std::string unknown = OpenApiErrorAnswer("No scenario has this id", "no scenario with id \\\"42\\\"");
+    return std::string(R"({"get":{"operationId":"GetHostScenario","tags":["Host"],)") +
+           R"("summary":"A scenario with the state, times and answer of each step",)" +
+           R"("parameters":)" + id + R"(,"responses":{"200":{"description":"The scenario",)" +
+           R"("content":{"application/json":{"schema":)" + run + R"(,"example":)" +
+           kScenarioRunExample + "}}},\"404\":" + unknown +
+           R"(}},"delete":{"operationId":"StopHostScenario","tags":["Host"],)" +
+           R"("summary":"Stop a scenario: the running step finishes, the rest are skipped",)" +
+           R"("parameters":)" + id + R"(,"responses":{"202":{"description":)" +
+           R"("The scenario as it is when asked to stop","content":{"application/json":)" +
+           R"({"schema":)" + run + "}}},\"404\":" + unknown + "}}}";
+}
+
 const char* const kWorldSchema =
     R"({"type":"object","required":["players","clubs"],)"
     R"("description":"Everything the emulated platform knows. Only players and clubs are )"
@@ -152,6 +217,60 @@ const char* const kFaultRuleSchema =
     R"("seed":{"type":"integer","format":"int64","minimum":0},)"
     R"("times":{"type":"integer","minimum":1}}})";
 
+std::string ScenarioSchema() {
+    return std::string(R"({"type":"object","required":["steps"],"properties":{)") +
+           R"("name":{"type":"string","maxLength":200},)" +
+           R"("seed":{"type":"integer","format":"int64","minimum":0,)" +
+           R"("description":"given to every fault rule the scenario adds without a seed"},)" +
+           R"("steps":{"type":"array","minItems":1,"maxItems":)" +
+           std::to_string(kMaxScenarioSteps) +
+           R"(,"items":{"$ref":"#/components/schemas/ScenarioStep"}}}})";
+}
+
+std::string ScenarioStepSchema() {
+    const std::string ms =
+        R"({"type":"integer","minimum":0,"maximum":)" + std::to_string(kMaxScenarioMs) + "}";
+    return std::string(R"({"type":"object","description":"One time (atMs or afterMs) and )") +
+           R"(exactly one action",)" + R"("properties":{"atMs":)" + ms + R"(,"afterMs":)" + ms +
+           "," + R"("continueOnFailure":{"type":"boolean","description":)" +
+           R"("run the steps after this one even when it fails"},)" +
+           R"("actAs":{"type":"object","required":["player","path"],"properties":{)" +
+           R"("player":{"type":"integer","format":"int64","minimum":1},)" +
+           R"("method":{"type":"string","enum":["GET","POST","PUT","DELETE"]},)" +
+           R"("path":{"type":"string","description":"a clubs web-service path, /v1/..."},)" +
+           R"("body":{"description":"a text is sent as it is, anything else as JSON"}}},)" +
+           R"("addFault":{"$ref":"#/components/schemas/FaultRule"},)" +
+           R"("removeFault":{"oneOf":[{"type":"string","description":"all, or a rule's id"},)" +
+           R"({"type":"object","required":["addedBy"],"properties":{"addedBy":)" +
+           R"({"type":"integer","minimum":0,"description":"the index of an addFault step"}}}]},)" +
+           R"("replaceWorld":{"$ref":"#/components/schemas/World"},)" +
+           R"("resetWorld":{"type":"boolean","enum":[true]},)" +
+           R"("advanceClock":{"type":"integer","minimum":1,"maximum":)" +
+           std::to_string(kMaxScenarioMs) + "}," + R"("logout":{"type":"boolean","enum":[true]},)" +
+           R"("login":{"type":"boolean","enum":[true]},)" +
+           R"("waitFor":{"type":"object","properties":{"service":{"type":"string"},)" +
+           R"("method":{"type":"string"},"path":{"type":"string"},)" +
+           R"("count":{"type":"integer","minimum":1,"maximum":)" +
+           std::to_string(kMaxScenarioWaitCount) + R"(},"timeoutMs":{"type":"integer",)" +
+           R"("minimum":0,"maximum":)" + std::to_string(kMaxScenarioWaitMs) + "}}}}}";
+}
+
+const char* const kScenarioRunSchema =
+    R"({"type":"object","required":["id","name","state","startedAt","stepCount"],)"
+    R"("properties":{"id":{"type":"string"},"name":{"type":"string"},)"
+    R"("state":{"type":"string","enum":["running","passed","failed","stopped"]},)"
+    R"("startedAt":{"type":"integer","format":"int64","description":"ms since 1970"},)"
+    R"("stepCount":{"type":"integer"},"steps":{"type":"array","items":{"type":"object",)"
+    R"("required":["index","action","request","state"],"properties":{)"
+    R"("index":{"type":"integer"},"action":{"type":"string"},)"
+    R"("request":{"type":"string","description":"the host request, METHOD target"},)"
+    R"("state":{"type":"string","enum":["pending","running","passed","failed","skipped"]},)"
+    R"("startMs":{"type":"integer","description":"from the scenario's start"},)"
+    R"("endMs":{"type":"integer"},"status":{"type":"integer",)"
+    R"("description":"the answer's status; 400 and above fail the step"},)"
+    R"("body":{"type":"string","description":"the answer, at most 4096 bytes"},)"
+    R"("error":{"type":"string","description":"why no request was sent"}}}}}})";
+
 using Entries = std::vector<std::pair<std::string, std::string>>;
 
 // `first` followed by the entries of each of `more`: the host's own entries, then those of the
@@ -179,7 +298,9 @@ const Entries& OpenApiHostPaths() {
             {"/zun-clubs-host/v1/faults", FaultsPath()},
             {"/zun-clubs-host/v1/faults/{id}", FaultPath()},
         },
-        {OpenApiClockPaths(), OpenApiSnapshotPaths(), OpenApiJournalPaths()});
+        {OpenApiClockPaths(), OpenApiSnapshotPaths(), OpenApiJournalPaths(),
+         {{"/zun-clubs-host/v1/scenarios", ScenariosPath()},
+          {"/zun-clubs-host/v1/scenarios/{id}", ScenarioPath()}}});
     return paths;
 }
 
@@ -193,7 +314,10 @@ const Entries& OpenApiHostSchemas() {
             {"WorldClubReferences", kReferencesSchema},
             {"FaultRule", kFaultRuleSchema},
         },
-        {OpenApiClockSchemas(), OpenApiSnapshotSchemas(), OpenApiJournalSchemas()});
+        {OpenApiClockSchemas(), OpenApiSnapshotSchemas(), OpenApiJournalSchemas(),
+         {{"Scenario", ScenarioSchema()},
+          {"ScenarioStep", ScenarioStepSchema()},
+          {"ScenarioRun", kScenarioRunSchema}}});
     return schemas;
 }
 

@@ -351,3 +351,36 @@ test('the Requests panel follows the plugin\'s calls live and shows a call\'s bo
   await page.locator('#request-list li', { hasText: 'No calls yet.' }).waitFor();
   await put.waitFor({ state: 'detached' });
 });
+
+test('a scenario started from the page shows each step passing, and its effect arrives', async () => {
+  await clubButton('Night Owls').waitFor();
+  await page.fill('#scenario-text', [
+    'name: invite then promote',
+    'steps:',
+    '  - atMs: 0',
+    '    actAs: {player: 1001, method: POST, path: /v1/clubs/club-1/invites, body: {inviteeSummonerId: 2005}}',
+    '  - afterMs: 0',
+    '    actAs: {player: 1001, method: POST, path: /v1/clubs/club-1/promote/1004}',
+  ].join('\n'));
+  await page.click('#scenario-start');
+  const run = page.locator('#scenario-list li[data-state="passed"]', { hasText: 'invite then promote' });
+  await run.waitFor();
+  assert.equal(await run.locator('li.step[data-state="passed"]').count(), 2);
+  await page.locator('#invited-members', { hasText: 'Dace' }).waitFor();
+  await memberRow('Corvina').locator('td', { hasText: 'OFFICER' }).waitFor();
+});
+
+test('a scenario stopped from the page skips its later steps; a bad one shows why', async () => {
+  await clubButton('Night Owls').waitFor();
+  await page.fill('#scenario-text',
+    '{"name":"much later","steps":[{"atMs":3600000,"logout":true}]}');
+  await page.click('#scenario-start');
+  await page.getByRole('button', { name: 'Stop scenario 1' }).click();
+  const stopped = page.locator('#scenario-list li[data-state="stopped"]', { hasText: 'much later' });
+  await stopped.locator('li.step[data-state="skipped"]').waitFor();
+
+  await page.fill('#scenario-text', '{"steps":[{"atMs":0,"login":true,"colour":"red"}]}');
+  await page.click('#scenario-start');
+  await page.locator('#scenario-result.refused',
+    { hasText: '400 steps[0].colour: is not a field of a step' }).waitFor();
+});

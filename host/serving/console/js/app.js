@@ -10,6 +10,7 @@ import { createOtherPlayer } from './other_player.js';
 import { createEventLog, createFaults, createToasts, createWorld } from './panels.js';
 import { createWorldSnapshots } from './world_snapshots.js';
 import { createRequests } from './requests.js';
+import { createScenarios } from './scenarios.js';
 
 const SESSION = '/zun-login/v1/session';
 const TOASTS = '/player-notifications/v1/notifications';
@@ -49,6 +50,7 @@ const snapshots = createWorldSnapshots(() => refreshAll());
 const eventLog = createEventLog($('#event-list'), $('#event-filter'));
 const clock = createClock();
 const requests = createRequests();
+const scenarios = createScenarios();
 
 const refreshMembership = refresher(async () => {
   const answer = await call('GET', `${CLUBS}/membership`);
@@ -74,7 +76,7 @@ const refreshClock = refresher(() => clock.refresh());
 function refreshAll() {
   return Promise.all([
     refreshSession(), refreshPlayers().then(refreshMembership), refreshToasts(),
-    refreshOther(), faults.refresh(), refreshClock(), requests.refresh(),
+    refreshOther(), faults.refresh(), refreshClock(), requests.refresh(), scenarios.refresh(),
   ]);
 }
 
@@ -114,6 +116,7 @@ function onEvent(event) {
     refreshPlayers();
   }
   if (/fault/i.test(event.name) || uri.includes('/faults')) faults.refresh();
+  if (uri.startsWith(`${HOST}/scenarios`)) scenarios.refresh();
 }
 
 async function sessionAction(method, path) {
@@ -133,3 +136,4 @@ followEvents(onEvent, (text) => {
 });
 world.init();
 snapshots.init();
+scenarios.init();
