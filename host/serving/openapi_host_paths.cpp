@@ -1,5 +1,6 @@
 #include "host/serving/openapi_host_paths.h"
 
+#include "host/serving/clock_endpoints.h"
 #include "host/serving/openapi_clock_paths.h"
 #include "host/serving/openapi_journal_paths.h"
 #include "host/serving/openapi_snapshot_paths.h"
@@ -245,8 +246,8 @@ std::string ScenarioStepSchema() {
            R"({"type":"integer","minimum":0,"description":"the index of an addFault step"}}}]},)" +
            R"("replaceWorld":{"$ref":"#/components/schemas/World"},)" +
            R"("resetWorld":{"type":"boolean","enum":[true]},)" +
-           R"("advanceClock":{"type":"integer","minimum":1,"maximum":)" +
-           std::to_string(kMaxScenarioMs) + "}," + R"("logout":{"type":"boolean","enum":[true]},)" +
+           R"("advanceClock":{"type":"integer","format":"int64","minimum":1,"maximum":)" +
+           std::to_string(kMaxClockAdvanceMs) + "}," + R"("logout":{"type":"boolean","enum":[true]},)" +
            R"("login":{"type":"boolean","enum":[true]},)" +
            R"("waitFor":{"type":"object","properties":{"service":{"type":"string"},)" +
            R"("method":{"type":"string"},"path":{"type":"string"},)" +

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "host/boundary/bounded_json.h"
+#include "host/serving/clock_endpoints.h"
 #include "host/worlds/world_document.h"
 #include "host/worlds/yaml_to_json.h"
 
@@ -177,10 +178,12 @@ class StepReader {
                 return MapTrue(value, where) &&
                        Set(step, Request("POST", std::string(kHost) + "/world/reset"));
             case ScenarioAction::AdvanceClock:
+                // As far as the clock itself moves in one step: a scenario skips days, not
+                // only the hour its own steps may span.
                 if (!value.IsUint64() || value.GetUint64() < 1 ||
-                    value.GetUint64() > kMaxScenarioMs) {
+                    value.GetUint64() > static_cast<uint64_t>(kMaxClockAdvanceMs)) {
                     Fail(where, "must be a whole number of milliseconds from 1 to " +
-                                    std::to_string(kMaxScenarioMs));
+                                    std::to_string(kMaxClockAdvanceMs));
                     return false;
                 }
                 return Set(step, Request("POST", std::string(kHost) + "/clock/advance",

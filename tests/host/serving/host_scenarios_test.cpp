@@ -56,6 +56,32 @@ std::string StepStates(const rapidjson::Document& run) {
     return states;
 }
 
+// The steps that drive the host's own tools: a reset, the clock and a wait on the journal for
+// the plugin's refetch after another player's invitation reaches it as a push.
+TEST_F(HostScenarios, ResetClockAndJournalStepsDriveTheHostsOwnPaths) {
+    const std::string started = Call("GET", "/zun-clubs-host/v1/clock").body;
+    ASSERT_EQ(Call("PATCH", "/zun-clubs/v1/clubs/club-1/motd", R"({"motd":"Before"})").status, 200);
+    const std::string id = StartScenario(R"({"name":"tools","steps":[
+        {"atMs":0,"resetWorld":true},
+        {"afterMs":0,"advanceClock":86400000},
+        {"afterMs":0,"actAs":{"player":1003,"method":"POST","path":"/v1/clubs/club-3/invites",
+                              "body":{"inviteeSummonerId":2001}}},
+        {"afterMs":0,"waitFor":{"service":"clubs","method":"GET","path":"/v1/membership/*/*",
+                                "count":1,"timeoutMs":10000}}]})");
+    const rapidjson::Document run = Finished(id);
+    ASSERT_TRUE(run.IsObject());
+    EXPECT_EQ(StepStates(run), "passed passed passed passed")
+        << Call("GET", std::string(kScenarios) + "/" + id).body;
+    // The reset undid the MOTD change before the clock moved a day past the starting world's.
+    EXPECT_EQ(Call("GET", "/zun-clubs/v1/clubs/club-1/motd").body.find("Before"), std::string::npos);
+    const rapidjson::Document before = ParseJson(started);
+    const rapidjson::Document after = ParseJson(Call("GET", "/zun-clubs-host/v1/clock").body);
+    ASSERT_TRUE(before.IsObject() && after.IsObject());
+    EXPECT_GE(after["now"].GetInt64(), before["now"].GetInt64() + 86400000);
+    EXPECT_NE(Call("GET", "/zun-clubs/v1/clubs/membership").body.find("Tidewatch"),
+              std::string::npos);
+}
+
 TEST_F(HostScenarios, StepsRunInOrderUnderTheScenariosSeedAndEachIsReported) {
     EventStreamReader stream(host.Port(),
                              "/zun-clubs-host/v1/events?uri=/zun-clubs-host/v1/scenarios");
@@ -221,7 +247,7 @@ TEST(HostScenarioFile, ABadScenarioFileStopsTheHostWithTheStepAndField) {
     EXPECT_NE(host.ErrorOutput().find(
                   "the scenario " + path +
                   ": steps[0].advanceClock: must be a whole number of milliseconds from 1 to "
-                  "3600000"),
+                  "3155760000000"),
               std::string::npos)
         << host.ErrorOutput();
     std::remove(path.c_str());

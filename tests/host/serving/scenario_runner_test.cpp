@@ -108,7 +108,7 @@ TEST(ScenarioDocument, ABadDocumentIsRefusedNamingTheStepAndField) {
          "steps[0].actAs.as: is not a field of this action"},
         {R"({"steps":[{"atMs":0,"resetWorld":false}]})", "steps[0].resetWorld: must be true"},
         {R"({"steps":[{"atMs":0,"advanceClock":0}]})",
-         "steps[0].advanceClock: must be a whole number of milliseconds from 1 to 3600000"},
+         "steps[0].advanceClock: must be a whole number of milliseconds from 1 to 3155760000000"},
         {R"({"steps":[{"atMs":0,"removeFault":{"addedBy":0}}]})",
          "steps[0].removeFault.addedBy: must be the index of an addFault step before this one"},
         {R"({"steps":[{"atMs":0,"login":true},{"atMs":0,"removeFault":{"addedBy":0}}]})",
