@@ -75,8 +75,8 @@ std::string LastSocketError() {
                                 message.back() == ' ' || message.back() == '.')) {
         message.pop_back();
     }
-    return (message.empty() ? std::string("socket error") : message) + " (" +
-           std::to_string(code) + ")";
+    return (message.empty() ? std::string("socket error") : message) + " (" + std::to_string(code) +
+           ")";
 }
 
 NativeSocket BindLoopback(std::uint16_t port, std::string* error) {
@@ -119,8 +119,7 @@ bool Listen(NativeSocket socket, std::string* error) {
 AcceptResult Accept(NativeSocket listener) {
     sockaddr_in peer{};
     int length = sizeof(peer);
-    const SOCKET accepted =
-        accept(Native(listener), reinterpret_cast<sockaddr*>(&peer), &length);
+    const SOCKET accepted = accept(Native(listener), reinterpret_cast<sockaddr*>(&peer), &length);
     if (accepted == INVALID_SOCKET) {
         const int error = WSAGetLastError();
         const bool full = error == WSAEMFILE || error == WSAENOBUFS;
@@ -145,7 +144,8 @@ NativeSocket ConnectLoopback(std::uint16_t port) {
     u_long off = 0;
     ioctlsocket(Native(client), FIONBIO, &off);
     const sockaddr_in address = LoopbackAddress(port);
-    if (connect(Native(client), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
+    if (connect(Native(client), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) !=
+            0 ||
         !SetNonBlocking(client)) {
         closesocket(Native(client));
         return kNoSocket;

@@ -465,9 +465,8 @@ HttpResponse HostApplication::HandleHostPath(const HttpRequest& request, std::st
     }
     constexpr std::string_view kScenarios = "/scenarios";
     if (IsUnder(rest, kScenarios)) {
-        return scenarios_ != nullptr
-                   ? scenarios_->Handle(request, rest.substr(kScenarios.size()))
-                   : HttpResponse::Error(503, "the host is not started");
+        return scenarios_ != nullptr ? scenarios_->Handle(request, rest.substr(kScenarios.size()))
+                                     : HttpResponse::Error(503, "the host is not started");
     }
     constexpr std::string_view kClock = "/clock";
     if (IsUnder(rest, kClock)) {

@@ -15,9 +15,9 @@
 // Start order: the world (--world or the built-in default), the fault rules (--faults), clubs
 // web service, platform, load (version check), bind the REST port, Init, then listen and serve
 // (so the port answers only once the plugin has started), the --scenario. Stop order: fault
-// latencies cut short, scenarios (each running step finishes), REST server (no request in flight), push relay, plugin Shutdown, event stream, the
-// world written out (--export-world), clubs web service. Used by the program and, in-process,
-// by tests.
+// latencies cut short, scenarios (each running step finishes), REST server (no request in flight),
+// push relay, plugin Shutdown, event stream, the world written out (--export-world), clubs web
+// service. Used by the program and, in-process, by tests.
 #pragma once
 
 #include <atomic>

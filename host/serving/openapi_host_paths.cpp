@@ -119,24 +119,29 @@ std::string ScenariosPath() {
            R"(}}},"responses":{"201":{"description":"The scenario, started",)" +
            R"("content":{"application/json":{"schema":)" + run + R"(,"example":)" +
            kScenarioRunExample + "}}},\"400\":" +
-           OpenApiErrorAnswer("A document that cannot be read, named by step and field; nothing started",
-                 "steps[2].atMs: must be a whole number of milliseconds from 0 to 3600000") +
+           OpenApiErrorAnswer(
+               "A document that cannot be read, named by step and field; nothing started",
+               "steps[2].atMs: must be a whole number of milliseconds from 0 to 3600000") +
            ",\"409\":" +
            OpenApiErrorAnswer("As many scenarios as may run at once already run",
-                 "at most 16 scenarios may run at once; stop one first") +
+                              "at most 16 scenarios may run at once; stop one first") +
            ",\"413\":" +
-           OpenApiErrorAnswer("A document above " + std::to_string(kMaxScenarioBytes) +
-                     " bytes (1 MiB), refused before it is read",
-                 "request body larger than " + std::to_string(kMaxScenarioBytes) + " bytes") +
+           OpenApiErrorAnswer(
+               "A document above " + std::to_string(kMaxScenarioBytes) +
+                   " bytes (1 MiB), refused before it is read",
+               "request body larger than " + std::to_string(kMaxScenarioBytes) + " bytes") +
            ",\"503\":" +
-           OpenApiErrorAnswer("The host is stopping", "the host is stopping; no scenario starts now") + "}}}";
+           OpenApiErrorAnswer("The host is stopping",
+                              "the host is stopping; no scenario starts now") +
+           "}}}";
 }
 
 std::string ScenarioPath() {
     const std::string run = R"({"$ref":"#/components/schemas/ScenarioRun"})";
     const std::string id =
         R"([{"name":"id","in":"path","required":true,"schema":{"type":"string"},"example":"1"}])";
-    const std::string unknown = OpenApiErrorAnswer("No scenario has this id", "no scenario with id \\\"42\\\"");
+    const std::string unknown =
+        OpenApiErrorAnswer("No scenario has this id", "no scenario with id \\\"42\\\"");
     return std::string(R"({"get":{"operationId":"GetHostScenario","tags":["Host"],)") +
            R"("summary":"A scenario with the state, times and answer of each step",)" +
            R"("parameters":)" + id + R"(,"responses":{"200":{"description":"The scenario",)" +
@@ -247,7 +252,8 @@ std::string ScenarioStepSchema() {
            R"("replaceWorld":{"$ref":"#/components/schemas/World"},)" +
            R"("resetWorld":{"type":"boolean","enum":[true]},)" +
            R"("advanceClock":{"type":"integer","format":"int64","minimum":1,"maximum":)" +
-           std::to_string(kMaxClockAdvanceMs) + "}," + R"("logout":{"type":"boolean","enum":[true]},)" +
+           std::to_string(kMaxClockAdvanceMs) + "}," +
+           R"("logout":{"type":"boolean","enum":[true]},)" +
            R"("login":{"type":"boolean","enum":[true]},)" +
            R"("waitFor":{"type":"object","properties":{"service":{"type":"string"},)" +
            R"("method":{"type":"string"},"path":{"type":"string"},)" +
@@ -299,7 +305,9 @@ const Entries& OpenApiHostPaths() {
             {"/zun-clubs-host/v1/faults", FaultsPath()},
             {"/zun-clubs-host/v1/faults/{id}", FaultPath()},
         },
-        {OpenApiClockPaths(), OpenApiSnapshotPaths(), OpenApiJournalPaths(),
+        {OpenApiClockPaths(),
+         OpenApiSnapshotPaths(),
+         OpenApiJournalPaths(),
          {{"/zun-clubs-host/v1/scenarios", ScenariosPath()},
           {"/zun-clubs-host/v1/scenarios/{id}", ScenarioPath()}}});
     return paths;
@@ -315,7 +323,9 @@ const Entries& OpenApiHostSchemas() {
             {"WorldClubReferences", kReferencesSchema},
             {"FaultRule", kFaultRuleSchema},
         },
-        {OpenApiClockSchemas(), OpenApiSnapshotSchemas(), OpenApiJournalSchemas(),
+        {OpenApiClockSchemas(),
+         OpenApiSnapshotSchemas(),
+         OpenApiJournalSchemas(),
          {{"Scenario", ScenarioSchema()},
           {"ScenarioStep", ScenarioStepSchema()},
           {"ScenarioRun", kScenarioRunSchema}}});

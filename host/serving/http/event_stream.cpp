@@ -86,7 +86,10 @@ HttpResponse EventStream::Open(const HttpRequest& request) {
     return response;
 }
 
-void EventStream::AddClient(UniqueSocket socket, std::string head, Filter filter, uint64_t lastSeen) {
+void EventStream::AddClient(UniqueSocket socket,
+                            std::string head,
+                            Filter filter,
+                            uint64_t lastSeen) {
     Platform::SetNonBlocking(socket.Get());
     {
         Platform::MutexLock lock(mutex_);

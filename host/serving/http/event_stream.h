@@ -1,7 +1,8 @@
-// EventStream: the events published to it, streamed to HTTP clients as Server-Sent Events. Each event gets the next number of one monotonic sequence as its id, so
-// a client sees a gap in the ids when it missed events; the last events are kept, and a client
-// that reconnects with "Last-Event-ID" (or ?lastEventId=N) gets the ones it missed, as far as
-// they are still kept. An event reads:
+// EventStream: the events published to it, streamed to HTTP clients as Server-Sent Events. Each
+// event gets the next number of one monotonic sequence as its id, so a client sees a gap in the ids
+// when it missed events; the last events are kept, and a client that reconnects with
+// "Last-Event-ID" (or ?lastEventId=N) gets the ones it missed, as far as they are still kept. An
+// event reads:
 //
 //   id: 42
 //   event: OnJsonApiEvent_zun-clubs_v1_clubs

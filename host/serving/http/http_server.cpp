@@ -145,8 +145,8 @@ bool HttpServer::Start(std::string* error) {
     waker_ = std::make_unique<Platform::Waker>();
     if (!waker_->Valid()) {
         if (error != nullptr) {
-            *error = "cannot make the network thread's wake-up channel: " +
-                     Platform::LastSocketError();
+            *error =
+                "cannot make the network thread's wake-up channel: " + Platform::LastSocketError();
         }
         return false;
     }
@@ -396,14 +396,16 @@ bool HttpServer::ReadHead(Connection& connection) {
     }
     const std::optional<std::string> host = parsed.head->request.Header("Host");
     if (host && !IsLoopbackHost(*host)) {
-        Answer(connection,
-               Serialize(HttpResponse::Error(403, "the Host header must name the loopback interface"),
-                         nullptr));
+        Answer(connection, Serialize(HttpResponse::Error(
+                                         403, "the Host header must name the loopback interface"),
+                                     nullptr));
         return false;
     }
     if (originPolicy_) {
-        if (const std::optional<std::string> refusal = originPolicy_->Refusal(parsed.head->request)) {
-            Answer(connection, Serialize(HttpResponse::Error(403, *refusal), &parsed.head->request));
+        if (const std::optional<std::string> refusal =
+                originPolicy_->Refusal(parsed.head->request)) {
+            Answer(connection,
+                   Serialize(HttpResponse::Error(403, *refusal), &parsed.head->request));
             return false;
         }
     }

@@ -10,8 +10,8 @@
 #include <fstream>
 #include <string>
 
-#include "tests/host/serving/host_test_support.h"
 #include "tests/host/serving/host_process.h"
+#include "tests/host/serving/host_test_support.h"
 #include "tests/host/serving/http_test_client.h"
 
 namespace Kolm::HostTest {

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "tests/host/serving/host_test_support.h"
 #include "tests/host/serving/host_process.h"
+#include "tests/host/serving/host_test_support.h"
 #include "tests/host/serving/http_test_client.h"
 
 namespace Kolm::HostTest {

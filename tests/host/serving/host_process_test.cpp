@@ -31,9 +31,9 @@ TEST(HostProcessStart, PrintsWhereToConnectAndStopsCleanlyOnSigint) {
     EXPECT_EQ(Request(host.Port(), "GET", "/zun-clubs/v1/clubs/membership").status, 200);
     EXPECT_EQ(host.Stop(SIGINT), 0);
     const std::string log = host.ErrorOutput();
-    EXPECT_NE(log.find("zun-clubs-host: " + HostProcess::StopName(SIGINT) +
-                       " received, shutting down"),
-              std::string::npos)
+    EXPECT_NE(
+        log.find("zun-clubs-host: " + HostProcess::StopName(SIGINT) + " received, shutting down"),
+        std::string::npos)
         << log;
     EXPECT_NE(log.find("zun-clubs-host: stopped"), std::string::npos);
     // The plugin's own log lines arrive with their level.

@@ -73,7 +73,8 @@ TEST_F(HostScenarios, ResetClockAndJournalStepsDriveTheHostsOwnPaths) {
     EXPECT_EQ(StepStates(run), "passed passed passed passed")
         << Call("GET", std::string(kScenarios) + "/" + id).body;
     // The reset undid the MOTD change before the clock moved a day past the starting world's.
-    EXPECT_EQ(Call("GET", "/zun-clubs/v1/clubs/club-1/motd").body.find("Before"), std::string::npos);
+    EXPECT_EQ(Call("GET", "/zun-clubs/v1/clubs/club-1/motd").body.find("Before"),
+              std::string::npos);
     const rapidjson::Document before = ParseJson(started);
     const rapidjson::Document after = ParseJson(Call("GET", "/zun-clubs-host/v1/clock").body);
     ASSERT_TRUE(before.IsObject() && after.IsObject());

@@ -75,8 +75,9 @@ TEST_F(HostSnapshots, AResetGivesBackTheStartingWorldAndThePluginsMembership) {
 
     const HttpResult reset = Call("POST", kReset);
     ASSERT_EQ(reset.status, 200) << reset.body;
-    EXPECT_EQ(reset.body,
-              R"({"world":"the world the host started with","cleared":["faultRules","toasts","requests"]})");
+    EXPECT_EQ(
+        reset.body,
+        R"({"world":"the world the host started with","cleared":["faultRules","toasts","requests"]})");
     EXPECT_EQ(World(), world);
     EXPECT_TRUE(MembershipBecomes(host.Port(), membership)) << Membership();
     EXPECT_EQ(Call("GET", "/zun-clubs-host/v1/faults").body, "[]");
