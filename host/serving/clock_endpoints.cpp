@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 #include <set>
+#include <utility>
 
 #include <rapidjson/document.h>
 
@@ -36,7 +37,7 @@ std::optional<HttpResponse> RefuseBody(const std::string& body,
         return HttpResponse::Error(400, "the body must be a JSON object, such as " + example);
     }
     std::set<std::string_view> seen;
-    for (const auto& member : json.GetObject()) {
+    for (const auto& member : std::as_const(json).GetObject()) {
         const std::string_view name(member.name.GetString(), member.name.GetStringLength());
         if (!seen.insert(name).second) {
             return HttpResponse::Error(400, "\"" + std::string(name) + "\" is given twice");
@@ -59,7 +60,7 @@ std::optional<int64_t> Whole(const Json& json,
                              int64_t low,
                              int64_t high,
                              bool& bad) {
-    const auto member = json.FindMember(name);
+    const auto member = std::as_const(json).FindMember(name);
     if (member == json.MemberEnd()) {
         return std::nullopt;
     }
@@ -83,7 +84,7 @@ HttpResponse SetClock(const HttpRequest& request, ClubsWebService& service) {
         return HttpResponse::Error(400, kNowRule);
     }
     std::optional<bool> frozen;
-    if (const auto member = json.FindMember("frozen"); member != json.MemberEnd()) {
+    if (const auto member = std::as_const(json).FindMember("frozen"); member != std::as_const(json).MemberEnd()) {
         if (!member->value.IsBool()) {
             return HttpResponse::Error(400, "\"frozen\" must be true or false");
         }
