@@ -1,11 +1,13 @@
 #include "host/serving/openapi_host_paths.h"
 
+#include "host/documents/record_schema.h"
 #include "host/serving/clock_endpoints.h"
 #include "host/serving/openapi_clock_paths.h"
 #include "host/serving/openapi_journal_paths.h"
 #include "host/serving/openapi_snapshot_paths.h"
 #include "host/serving/scenario_document.h"
 #include "host/serving/world_endpoint.h"
+#include "host/worlds/world_records.h"
 
 namespace Kolm::Host {
 namespace {
@@ -154,61 +156,6 @@ std::string ScenarioPath() {
            R"({"schema":)" + run + "}}},\"404\":" + unknown + "}}}";
 }
 
-const char* const kWorldSchema =
-    R"({"type":"object","required":["players","clubs"],)"
-    R"("description":"Everything the emulated platform knows. Only players and clubs are )"
-    R"(required; the rest has defaults.","properties":{)"
-    R"("loggedInAccountId":{"type":"integer","format":"int64","nullable":true,)"
-    R"("description":"Absent: the first player; null: nobody is logged in"},)"
-    R"("players":{"type":"array","items":{"$ref":"#/components/schemas/WorldPlayer"}},)"
-    R"("blockedPlayers":{"type":"array","items":{"type":"object","required":["summonerId"],)"
-    R"("properties":{"summonerId":{"type":"integer","format":"int64"},"name":{"type":"string"}}}},)"
-    R"("platformConfig":{"type":"object","description":"namespace -> key -> any JSON value",)"
-    R"("additionalProperties":{"type":"object","additionalProperties":{}}},)"
-    R"("service":{"type":"object","properties":{"clock":{"type":"integer","format":"int64"},)"
-    R"("clockFrozen":{"type":"boolean","description":"every new stamp is clock; false when )"
-    R"(absent"},)"
-    R"("chatDomain":{"type":"string"},"limits":{"type":"object",)"
-    R"("additionalProperties":{"oneOf":[{"type":"integer"},{"type":"boolean"}]}}}},)"
-    R"("clubs":{"type":"array","items":{"$ref":"#/components/schemas/WorldClub"}}}})";
-
-const char* const kWorldPlayerSchema =
-    R"({"type":"object",)"
-    R"("required":["accountId","summonerId"],"properties":{)"
-    R"("accountId":{"type":"integer","format":"int64"},)"
-    R"("summonerId":{"type":"integer","format":"int64"},"name":{"type":"string"},)"
-    R"("profileIconId":{"type":"integer","format":"int32"},"platformId":{"type":"string"},)"
-    R"("token":{"type":"string"},"primaryClubKey":{"type":"string"},)"
-    R"("shareClubAffiliation":{"type":"boolean"},"notices":{"type":"array","items":)"
-    R"({"type":"object","required":["clubKey","action"],"properties":{)"
-    R"("clubKey":{"type":"string"},"clubName":{"type":"string"},"role":{"type":"string"},)"
-    R"("status":{"type":"string"},"action":{"type":"string"}}}},)"
-    R"("removedClubs":{"$ref":"#/components/schemas/WorldClubReferences"},)"
-    R"("revokedInvites":{"$ref":"#/components/schemas/WorldClubReferences"}}})";
-
-const char* const kWorldClubSchema =
-    R"({"type":"object",)"
-    R"("required":["key","name"],"properties":{"key":{"type":"string"},)"
-    R"("name":{"type":"string"},"tag":{"type":"string"},"motd":{"type":"string"},)"
-    R"("description":{"type":"string"},"platformId":{"type":"string"},)"
-    R"("createdTs":{"type":"integer","format":"int64"},)"
-    R"("lastModifiedTs":{"type":"integer","format":"int64"},"jid":{"type":"string"},)"
-    R"("active":{"$ref":"#/components/schemas/WorldClubEntries"},)"
-    R"("invited":{"$ref":"#/components/schemas/WorldClubEntries"},)"
-    R"("nominated":{"$ref":"#/components/schemas/WorldClubEntries"},)"
-    R"("removed":{"$ref":"#/components/schemas/WorldClubEntries"}}})";
-
-const char* const kEntriesSchema =
-    R"({"type":"array","items":{"type":"object",)"
-    R"("required":["accountId"],"properties":{"accountId":{"type":"integer","format":"int64"},)"
-    R"("role":{"type":"string","description":"OWNER, OFFICER or MEMBER; required when active"},)"
-    R"("since":{"type":"integer","format":"int64"},)"
-    R"("by":{"type":"integer","format":"int64","description":"the inviter or nominator"}}}})";
-
-const char* const kReferencesSchema =
-    R"({"type":"array","items":{"type":"object",)"
-    R"("required":["key"],"properties":{"key":{"type":"string"},"name":{"type":"string"}}}})";
-
 const char* const kFaultRuleSchema =
     R"({"type":"object","required":["service","path"],)"
     R"("properties":{"id":{"type":"string","readOnly":true},"service":{"type":"string",)"
@@ -314,21 +261,14 @@ const Entries& OpenApiHostPaths() {
 }
 
 const Entries& OpenApiHostSchemas() {
-    static const Entries schemas = Joined(
-        {
-            {"World", kWorldSchema},
-            {"WorldPlayer", kWorldPlayerSchema},
-            {"WorldClub", kWorldClubSchema},
-            {"WorldClubEntries", kEntriesSchema},
-            {"WorldClubReferences", kReferencesSchema},
-            {"FaultRule", kFaultRuleSchema},
-        },
-        {OpenApiClockSchemas(),
-         OpenApiSnapshotSchemas(),
-         OpenApiJournalSchemas(),
-         {{"Scenario", ScenarioSchema()},
-          {"ScenarioStep", ScenarioStepSchema()},
-          {"ScenarioRun", kScenarioRunSchema}}});
+    static const Entries schemas =
+        Joined(SchemaComponents<WorldText>(), {{{"FaultRule", kFaultRuleSchema}},
+                                               OpenApiClockSchemas(),
+                                               OpenApiSnapshotSchemas(),
+                                               OpenApiJournalSchemas(),
+                                               {{"Scenario", ScenarioSchema()},
+                                                {"ScenarioStep", ScenarioStepSchema()},
+                                                {"ScenarioRun", kScenarioRunSchema}}});
     return schemas;
 }
 
