@@ -86,7 +86,11 @@ void WriteValue(Writer& w, const T& value) {
             w.Null();
         }
     } else if constexpr (std::is_same_v<T, RawJson>) {
-        w.RawValue(value.json.data(), value.json.size(), rapidjson::kObjectType);
+        if (value.json.empty()) {
+            w.Null();  // never read from a document, so never given: null keeps the text JSON
+        } else {
+            w.RawValue(value.json.data(), value.json.size(), rapidjson::kObjectType);
+        }
     } else if constexpr (std::is_same_v<T, bool>) {
         w.Bool(value);
     } else if constexpr (std::is_integral_v<T> && std::is_unsigned_v<T>) {

@@ -81,6 +81,26 @@ TEST(WorldDocument, MissingFieldsTakeDefaultsThatTheWrittenWorldSpellsOut) {
     EXPECT_EQ(WriteWorld(MustParse(written)), written);
 }
 
+TEST(WorldDocument, WhatAClubLeavesOutComesFromTheWorldAroundIt) {
+    const World world = MustParse(
+        R"({"service":{"clock":1750000000000,"chatDomain":"chat.test"},)"
+        R"("players":[{"accountId":7,"summonerId":8,"platformId":"EU9"},)"
+        R"({"accountId":9,"summonerId":10}],"clubs":[)"
+        R"({"key":"k","name":"K","createdTs":0,"active":[{"accountId":7,"role":"OWNER"}],)"
+        R"("invited":[{"accountId":9}]},)"
+        R"({"key":"l","name":"L","active":[{"accountId":7,"role":"OWNER"}],)"
+        R"("nominated":[{"accountId":9,"by":7}]}]})");
+    const ServiceClub& k = world.service.clubs.at("k");
+    EXPECT_EQ(k.createdTs, 0);  // given, even as 0: kept
+    EXPECT_EQ(k.lastModifiedTs, 1750000000000);
+    EXPECT_EQ(k.platformId, "EU9");  // the logged-in player's
+    EXPECT_EQ(k.jid, "k@chat.test");
+    EXPECT_EQ(k.invited.at(0).role, "INVITEE");
+    const ServiceClub& l = world.service.clubs.at("l");
+    EXPECT_EQ(l.createdTs, 1750000000000);
+    EXPECT_EQ(l.nominated.at(0).role, "NOMINEE");
+}
+
 TEST(WorldDocument, AFrozenClockIsWrittenAndReadBackAndARunningOneLeavesTheFlagOut) {
     World world = MustParse(R"({"service":{"clock":1750000000000,"clockFrozen":true},)"
                             R"("players":[{"accountId":7,"summonerId":8}],"clubs":[]})");
@@ -145,6 +165,13 @@ TEST(WorldDocument, BadDocumentsAreRefusedWithWhatIsWrongAndWhere) {
          WithClubs(R"([{"key":"k","name":"K","active":[)" + owner +
                    R"(,{"accountId":9,"role":"OWNER"}]}])"),
          "club \"k\" has two owners (accounts 7 and 9)"},
+        {"active member without a role",
+         WithClubs(R"([{"key":"k","name":"K","active":[)" + owner + R"(,{"accountId":9}]}])"),
+         "clubs[0].active[1].role: is missing"},
+        {"a field given twice", WithClubs(R"([{"key":"k","key":"l","name":"K"}])"),
+         "clubs[0].key: is given twice"},
+        {"empty club key", WithClubs(R"([{"key":"","name":"K"}])"),
+         "clubs[0].key: must not be empty"},
         {"no owner", WithClubs(R"([{"key":"k","name":"K","active":[]}])"),
          "club \"k\" has no owner"},
         {"member not a player",
