@@ -1,24 +1,14 @@
-// The world's document form. JSON (or YAML, which is read with the project's YAML reader and
-// then read as its JSON) of this shape:
-//
-//   {"loggedInAccountId": 1001,
-//    "players": [{"accountId", "summonerId", "name", "profileIconId", "platformId", "token",
-//                 "primaryClubKey", "shareClubAffiliation",
-//                 "notices": [{"clubKey", "clubName", "role", "status", "action"}],
-//                 "removedClubs": [{"key", "name"}], "revokedInvites": [{"key", "name"}]}],
-//    "blockedPlayers": [{"summonerId", "name"}],
-//    "platformConfig": {"<namespace>": {"<key>": <any JSON>}},
-//    "service": {"clock", "clockFrozen", "chatDomain", "limits": {the service's limits by name}},
-//    "clubs": [{"key", "name", "tag", "motd", "description", "platformId", "createdTs",
-//               "lastModifiedTs", "jid", "active": [{"accountId", "role", "since", "by"}],
-//               "invited": [...], "nominated": [...], "removed": [...]}]}
+// The world's document form: JSON, or YAML, which is read with the project's YAML reader and
+// then read as its JSON. Its records and their fields are described once, in world_records.h;
+// the reader, the writer and the OpenAPI schema all come from that description.
 //
 // Only "players" and "clubs" are required, and in them the ids, a club's key and name and an
-// active member's role; the rest has defaults. Unknown members and members of the wrong type
-// are refused with the path of the member ("clubs[1].active[0].role: ..."). The document is
-// read whole and checked against the service's own rules (CheckServiceData) before anything
-// uses it. Writing gives every field, so that reading the written text gives the same world; only
-// "clockFrozen" is left out while false, so a running clock's world reads as it always has.
+// active member's role; the rest has defaults. Unknown members, members given twice and
+// members of the wrong type are refused with the path of the member
+// ("clubs[1].active[0].role: ..."). The document is read whole and checked against the
+// service's own rules (CheckServiceData) before anything uses it. Writing gives every field, so
+// that reading the written text gives the same world; only "clockFrozen" is left out while
+// false, so a running clock's world reads as it always has.
 #pragma once
 
 #include <optional>
