@@ -9,11 +9,17 @@
 //   and a simulated platform, as at start (no one follows the service yet);
 // - BM_ReplaceFollowedWorld/N: the clubs web service's Replace told to an observer, as a PUT of
 //   the world on a running host is: every club and membership written before and after and
-//   compared, and each changed membership written for the observer.
+//   compared, and each changed membership written for the observer;
+// - BM_WriteWorld/N: WriteWorld, what --export-world and a GET of the world cost, beside
+//   BM_WriteWorldFloor/N: the same text written by RapidJSON from a document already in memory,
+//   the encoding alone without the world's description.
 //
-// Goal (ratios of medians in one run): every step at most 12x as long for 100,000 as for
-// 10,000, that is, near linear (10x).
+// Goals (ratios of medians in one run): every step at most 12x as long for 100,000 as for
+// 10,000, that is, near linear (10x); WriteWorld at most 3x its floor.
 #include <benchmark/benchmark.h>
+#include <rapidjson/document.h>
+#include <rapidjson/prettywriter.h>
+#include <rapidjson/stringbuffer.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -147,10 +153,35 @@ void BM_ReplaceFollowedWorld(benchmark::State& state) {
     }
 }
 
+void BM_WriteWorld(benchmark::State& state) {
+    const World& world = Parsed(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        const std::string text = Kolm::Host::WriteWorld(world);
+        benchmark::DoNotOptimize(text.data());
+    }
+}
+
+void BM_WriteWorldFloor(benchmark::State& state) {
+    const std::string written = Kolm::Host::WriteWorld(Parsed(static_cast<int>(state.range(0))));
+    rapidjson::Document document;
+    document.Parse(written.c_str(), written.size());
+    for (auto _ : state) {
+        rapidjson::StringBuffer buffer;
+        rapidjson::PrettyWriter<rapidjson::StringBuffer> w(buffer);
+        w.SetIndent(' ', 2);
+        document.Accept(w);
+        if (buffer.GetSize() + 1 != written.size()) {
+            Fail("the floor writes another text");
+        }
+    }
+}
+
 BENCHMARK(BM_ParseWorld)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CheckWorld)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ApplyWorld)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReplaceFollowedWorld)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteWorld)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteWorldFloor)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
