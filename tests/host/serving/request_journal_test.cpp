@@ -9,6 +9,7 @@
 
 #include "host/faults/fault_rule.h"
 #include "host/serving/journal_endpoints.h"
+#include "host/serving/journal_records.h"
 
 namespace Kolm::Host {
 namespace {
@@ -75,21 +76,21 @@ TEST(RequestJournal, ARecordedCallHasItsPathQueryBodiesAndCause) {
     EXPECT_EQ(put.cause.kind, "request");
     EXPECT_EQ(put.requestBody.size(), RequestJournal::kMaxKeptBodyBytes);
     EXPECT_EQ(put.requestBodyBytes, RequestJournal::kMaxKeptBodyBytes + 10);
-    EXPECT_NE(put.ToJson(true).find("\"bodiesCut\":true"), std::string::npos);
-    EXPECT_NE(
-        put.ToJson(true).find("\"error\":\"the clubs web service did not answer (fault rule)\""),
-        std::string::npos);
-    EXPECT_NE(put.ToJson(false).find("\"faultRule\":\"3\""), std::string::npos);
-    EXPECT_EQ(put.ToJson(false).find("requestBody\""), std::string::npos);
+    EXPECT_NE(JournalEntryJson(put, true).find("\"bodiesCut\":true"), std::string::npos);
+    EXPECT_NE(JournalEntryJson(put, true).find(
+                  "\"error\":\"the clubs web service did not answer (fault rule)\""),
+              std::string::npos);
+    EXPECT_NE(JournalEntryJson(put, false).find("\"faultRule\":\"3\""), std::string::npos);
+    EXPECT_EQ(JournalEntryJson(put, false).find("requestBody\""), std::string::npos);
     EXPECT_EQ(JournalCauseScope::Current().kind, "none");
 }
 
 TEST(RequestJournal, BodiesThatAreNotUtf8AreWrittenAsReplacementCharacters) {
     JournalEntry entry = Call("clubs", "GET", "/v1/a");
     entry.answerBody = "ok\xFF\xC3\xA9";
-    EXPECT_NE(entry.ToJson(true).find("\"answerBody\":\"ok\xEF\xBF\xBD\xC3\xA9\""),
+    EXPECT_NE(JournalEntryJson(entry, true).find("\"answerBody\":\"ok\xEF\xBF\xBD\xC3\xA9\""),
               std::string::npos)
-        << entry.ToJson(true);
+        << JournalEntryJson(entry, true);
 }
 
 TEST(RequestJournal, FiltersByServiceMethodPathPatternAndSince) {
