@@ -108,7 +108,10 @@ void SchemaWriter::Describe(const FieldRules& rules, const T* fallback) {
             w_.Key("type");
             w_.String("array");
             w_.Key("items");
-            Describe<typename T::value_type>();
+            // The reader asks the field's choices of each item, so the items show them.
+            FieldRules itemRules;
+            itemRules.choices = rules.choices;
+            Describe<typename T::value_type>(itemRules);
             Bounds(rules, "minItems", "maxItems", true);
         } else if constexpr (kIsNullable<T>) {
             DescribeScalar<typename decltype(T{}.value)::value_type>(rules);

@@ -15,15 +15,12 @@
 #include <string_view>
 
 #include "host/clubs_web_service/clubs_web_service.h"
+#include "host/serving/clock_records.h"
 #include "host/serving/http/event_stream.h"
 #include "host/serving/http/http_message.h"
 
 namespace Kolm::Host {
 
-// 9999-12-31T23:59:59.999Z, the last instant every date library can show.
-constexpr int64_t kMaxClockMs = 253402300799999;
-// A hundred years of 365.25 days.
-constexpr int64_t kMaxClockAdvanceMs = 3155760000000;
 constexpr const char* kClockUri = "/zun-clubs-host/v1/clock";
 
 // `rest` is the path after "/zun-clubs-host/v1/clock" ("" or "/advance").

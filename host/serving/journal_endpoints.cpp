@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "host/faults/fault_rule.h"
+#include "host/serving/journal_records.h"
 
 namespace Kolm::Host {
 namespace {
@@ -80,16 +81,6 @@ JournalQuery ReadQuery(std::string_view text, bool waiting) {
     return query;
 }
 
-// "\"dropped\":..,\"lastId\":..,\"entries\":[...]" without the braces.
-std::string ReadMembers(const JournalRead& read) {
-    std::string json = "\"dropped\":" + std::to_string(read.dropped) +
-                       ",\"lastId\":" + std::to_string(read.lastId) + ",\"entries\":[";
-    for (std::size_t i = 0; i < read.entries.size(); ++i) {
-        json += (i == 0 ? "" : ",") + read.entries[i].ToJson(true);
-    }
-    return json + "]";
-}
-
 HttpResponse NoContent() {
     HttpResponse response = HttpResponse::Json(204, "");
     response.contentType.clear();
@@ -110,7 +101,7 @@ HttpResponse List(const HttpRequest& request, RequestJournal& journal) {
     if (!query.error.empty()) {
         return HttpResponse::Error(400, query.error);
     }
-    return HttpResponse::Json(200, "{" + ReadMembers(journal.Read(query.filter)) + "}");
+    return HttpResponse::Json(200, JournalReadJson(journal.Read(query.filter)));
 }
 
 HttpResponse Wait(const HttpRequest& request, RequestJournal& journal) {
@@ -121,16 +112,15 @@ HttpResponse Wait(const HttpRequest& request, RequestJournal& journal) {
     if (!query.error.empty()) {
         return HttpResponse::Error(400, query.error);
     }
-    const JournalRead read =
+    JournalRead read =
         journal.Wait(query.filter, query.count, std::chrono::milliseconds(query.timeoutMs));
     if (read.complete) {
-        return HttpResponse::Json(200, "{" + ReadMembers(read) + "}");
+        return HttpResponse::Json(200, JournalReadJson(std::move(read)));
     }
-    const std::string error = std::to_string(read.entries.size()) + " of the " +
-                              std::to_string(query.count) + " calls waited for were made within " +
-                              std::to_string(query.timeoutMs) + " ms";
-    return HttpResponse::Json(408,
-                              "{\"error\":" + JsonQuote(error) + "," + ReadMembers(read) + "}");
+    std::string error = std::to_string(read.entries.size()) + " of the " +
+                        std::to_string(query.count) + " calls waited for were made within " +
+                        std::to_string(query.timeoutMs) + " ms";
+    return HttpResponse::Json(408, JournalReadJson(std::move(read), std::move(error)));
 }
 
 HttpResponse One(const HttpRequest& request, std::string_view id, RequestJournal& journal) {
@@ -144,7 +134,7 @@ HttpResponse One(const HttpRequest& request, std::string_view id, RequestJournal
         return HttpResponse::Error(404,
                                    "no journal entry with id \"" + std::string(id) + "\" is kept");
     }
-    return HttpResponse::Json(200, entry->ToJson(true));
+    return HttpResponse::Json(200, JournalEntryJson(*entry, true));
 }
 
 }  // namespace
@@ -168,7 +158,8 @@ std::string JournalEventUri(const JournalEntry* entry) {
 
 std::string JournalEventJson(const JournalEntry* entry) {
     // Without the bodies, which can be large: the console reads them when they are asked for.
-    return "{\"data\":" + (entry != nullptr ? entry->ToJson(false) : std::string("null")) +
+    return "{\"data\":" +
+           (entry != nullptr ? JournalEntryJson(*entry, false) : std::string("null")) +
            ",\"eventType\":" + (entry != nullptr ? "\"Create\"" : "\"Delete\"") +
            ",\"uri\":" + JsonQuote(JournalEventUri(entry)) + "}";
 }

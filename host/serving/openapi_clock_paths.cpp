@@ -1,5 +1,6 @@
 #include "host/serving/openapi_clock_paths.h"
 
+#include "host/documents/record_schema.h"
 #include "host/serving/clock_endpoints.h"
 #include "host/serving/openapi_host_paths.h"
 
@@ -30,11 +31,8 @@ std::string ClockPath() {
            R"({"schema":)" +
            setting + R"(,"example":{"now":1700086400000,"frozen":true}}}},"responses":{"200":)" +
            ClockAnswer("The clock now", R"({"now":1700086400000,"frozen":true})") + R"(,"400":)" +
-           OpenApiErrorAnswer(
-               "A body that cannot be read, naming the field; nothing changed",
-               "\\\"now\\\" must be a whole number of milliseconds since 1970-01-01 UTC, "
-               "from 0 to " +
-                   std::to_string(kMaxClockMs)) +
+           OpenApiErrorAnswer("A body that cannot be read, naming the field; nothing changed",
+                              "\\\"now\\\" " + std::string(ClockNowRule())) +
            R"(,"404":)" + kNotEmbedded + R"(,"409":)" +
            OpenApiErrorAnswer(
                "A reading before the newest time stamp the service holds; nothing changed",
@@ -58,29 +56,6 @@ std::string AdvancePath() {
            R"(,"404":)" + kNotEmbedded + "}}}";
 }
 
-std::string ClockSchema() {
-    return R"({"type":"object","required":["now","frozen"],"properties":{)"
-           R"("now":{"type":"integer","format":"int64","minimum":0,"maximum":)" +
-           std::to_string(kMaxClockMs) +
-           R"(,"description":"Milliseconds since 1970-01-01 UTC. Running, the clock moves one )"
-           R"(millisecond ahead before each stamp; frozen, every stamp is now"},)"
-           R"("frozen":{"type":"boolean"}}})";
-}
-
-std::string SettingSchema() {
-    return R"({"type":"object","additionalProperties":false,"properties":{)"
-           R"("now":{"type":"integer","format":"int64","minimum":0,"maximum":)" +
-           std::to_string(kMaxClockMs) +
-           R"(,"description":"Milliseconds since 1970-01-01 UTC; not before the newest )"
-           R"(time stamp the service holds"},"frozen":{"type":"boolean"}}})";
-}
-
-std::string AdvanceSchema() {
-    return R"({"type":"object","required":["ms"],"additionalProperties":false,)"
-           R"("properties":{"ms":{"type":"integer","format":"int64","minimum":1,"maximum":)" +
-           std::to_string(kMaxClockAdvanceMs) + "}}}";
-}
-
 }  // namespace
 
 std::vector<std::pair<std::string, std::string>> OpenApiClockPaths() {
@@ -88,9 +63,11 @@ std::vector<std::pair<std::string, std::string>> OpenApiClockPaths() {
 }
 
 std::vector<std::pair<std::string, std::string>> OpenApiClockSchemas() {
-    return {{"HostClock", ClockSchema()},
-            {"HostClockSetting", SettingSchema()},
-            {"HostClockAdvance", AdvanceSchema()}};
+    SchemaEntries components;
+    SchemaOf<ClubsWebService::ClockReading>(components);
+    SchemaOf<ClockSetting>(components);
+    SchemaOf<ClockAdvance>(components);
+    return components;
 }
 
 }  // namespace Kolm::Host

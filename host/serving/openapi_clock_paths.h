@@ -1,6 +1,6 @@
 // The clock's paths in the OpenAPI document (GET and PUT /zun-clubs-host/v1/clock, POST
-// /zun-clubs-host/v1/clock/advance) and the schemas they use, written out by hand like the
-// host's other paths.
+// /zun-clubs-host/v1/clock/advance), and the schemas they use, made from the clock's records
+// (clock_records.h).
 #pragma once
 
 #include <string>

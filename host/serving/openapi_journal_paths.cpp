@@ -1,19 +1,33 @@
 #include "host/serving/openapi_journal_paths.h"
 
+#include "host/documents/record_schema.h"
 #include "host/serving/journal_endpoints.h"
+#include "host/serving/journal_records.h"
 #include "host/serving/openapi_host_paths.h"
 
 namespace Kolm::Host {
 namespace {
 
-const char* const kEntryExample =
-    R"({"id":7,"service":"clubs","method":"GET","path":"/v1/clubs/club-1","query":"",)"
-    R"("status":200,"requestBody":"","answerBody":"{\"key\":\"club-1\",\"name\":\"Night Owls\"}",)"
-    R"("requestBodyBytes":0,"answerBodyBytes":37,"durationMs":1.204,"faultRule":null,)"
-    R"("cause":{"kind":"push","id":41,"label":"clubs/v1/clubs/club-1"}})";
+// An entry as the journal writes it, for the examples.
+JournalEntry ExampleEntry() {
+    JournalEntry entry;
+    entry.id = 7;
+    entry.service = "clubs";
+    entry.method = "GET";
+    entry.path = "/v1/clubs/club-1";
+    entry.status = 200;
+    entry.answerBody = R"({"key":"club-1","name":"Night Owls"})";
+    entry.answerBodyBytes = entry.answerBody.size();
+    entry.durationMs = 1.204;
+    entry.cause = {"push", 41, "clubs/v1/clubs/club-1"};
+    return entry;
+}
 
-std::string ReadExample() {
-    return std::string(R"({"dropped":0,"lastId":7,"entries":[)") + kEntryExample + "]}";
+JournalRead ExampleRead() {
+    JournalRead read;
+    read.lastId = 7;
+    read.entries = {ExampleEntry()};
+    return read;
 }
 
 // The filters every read of the journal takes.
@@ -31,7 +45,7 @@ std::string ReadAnswer(const std::string& description) {
     return R"({"description":")" + description +
            R"(","content":{"application/json":{"schema":{"$ref":)"
            R"("#/components/schemas/JournalRead"},"example":)" +
-           ReadExample() + "}}}";
+           JournalReadJson(ExampleRead()) + "}}}";
 }
 
 std::string BadQuery() {
@@ -54,11 +68,10 @@ std::string WaitPath() {
     const std::string timedOut =
         R"({"description":"Fewer calls matched when the time was up; the ones that did",)"
         R"("content":{"application/json":{"schema":{"allOf":[{"$ref":)"
-        R"("#/components/schemas/JournalRead"},{"type":"object","required":["error"],)"
-        R"("properties":{"error":{"type":"string"}}}]},"example":{"error":)"
-        R"("1 of the 2 calls waited for were made within 500 ms",)"
-        R"("dropped":0,"lastId":7,"entries":[)" +
-        std::string(kEntryExample) + "]}}}}";
+        R"("#/components/schemas/JournalRead"},{"type":"object","required":["error"]}]},)"
+        R"("example":)" +
+        JournalReadJson(ExampleRead(), "1 of the 2 calls waited for were made within 500 ms") +
+        "}}}";
     return std::string(R"({"get":{"operationId":"WaitForHostRequests","tags":["Host"],)") +
            R"("summary":"Wait until the plugin has made so many matching calls","parameters":[)" +
            FilterParameters() +
@@ -81,36 +94,12 @@ std::string EntryPath() {
            R"("summary":"One call, with its bodies","parameters":[{"name":"id","in":"path",)" +
            R"("required":true,"schema":{"type":"integer","format":"int64"},"example":7}],)" +
            R"("responses":{"200":{"description":"The entry","content":{"application/json":)" +
-           R"({"schema":{"$ref":"#/components/schemas/JournalEntry"},"example":)" + kEntryExample +
-           "}}},\"404\":" +
+           R"({"schema":{"$ref":"#/components/schemas/JournalEntry"},"example":)" +
+           JournalEntryJson(ExampleEntry(), true) + "}}},\"404\":" +
            OpenApiErrorAnswer("No kept entry has this id",
                               "no journal entry with id \\\"42\\\" is kept") +
            "}}}";
 }
-
-const char* const kEntrySchema =
-    R"({"type":"object","required":["id","service","method","path","query","status",)"
-    R"("requestBodyBytes","answerBodyBytes","durationMs","faultRule","cause"],"properties":{)"
-    R"("id":{"type":"integer","format":"int64"},)"
-    R"("service":{"type":"string","description":"clubs, or a simulated plugin as fault rules )"
-    R"(name it"},"method":{"type":"string"},"path":{"type":"string"},)"
-    R"("query":{"type":"string","description":"without the question mark"},)"
-    R"("status":{"type":"integer","description":"0 when no answer came"},)"
-    R"("requestBody":{"type":"string"},"answerBody":{"type":"string"},)"
-    R"("requestBodyBytes":{"type":"integer"},"answerBodyBytes":{"type":"integer"},)"
-    R"("bodiesCut":{"type":"boolean","description":"a body was kept cut short"},)"
-    R"("error":{"type":"string","description":"the transport's or the plugin's error text"},)"
-    R"("durationMs":{"type":"number"},)"
-    R"("faultRule":{"type":"string","nullable":true,"description":"the id of the rule applied"},)"
-    R"("cause":{"type":"object","required":["kind","id","label"],"properties":{)"
-    R"("kind":{"type":"string","enum":["request","push","host","none"]},)"
-    R"("id":{"type":"integer","format":"int64"},"label":{"type":"string"}}}}})";
-
-const char* const kReadSchema =
-    R"({"type":"object","required":["dropped","lastId","entries"],"properties":{)"
-    R"("dropped":{"type":"integer","description":"entries dropped for room since the last clear"},)"
-    R"("lastId":{"type":"integer","format":"int64"},)"
-    R"("entries":{"type":"array","items":{"$ref":"#/components/schemas/JournalEntry"}}}})";
 
 }  // namespace
 
@@ -123,7 +112,9 @@ std::vector<std::pair<std::string, std::string>> OpenApiJournalPaths() {
 }
 
 std::vector<std::pair<std::string, std::string>> OpenApiJournalSchemas() {
-    return {{"JournalEntry", kEntrySchema}, {"JournalRead", kReadSchema}};
+    SchemaEntries components;
+    SchemaOf<JournalReadText>(components);
+    return components;
 }
 
 }  // namespace Kolm::Host

@@ -1,5 +1,5 @@
 // The request journal's paths in the host's OpenAPI document (/zun-clubs-host/v1/requests and
-// below), with the schemas they use; written out by hand like the host's other paths.
+// below), with the schemas they use, made from the journal's records (journal_records.h).
 #pragma once
 
 #include <string>

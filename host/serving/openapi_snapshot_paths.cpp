@@ -1,7 +1,11 @@
 #include "host/serving/openapi_snapshot_paths.h"
 
+#include <iterator>
+
+#include "host/documents/record_schema.h"
 #include "host/serving/openapi_host_paths.h"
-#include "host/serving/world_snapshots.h"
+#include "host/serving/record_text.h"
+#include "host/serving/snapshot_records.h"
 
 namespace Kolm::Host {
 namespace {
@@ -37,9 +41,23 @@ std::string NoSnapshot() {
                               "no snapshot named \\\"after-invite\\\"");
 }
 
-const char* const kResetExample =
-    R"({"world":"the world the host started with","cleared":["faultRules","toasts","requests"]})";
-const char* const kSummaryExample = R"({"name":"after-invite","bytes":4660})";
+// The answers as the host writes them, for the examples.
+std::string ResetExample() {
+    WorldResetAnswer reset;
+    reset.cleared.assign(std::begin(kWorldResetClears), std::end(kWorldResetClears));
+    return RecordText(reset);
+}
+
+WorldSnapshots::Summary ExampleSummary() {
+    return {"after-invite", 4660};
+}
+
+std::string ListExample() {
+    WorldSnapshotList list;
+    list.snapshots = {ExampleSummary()};
+    list.bytes = list.snapshots.front().bytes;
+    return RecordText(list);
+}
 
 std::string ResetPath() {
     return std::string(R"({"post":{"operationId":"ResetHostWorld","tags":["Host"],)") +
@@ -52,7 +70,7 @@ std::string ResetPath() {
            R"(PUT of the world does, and the answer comes once the plugin has heard them.",)" +
            R"("responses":{"200":)" +
            Json("The world is reset; `cleared` names what was cleared besides it",
-                R"({"$ref":"#/components/schemas/WorldReset"})", kResetExample) +
+                R"({"$ref":"#/components/schemas/WorldReset"})", ResetExample()) +
            R"(,"404":)" + NoWorld() + "}}}";
 }
 
@@ -61,14 +79,13 @@ std::string SnapshotsPath() {
            R"("summary":"The worlds kept under a name, with their sizes and the bounds",)" +
            R"("responses":{"200":)" +
            Json("The kept worlds by name", R"({"$ref":"#/components/schemas/WorldSnapshotList"})",
-                R"({"snapshots":[)" + std::string(kSummaryExample) +
-                    R"(],"bytes":4660,"maxCount":)" + std::to_string(WorldSnapshots::kMaxCount) +
-                    R"(,"maxBytes":)" + std::to_string(WorldSnapshots::kMaxBytes) + "}") +
+                ListExample()) +
            R"(,"404":)" + NoWorld() + "}}}";
 }
 
 std::string SnapshotPath() {
     const std::string summary = R"({"$ref":"#/components/schemas/WorldSnapshot"})";
+    const std::string example = RecordText(ExampleSummary());
     const std::string world = R"({"$ref":"#/components/schemas/World"})";
     return std::string(R"({"parameters":[)") + kNameParameter +
            R"(],"put":{"operationId":"KeepHostWorldSnapshot","tags":["Host"],)" +
@@ -77,8 +94,8 @@ std::string SnapshotPath() {
            R"(already is replaced. At most )" + std::to_string(WorldSnapshots::kMaxCount) +
            R"( snapshots of at most )" + std::to_string(WorldSnapshots::kMaxBytes) +
            R"( bytes of world documents together are kept.","responses":{"200":)" +
-           Json("The snapshot replaced the one of that name", summary, kSummaryExample) +
-           R"(,"201":)" + Json("The snapshot is kept", summary, kSummaryExample) + R"(,"400":)" +
+           Json("The snapshot replaced the one of that name", summary, example) + R"(,"201":)" +
+           Json("The snapshot is kept", summary, example) + R"(,"400":)" +
            OpenApiErrorAnswer(
                "A bad name, a body, or past the bounds of count or bytes; nothing changed",
                "at most 32 snapshots may be kept; delete one before keeping another") +
@@ -100,27 +117,9 @@ std::string RestorePath() {
            R"(the fault rules and the toasts stay. The snapshot stays kept.",)" +
            R"("responses":{"200":)" +
            Json("The world is the kept one", R"({"$ref":"#/components/schemas/WorldRestore"})",
-                R"({"restored":"after-invite"})") +
+                RecordText(WorldRestoreAnswer{ExampleSummary().name})) +
            R"(,"400":)" + BadName() + R"(,"404":)" + NoSnapshot() + "}}}";
 }
-
-const char* const kResetSchema =
-    R"({"type":"object","required":["world","cleared"],"properties":{)"
-    R"("world":{"type":"string"},"cleared":{"type":"array","items":{"type":"string",)"
-    R"("enum":["faultRules","toasts","requests"]}}}})";
-
-const char* const kSnapshotSchema =
-    R"({"type":"object","required":["name","bytes"],"properties":{"name":{"type":"string"},)"
-    R"("bytes":{"type":"integer","description":"of the world's document"}}})";
-
-const char* const kSnapshotListSchema =
-    R"({"type":"object","required":["snapshots","bytes","maxCount","maxBytes"],"properties":{)"
-    R"("snapshots":{"type":"array","items":{"$ref":"#/components/schemas/WorldSnapshot"}},)"
-    R"("bytes":{"type":"integer","description":"of every kept world together"},)"
-    R"("maxCount":{"type":"integer"},"maxBytes":{"type":"integer"}}})";
-
-const char* const kRestoreSchema =
-    R"({"type":"object","required":["restored"],"properties":{"restored":{"type":"string"}}})";
 
 }  // namespace
 
@@ -134,12 +133,11 @@ std::vector<std::pair<std::string, std::string>> OpenApiSnapshotPaths() {
 }
 
 std::vector<std::pair<std::string, std::string>> OpenApiSnapshotSchemas() {
-    return {
-        {"WorldReset", kResetSchema},
-        {"WorldSnapshot", kSnapshotSchema},
-        {"WorldSnapshotList", kSnapshotListSchema},
-        {"WorldRestore", kRestoreSchema},
-    };
+    SchemaEntries components;
+    SchemaOf<WorldResetAnswer>(components);
+    SchemaOf<WorldSnapshotList>(components);
+    SchemaOf<WorldRestoreAnswer>(components);
+    return components;
 }
 
 }  // namespace Kolm::Host

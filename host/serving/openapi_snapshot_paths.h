@@ -1,5 +1,6 @@
 // The world's reset and snapshot paths (/zun-clubs-host/v1/world/reset and .../snapshots) in the
-// OpenAPI document, with the schemas they use; listed among the host's own paths.
+// OpenAPI document, with the schemas they use, made from their records (snapshot_records.h);
+// listed among the host's own paths.
 #pragma once
 
 #include <string>

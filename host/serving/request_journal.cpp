@@ -1,12 +1,9 @@
 #include "host/serving/request_journal.h"
 
 #include <atomic>
-#include <cmath>
-#include <cstdio>
 #include <utility>
 
 #include "host/faults/fault_rule.h"
-#include "host/serving/http/http_message.h"
 
 namespace Kolm::Host {
 namespace {
@@ -27,49 +24,6 @@ std::size_t CutAt(std::string_view text, std::size_t limit) {
     return cut;
 }
 
-// The length of a well-formed UTF-8 sequence at text[i], or 0.
-std::size_t SequenceAt(std::string_view text, std::size_t i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    const std::size_t length = byte < 0x80                   ? 1
-                               : byte >= 0xF0 && byte < 0xF5 ? 4
-                               : byte >= 0xE0                ? 3
-                               : byte >= 0xC2 && byte < 0xE0 ? 2
-                                                             : 0;
-    if (length == 0 || i + length > text.size()) {
-        return 0;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-            return 0;
-        }
-    }
-    return length;
-}
-
-// A body as a JSON string: bytes that are not UTF-8 (a binary answer) become U+FFFD, since the
-// journal is read as JSON.
-std::string QuoteBody(std::string_view body) {
-    std::string text;
-    text.reserve(body.size());
-    for (std::size_t i = 0; i < body.size();) {
-        const std::size_t length = SequenceAt(body, i);
-        if (length == 0) {
-            text += "\xEF\xBF\xBD";
-            ++i;
-        } else {
-            text.append(body.substr(i, length));
-            i += length;
-        }
-    }
-    return JsonQuote(text);
-}
-
-std::string Milliseconds(double ms) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f", ms);
-    return text;
-}
-
 }  // namespace
 
 JournalCauseScope::JournalCauseScope(std::string_view kind, std::string_view label)
@@ -83,31 +37,6 @@ JournalCauseScope::~JournalCauseScope() {
 
 JournalCause JournalCauseScope::Current() {
     return innermostCause != nullptr ? innermostCause->cause_ : JournalCause{"none", 0, {}};
-}
-
-std::string JournalEntry::ToJson(bool withBodies) const {
-    std::string json = "{\"id\":" + std::to_string(id) + ",\"service\":" + JsonQuote(service) +
-                       ",\"method\":" + JsonQuote(method) + ",\"path\":" + JsonQuote(path) +
-                       ",\"query\":" + JsonQuote(query) + ",\"status\":" + std::to_string(status);
-    if (withBodies) {
-        json += ",\"requestBody\":" + QuoteBody(requestBody);
-        json += ",\"answerBody\":" + QuoteBody(answerBody);
-    }
-    json += ",\"requestBodyBytes\":" + std::to_string(requestBodyBytes) +
-            ",\"answerBodyBytes\":" + std::to_string(answerBodyBytes);
-    if (withBodies &&
-        (requestBody.size() < requestBodyBytes || answerBody.size() < answerBodyBytes)) {
-        json += ",\"bodiesCut\":true";
-    }
-    if (!error.empty()) {
-        json += ",\"error\":" + QuoteBody(error);
-    }
-    json +=
-        ",\"durationMs\":" + Milliseconds(durationMs) +
-        ",\"faultRule\":" + (faultRuleId.empty() ? std::string("null") : JsonQuote(faultRuleId)) +
-        ",\"cause\":{\"kind\":" + JsonQuote(cause.kind) + ",\"id\":" + std::to_string(cause.id) +
-        ",\"label\":" + QuoteBody(cause.label) + "}}";
-    return json;
 }
 
 bool JournalFilter::Matches(const JournalEntry& entry) const {

@@ -66,9 +66,6 @@ struct JournalEntry {
     double durationMs = 0;
     std::string faultRuleId;  // empty: no rule applied
     JournalCause cause;
-
-    // {"id":..,"service":..,...}; without the two bodies (their sizes stay) when !withBodies.
-    std::string ToJson(bool withBodies) const;
 };
 
 // Which entries a reader wants; an empty field matches everything.

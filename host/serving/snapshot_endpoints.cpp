@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "host/serving/record_text.h"
+#include "host/serving/snapshot_records.h"
 #include "host/worlds/world_document.h"
 
 namespace Kolm::Host {
@@ -9,10 +11,6 @@ namespace {
 
 constexpr std::string_view kSnapshots = "/snapshots";
 constexpr std::string_view kRestore = "/restore";
-
-std::string SummaryJson(const std::string& name, std::size_t bytes) {
-    return "{\"name\":" + JsonQuote(name) + ",\"bytes\":" + std::to_string(bytes) + "}";
-}
 
 HttpResponse NoSnapshot(const std::string& name) {
     return HttpResponse::Error(404, "no snapshot named \"" + name + "\"");
@@ -29,30 +27,21 @@ HttpResponse Reset(const HttpRequest& request,
     world.Apply(snapshots.Starting());
     steps.awaitPlugin();
     steps.afterReset();
-    std::string cleared;
-    for (const std::string& name : steps.resetClears) {
-        cleared += (cleared.empty() ? "" : ",") + JsonQuote(name);
-    }
-    return HttpResponse::Json(
-        200, R"({"world":"the world the host started with","cleared":[)" + cleared + "]}");
+    WorldResetAnswer answer;
+    answer.cleared = steps.resetClears;
+    return HttpResponse::Json(200, RecordText(answer));
 }
 
 HttpResponse List(const HttpRequest& request, const WorldSnapshots& snapshots) {
     if (request.method != "GET" && request.method != "HEAD") {
         return HttpResponse::NotAllowed("GET, HEAD", "the snapshots are listed with GET");
     }
-    std::string body = "{\"snapshots\":[";
-    std::size_t total = 0;
-    const char* separator = "";
-    for (const WorldSnapshots::Summary& summary : snapshots.List()) {
-        body += separator + SummaryJson(summary.name, summary.bytes);
-        separator = ",";
-        total += summary.bytes;
+    WorldSnapshotList list;
+    list.snapshots = snapshots.List();
+    for (const WorldSnapshots::Summary& summary : list.snapshots) {
+        list.bytes += summary.bytes;
     }
-    body += "],\"bytes\":" + std::to_string(total) +
-            ",\"maxCount\":" + std::to_string(WorldSnapshots::kMaxCount) +
-            ",\"maxBytes\":" + std::to_string(WorldSnapshots::kMaxBytes) + "}";
-    return HttpResponse::Json(200, body);
+    return HttpResponse::Json(200, RecordText(list));
 }
 
 HttpResponse Keep(const HttpRequest& request,
@@ -72,7 +61,8 @@ HttpResponse Keep(const HttpRequest& request,
         !refused.empty()) {
         return HttpResponse::Error(400, refused);
     }
-    return HttpResponse::Json(replacing ? 200 : 201, SummaryJson(name, bytes));
+    return HttpResponse::Json(replacing ? 200 : 201,
+                              RecordText(WorldSnapshots::Summary{name, bytes}));
 }
 
 HttpResponse Restore(const HttpRequest& request,
@@ -89,7 +79,7 @@ HttpResponse Restore(const HttpRequest& request,
     }
     world.Apply(*kept);
     steps.awaitPlugin();
-    return HttpResponse::Json(200, "{\"restored\":" + JsonQuote(name) + "}");
+    return HttpResponse::Json(200, RecordText(WorldRestoreAnswer{name}));
 }
 
 HttpResponse One(const HttpRequest& request,

@@ -9,6 +9,7 @@
 
 #include "host/faults/fault_rule.h"
 #include "host/serving/journal_endpoints.h"
+#include "host/serving/journal_records.h"
 
 namespace Kolm::Host {
 namespace {
@@ -75,21 +76,42 @@ TEST(RequestJournal, ARecordedCallHasItsPathQueryBodiesAndCause) {
     EXPECT_EQ(put.cause.kind, "request");
     EXPECT_EQ(put.requestBody.size(), RequestJournal::kMaxKeptBodyBytes);
     EXPECT_EQ(put.requestBodyBytes, RequestJournal::kMaxKeptBodyBytes + 10);
-    EXPECT_NE(put.ToJson(true).find("\"bodiesCut\":true"), std::string::npos);
-    EXPECT_NE(
-        put.ToJson(true).find("\"error\":\"the clubs web service did not answer (fault rule)\""),
-        std::string::npos);
-    EXPECT_NE(put.ToJson(false).find("\"faultRule\":\"3\""), std::string::npos);
-    EXPECT_EQ(put.ToJson(false).find("requestBody\""), std::string::npos);
+    EXPECT_NE(JournalEntryJson(put, true).find("\"bodiesCut\":true"), std::string::npos);
+    EXPECT_NE(JournalEntryJson(put, true).find(
+                  "\"error\":\"the clubs web service did not answer (fault rule)\""),
+              std::string::npos);
+    EXPECT_NE(JournalEntryJson(put, false).find("\"faultRule\":\"3\""), std::string::npos);
+    EXPECT_EQ(JournalEntryJson(put, false).find("requestBody\""), std::string::npos);
     EXPECT_EQ(JournalCauseScope::Current().kind, "none");
 }
 
-TEST(RequestJournal, BodiesThatAreNotUtf8AreWrittenAsReplacementCharacters) {
-    JournalEntry entry = Call("clubs", "GET", "/v1/a");
+TEST(RequestJournal, TextsThatAreNotUtf8AreWrittenAsReplacementCharacters) {
+    JournalEntry entry = Call("clubs", "GET", "/v1/clubs/\xC3");
+    entry.query = "name=\xE2\x82";
     entry.answerBody = "ok\xFF\xC3\xA9";
-    EXPECT_NE(entry.ToJson(true).find("\"answerBody\":\"ok\xEF\xBF\xBD\xC3\xA9\""),
-              std::string::npos)
-        << entry.ToJson(true);
+    entry.answerBodyBytes = entry.answerBody.size();
+    entry.error = "cut \xF0\x9F\x98";
+    entry.cause = {"push", 4, "clubs/v1/clubs/\xC3"};
+    EXPECT_EQ(
+        JournalEntryJson(entry, true),
+        "{\"id\":0,\"service\":\"clubs\",\"method\":\"GET\",\"path\":\"/v1/clubs/\xEF\xBF\xBD\","
+        "\"query\":\"name=\xEF\xBF\xBD\xEF\xBF\xBD\",\"status\":0,\"requestBody\":\"\","
+        "\"answerBody\":\"ok\xEF\xBF\xBD\xC3\xA9\",\"requestBodyBytes\":0,\"answerBodyBytes\":5,"
+        "\"error\":\"cut \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\",\"durationMs\":0.000,"
+        "\"faultRule\":null,\"cause\":{\"kind\":\"push\",\"id\":4,"
+        "\"label\":\"clubs/v1/clubs/\xEF\xBF\xBD\"}}");
+}
+
+TEST(RequestJournal, AnEventsEntryLeavesOutTheBodiesAndWhetherTheyWereCut) {
+    JournalEntry entry = Call("clubs", "PUT", "/v1/clubs/club-1/motd", 10);
+    entry.answerBodyBytes = 20;
+    entry.durationMs = 1.23456;
+    EXPECT_EQ(JournalEntryJson(entry, false),
+              R"({"id":0,"service":"clubs","method":"PUT","path":"/v1/clubs/club-1/motd",)"
+              R"("query":"","status":0,"requestBodyBytes":0,"answerBodyBytes":20,)"
+              R"("durationMs":1.235,"faultRule":null,"cause":{"kind":"","id":0,"label":""}})");
+    EXPECT_NE(JournalEntryJson(entry, true).find(R"("answerBodyBytes":20,"bodiesCut":true,)"),
+              std::string::npos);
 }
 
 TEST(RequestJournal, FiltersByServiceMethodPathPatternAndSince) {
