@@ -201,8 +201,10 @@ struct RecordMap<ScenarioRuleOfStep> {
     }
 };
 
-// The values that are not records of named fields read and describe themselves; a scenario is
-// read, never written.
+template <class Writer, class T>
+void WriteValue(Writer& w, const T& value);
+
+// The values that are not records of named fields read, write and describe themselves.
 template <>
 struct ValueMap<ScenarioFaultRemoval> {
     static void Read(const rapidjson::Value& json,
@@ -210,6 +212,14 @@ struct ValueMap<ScenarioFaultRemoval> {
                      const Where& where,
                      DocumentReader& reader);
     static void Describe(SchemaWriter& schema);
+    template <class Writer>
+    static void Write(Writer& w, const ScenarioFaultRemoval& removal) {
+        if (removal.ofStep) {
+            WriteValue(w, *removal.ofStep);
+        } else {
+            w.String(removal.id.c_str(), static_cast<rapidjson::SizeType>(removal.id.size()));
+        }
+    }
 };
 
 template <>
@@ -219,6 +229,10 @@ struct ValueMap<ScenarioYes> {
                      const Where& where,
                      DocumentReader& reader);
     static void Describe(SchemaWriter& schema);
+    template <class Writer>
+    static void Write(Writer& w, const ScenarioYes&) {
+        w.Bool(true);
+    }
 };
 
 template <>
@@ -228,6 +242,10 @@ struct ValueMap<ScenarioFaultRuleJson> {
                      const Where& where,
                      DocumentReader& reader);
     static void Describe(SchemaWriter& schema);
+    template <class Writer>
+    static void Write(Writer& w, const ScenarioFaultRuleJson& rule) {
+        WriteValue(w, rule.rule);
+    }
 };
 
 template <>
@@ -237,6 +255,10 @@ struct ValueMap<ScenarioWorldJson> {
                      const Where& where,
                      DocumentReader& reader);
     static void Describe(SchemaWriter& schema);
+    template <class Writer>
+    static void Write(Writer& w, const ScenarioWorldJson& world) {
+        WriteValue(w, world.world);
+    }
 };
 
 }  // namespace Kolm::Host
