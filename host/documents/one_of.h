@@ -103,8 +103,8 @@ std::optional<FieldProblem> ExactlyOneOf(T& record,
                                          std::span<const char* const> names,
                                          const char* kind,
                                          const char* needs = nullptr) {
-    return AlternativesProblem(names, GivenMask(record, names), kind,
-                               RecordNoun<T>("a record"), needs);
+    return AlternativesProblem(names, GivenMask(record, names), kind, RecordNoun<T>("a record"),
+                               needs);
 }
 
 }  // namespace Kolm::Host

@@ -57,9 +57,10 @@ std::string BodyOf(const std::optional<RawJson>& body) {
 }
 
 HttpRequest ActAsRequest(const ScenarioActAsText& act) {
-    return Request(act.method,
-                   std::string(kHost) + "/clubs-service/as/" + std::to_string(act.player) + act.path,
-                   BodyOf(act.body));
+    return Request(
+        act.method,
+        std::string(kHost) + "/clubs-service/as/" + std::to_string(act.player) + act.path,
+        BodyOf(act.body));
 }
 
 // The rule, with the scenario's seed when it gives none of its own.

@@ -5,8 +5,8 @@
 #pragma once
 
 #include <cstddef>
-#include <iterator>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,10 +25,11 @@ class Where;
 class SchemaWriter;
 
 // The document's names of the actions, in the order of ScenarioAction.
-inline constexpr const char* kScenarioActionNames[] = {
-    "actAs", "addFault", "removeFault", "replaceWorld", "resetWorld",
-    "advanceClock", "logout", "login", "waitFor"};
-static_assert(std::size(kScenarioActionNames) == static_cast<std::size_t>(ScenarioAction::WaitFor) + 1,
+inline constexpr const char* kScenarioActionNames[] = {"actAs",        "addFault",   "removeFault",
+                                                       "replaceWorld", "resetWorld", "advanceClock",
+                                                       "logout",       "login",      "waitFor"};
+static_assert(std::size(kScenarioActionNames) ==
+                  static_cast<std::size_t>(ScenarioAction::WaitFor) + 1,
               "a name for every action");
 
 inline constexpr const char* kScenarioMethods[] = {"GET", "POST", "PUT", "DELETE"};
@@ -127,7 +128,7 @@ struct RecordMap<ScenarioStepText> {
     static constexpr const char* kDescription = "One time (atMs or afterMs) and exactly one action";
     template <class Io>
     static void Map(Io& io, ScenarioStepText& step) {
-        constexpr FieldRules ms = Rules().Max(kMaxScenarioMs).Unit("milliseconds");
+        const FieldRules ms = Rules().Max(kMaxScenarioMs).Unit("milliseconds");
         io.Optional("atMs", step.atMs, ms.Describe("from the scenario's start"));
         io.Optional("afterMs", step.afterMs, ms.Describe("from the end of the step before"));
         io.Optional("continueOnFailure", step.continueOnFailure, false,
@@ -177,9 +178,8 @@ struct RecordMap<ScenarioWaitForText> {
         "Wait until the request journal holds count matching calls";
     template <class Io>
     static void Map(Io& io, ScenarioWaitForText& wait) {
-        constexpr FieldRules text = Rules().Accepts([](std::string_view given) {
-            return !given.empty();
-        });
+        const FieldRules text =
+            Rules().Accepts([](std::string_view given) { return !given.empty(); });
         io.Optional("service", wait.service, text);
         io.Optional("method", wait.method, text);
         io.Optional("path", wait.path, text.Describe("a path pattern; * stands for one segment"));
@@ -195,9 +195,7 @@ struct RecordMap<ScenarioRuleOfStep> {
     template <class Io>
     static void Map(Io& io, ScenarioRuleOfStep& rule) {
         io.Required("addedBy", rule.addedBy,
-                    Rules()
-                        .Describe("the index of an addFault step")
-                        .Rule(kScenarioAddedByRule));
+                    Rules().Describe("the index of an addFault step").Rule(kScenarioAddedByRule));
     }
 };
 

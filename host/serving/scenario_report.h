@@ -71,8 +71,7 @@ struct RecordMap<ScenarioStepReport> {
     static void Map(Io& io, ScenarioStepReport& step) {
         io.Required("index", step.index);
         io.Required("action", step.action, Rules().Choices(kScenarioActionNames));
-        io.Required("request", step.request,
-                    Rules().Describe("the host request, METHOD target"));
+        io.Required("request", step.request, Rules().Describe("the host request, METHOD target"));
         io.Required("state", step.state, Rules().Choices(kScenarioStepStates));
         io.Optional("startMs", step.startMs, Rules().Describe("from the scenario's start"));
         io.Optional("endMs", step.endMs);

@@ -4,11 +4,16 @@
 
 #include <gtest/gtest.h>
 #include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
 
 #include <string>
 #include <vector>
 
+#include "host/documents/record_reader.h"
+#include "host/documents/record_writer.h"
 #include "host/serving/scenario_endpoints.h"
+#include "host/serving/scenario_records.h"
 #include "platform/mutex.h"
 
 namespace Kolm::Host {
@@ -150,6 +155,30 @@ TEST(ScenarioDocument, ABadDocumentIsRefusedNamingTheStepAndField) {
     }
 }
 
+// The description also writes what it reads, so every kind of value keeps what it was given.
+TEST(ScenarioDocument, ADocumentReadWritesBackAsItWasGiven) {
+    const std::string given =
+        R"({"name":"all","seed":7,"steps":[)"
+        R"({"atMs":0,"continueOnFailure":true,"actAs":{"player":1002,"method":"PUT",)"
+        R"("path":"/v1/clubs/club-1/motd","body":"Raid at nine"}},)"
+        R"({"afterMs":5,"continueOnFailure":false,"addFault":{"service":"clubs","times":2}},)"
+        R"({"afterMs":0,"continueOnFailure":false,"removeFault":{"addedBy":1}},)"
+        R"({"afterMs":0,"continueOnFailure":false,"removeFault":"all"},)"
+        R"({"afterMs":0,"continueOnFailure":false,)"
+        R"("replaceWorld":{"players":[{"accountId":1,"summonerId":2}],"clubs":[]}},)"
+        R"({"afterMs":0,"continueOnFailure":false,"logout":true},)"
+        R"({"afterMs":0,"continueOnFailure":false,"waitFor":{"path":"/v1/clubs","count":1,)"
+        R"("timeoutMs":5000}}]})";
+    rapidjson::Document document;
+    document.Parse(given.c_str());
+    ScenarioText read;
+    ASSERT_EQ(ReadDocument(document, read, FieldNaming::Path, "the scenario"), "");
+    rapidjson::StringBuffer buffer;
+    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+    WriteValue(writer, read);
+    EXPECT_EQ(std::string(buffer.GetString(), buffer.GetSize()), given);
+}
+
 TEST(ScenarioDocument, TooManyStepsOrBytesAreRefused) {
     std::string steps;
     for (std::size_t i = 0; i <= kMaxScenarioSteps; ++i) {
@@ -252,6 +281,28 @@ TEST(ScenarioRunnerSteps, AFailedStepSkipsTheRestUnlessItContinues) {
                         R"(login","state":"skipped"})"),
               std::string::npos)
         << json;
+}
+
+TEST(ScenarioRunnerSteps, AStepThatSendsNothingReportsWhyInsteadOfAnAnswer) {
+    RecordingIssuer issuer({200});  // the rule is added, but its answer names no id
+    ScenarioRunner runner("2", Parse(R"({"name":"no id","steps":[
+                              {"atMs":0,"addFault":{"service":"clubs","path":"/v1/clubs"}},
+                              {"afterMs":0,"removeFault":{"addedBy":0}}]})"),
+                          issuer.Issuer(), nullptr);
+    runner.Start();
+    runner.Join();
+    EXPECT_EQ(issuer.Sent(), std::vector<std::string>{"POST /zun-clubs-host/v1/faults"});
+    const std::string json = runner.Json();
+    EXPECT_EQ(json.substr(0, json.find(R"(,"startedAt")")),
+              R"({"id":"2","name":"no id","state":"failed")");
+    const std::string removal = json.substr(json.find(R"({"index":1,)"));
+    EXPECT_EQ(removal.substr(0, removal.find(R"(,"startMs")")),
+              R"({"index":1,"action":"removeFault","request":"DELETE /zun-clubs-host/v1/faults",)"
+              R"("state":"failed")");
+    EXPECT_EQ(removal.substr(removal.find(R"(,"status")")),
+              R"(,"status":0,"error":"steps[0] added no fault rule"}]})");
+    const std::string summary = runner.SummaryJson();
+    EXPECT_EQ(summary.substr(summary.find(R"(,"stepCount")")), R"(,"stepCount":2})");
 }
 
 TEST(ScenarioRunnerSteps, AStoppedRunSkipsItsWaitingSteps) {
