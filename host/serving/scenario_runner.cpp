@@ -207,9 +207,12 @@ ScenarioStepReport ScenarioRunner::StepReport(std::size_t index) const {
 }
 
 ScenarioReport ScenarioRunner::Report(bool withSteps) const {
-    ScenarioReport report{
-        id_,          scenario_.name, kScenarioRunStates[static_cast<std::size_t>(state_)],
-        startedAtMs_, steps_.size(),  std::nullopt};
+    ScenarioReport report{.id = id_,
+                          .name = scenario_.name,
+                          .state = kScenarioRunStates[static_cast<std::size_t>(state_)],
+                          .startedAt = startedAtMs_,
+                          .stepCount = steps_.size(),
+                          .steps = std::nullopt};
     if (withSteps) {
         report.steps.emplace();
         for (std::size_t i = 0; i < steps_.size(); ++i) {
