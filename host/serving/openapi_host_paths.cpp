@@ -1,11 +1,12 @@
 #include "host/serving/openapi_host_paths.h"
 
 #include "host/documents/record_schema.h"
-#include "host/serving/clock_endpoints.h"
 #include "host/serving/openapi_clock_paths.h"
 #include "host/serving/openapi_journal_paths.h"
 #include "host/serving/openapi_snapshot_paths.h"
 #include "host/serving/scenario_document.h"
+#include "host/serving/scenario_records.h"
+#include "host/serving/scenario_report.h"
 #include "host/serving/world_endpoint.h"
 #include "host/worlds/world_records.h"
 
@@ -170,61 +171,6 @@ const char* const kFaultRuleSchema =
     R"("seed":{"type":"integer","format":"int64","minimum":0},)"
     R"("times":{"type":"integer","minimum":1}}})";
 
-std::string ScenarioSchema() {
-    return std::string(R"({"type":"object","required":["steps"],"properties":{)") +
-           R"("name":{"type":"string","maxLength":200},)" +
-           R"("seed":{"type":"integer","format":"int64","minimum":0,)" +
-           R"("description":"given to every fault rule the scenario adds without a seed"},)" +
-           R"("steps":{"type":"array","minItems":1,"maxItems":)" +
-           std::to_string(kMaxScenarioSteps) +
-           R"(,"items":{"$ref":"#/components/schemas/ScenarioStep"}}}})";
-}
-
-std::string ScenarioStepSchema() {
-    const std::string ms =
-        R"({"type":"integer","minimum":0,"maximum":)" + std::to_string(kMaxScenarioMs) + "}";
-    return std::string(R"({"type":"object","description":"One time (atMs or afterMs) and )") +
-           R"(exactly one action",)" + R"("properties":{"atMs":)" + ms + R"(,"afterMs":)" + ms +
-           "," + R"("continueOnFailure":{"type":"boolean","description":)" +
-           R"("run the steps after this one even when it fails"},)" +
-           R"("actAs":{"type":"object","required":["player","path"],"properties":{)" +
-           R"("player":{"type":"integer","format":"int64","minimum":1},)" +
-           R"("method":{"type":"string","enum":["GET","POST","PUT","DELETE"]},)" +
-           R"("path":{"type":"string","description":"a clubs web-service path, /v1/..."},)" +
-           R"("body":{"description":"a text is sent as it is, anything else as JSON"}}},)" +
-           R"("addFault":{"$ref":"#/components/schemas/FaultRule"},)" +
-           R"("removeFault":{"oneOf":[{"type":"string","description":"all, or a rule's id"},)" +
-           R"({"type":"object","required":["addedBy"],"properties":{"addedBy":)" +
-           R"({"type":"integer","minimum":0,"description":"the index of an addFault step"}}}]},)" +
-           R"("replaceWorld":{"$ref":"#/components/schemas/World"},)" +
-           R"("resetWorld":{"type":"boolean","enum":[true]},)" +
-           R"("advanceClock":{"type":"integer","format":"int64","minimum":1,"maximum":)" +
-           std::to_string(kMaxClockAdvanceMs) + "}," +
-           R"("logout":{"type":"boolean","enum":[true]},)" +
-           R"("login":{"type":"boolean","enum":[true]},)" +
-           R"("waitFor":{"type":"object","properties":{"service":{"type":"string"},)" +
-           R"("method":{"type":"string"},"path":{"type":"string"},)" +
-           R"("count":{"type":"integer","minimum":1,"maximum":)" +
-           std::to_string(kMaxScenarioWaitCount) + R"(},"timeoutMs":{"type":"integer",)" +
-           R"("minimum":0,"maximum":)" + std::to_string(kMaxScenarioWaitMs) + "}}}}}";
-}
-
-const char* const kScenarioRunSchema =
-    R"({"type":"object","required":["id","name","state","startedAt","stepCount"],)"
-    R"("properties":{"id":{"type":"string"},"name":{"type":"string"},)"
-    R"("state":{"type":"string","enum":["running","passed","failed","stopped"]},)"
-    R"("startedAt":{"type":"integer","format":"int64","description":"ms since 1970"},)"
-    R"("stepCount":{"type":"integer"},"steps":{"type":"array","items":{"type":"object",)"
-    R"("required":["index","action","request","state"],"properties":{)"
-    R"("index":{"type":"integer"},"action":{"type":"string"},)"
-    R"("request":{"type":"string","description":"the host request, METHOD target"},)"
-    R"("state":{"type":"string","enum":["pending","running","passed","failed","skipped"]},)"
-    R"("startMs":{"type":"integer","description":"from the scenario's start"},)"
-    R"("endMs":{"type":"integer"},"status":{"type":"integer",)"
-    R"("description":"the answer's status; 400 and above fail the step"},)"
-    R"("body":{"type":"string","description":"the answer, at most 4096 bytes"},)"
-    R"("error":{"type":"string","description":"why no request was sent"}}}}}})";
-
 using Entries = std::vector<std::pair<std::string, std::string>>;
 
 // `first` followed by the entries of each of `more`: the host's own entries, then those of the
@@ -266,9 +212,8 @@ const Entries& OpenApiHostSchemas() {
                                                OpenApiClockSchemas(),
                                                OpenApiSnapshotSchemas(),
                                                OpenApiJournalSchemas(),
-                                               {{"Scenario", ScenarioSchema()},
-                                                {"ScenarioStep", ScenarioStepSchema()},
-                                                {"ScenarioRun", kScenarioRunSchema}}});
+                                               SchemaComponents<ScenarioText>(),
+                                               SchemaComponents<ScenarioReport>()});
     return schemas;
 }
 

@@ -1,8 +1,8 @@
-// The scenario document: a story told to the host as a timed list of steps. JSON (or YAML,
-// read as its JSON) of this shape:
+// The scenario document: a story told to the host as a timed list of steps, in JSON (or YAML,
+// read as its JSON). Its fields are described once in scenario_records.h:
 //
 //   {"name": "an invitation, then a promotion",
-//    "seed": 7,                      optional; given to every fault rule added without one
+//    "seed": 7,                      given to every fault rule added without one
 //    "steps": [
 //      {"atMs": 0,     "actAs": {"player": 1002, "method": "POST",
 //                                "path": "/v1/clubs/club-2/invites",
@@ -23,8 +23,7 @@
 //   advanceClock <ms>                   POST   /zun-clubs-host/v1/clock/advance {"ms": <ms>}
 //   logout true / login true            DELETE /zun-login/v1/session, POST .../session/login
 //   waitFor {service, method, path, count, timeoutMs}
-//                                       GET    /zun-clubs-host/v1/requests/wait?... (count 1
-//                                       and timeoutMs 5000 when left out)
+//                                       GET    /zun-clubs-host/v1/requests/wait?...
 // A problem is named by its place, as the world reader names it:
 // "steps[2].atMs: must be a whole number of milliseconds from 0 to 3600000".
 #pragma once

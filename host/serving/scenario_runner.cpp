@@ -1,40 +1,31 @@
 #include "host/serving/scenario_runner.h"
 
 #include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
 
+#include <iterator>
 #include <utility>
+
+#include "host/documents/record_writer.h"
 
 namespace Kolm::Host {
 namespace {
 
-const char* StepStateName(ScenarioRunner::StepState state) {
-    switch (state) {
-        case ScenarioRunner::StepState::Pending:
-            return "pending";
-        case ScenarioRunner::StepState::Running:
-            return "running";
-        case ScenarioRunner::StepState::Passed:
-            return "passed";
-        case ScenarioRunner::StepState::Failed:
-            return "failed";
-        case ScenarioRunner::StepState::Skipped:
-            return "skipped";
-    }
-    return "";
-}
+static_assert(std::size(kScenarioStepStates) ==
+                  static_cast<std::size_t>(ScenarioRunner::StepState::Skipped) + 1,
+              "a name for every step state");
+static_assert(std::size(kScenarioRunStates) ==
+                  static_cast<std::size_t>(ScenarioRunner::RunState::Stopped) + 1,
+              "a name for every run state");
 
-const char* RunStateName(ScenarioRunner::RunState state) {
-    switch (state) {
-        case ScenarioRunner::RunState::Running:
-            return "running";
-        case ScenarioRunner::RunState::Passed:
-            return "passed";
-        case ScenarioRunner::RunState::Failed:
-            return "failed";
-        case ScenarioRunner::RunState::Stopped:
-            return "stopped";
-    }
-    return "";
+// The record as compact JSON.
+template <class T>
+std::string Written(const T& record) {
+    rapidjson::StringBuffer buffer;
+    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+    WriteValue(writer, record);
+    return std::string(buffer.GetString(), buffer.GetSize());
 }
 
 // The "id" of a fault rule as the host answers its addition, "" when there is none.
@@ -136,7 +127,7 @@ void ScenarioRunner::Run() {
         std::string head;
         {
             Kolm::Platform::MutexLock lock(mutex_);
-            head = HeadJson();
+            head = Written(Report(false));
         }
         Publish(head);
     }
@@ -181,8 +172,7 @@ void ScenarioRunner::PublishStep(std::size_t index) {
     std::string data;
     {
         Kolm::Platform::MutexLock lock(mutex_);
-        data = "{\"scenario\":" + JsonQuote(id_) + ",\"name\":" + JsonQuote(scenario_.name) +
-               ",\"step\":" + StepJson(index) + "}";
+        data = Written(ScenarioStepEvent{id_, scenario_.name, StepReport(index)});
     }
     Publish(data);
 }
@@ -192,48 +182,54 @@ void ScenarioRunner::Publish(const std::string& data) {
              Uri());
 }
 
-std::string ScenarioRunner::StepJson(std::size_t index) const {
+ScenarioStepReport ScenarioRunner::StepReport(std::size_t index) const {
     const StepRecord& record = steps_[index];
     const ScenarioStep& step = scenario_.steps[index];
-    std::string json =
-        "{\"index\":" + std::to_string(index) +
-        ",\"action\":" + JsonQuote(ScenarioActionName(step.action)) + ",\"request\":" +
-        JsonQuote(record.request.empty() ? step.request.method + " " + step.request.target
-                                         : record.request) +
-        ",\"state\":" + JsonQuote(StepStateName(record.state));
+    ScenarioStepReport report;
+    report.index = index;
+    report.action = ScenarioActionName(step.action);
+    report.request =
+        record.request.empty() ? step.request.method + " " + step.request.target : record.request;
+    report.state = kScenarioStepStates[static_cast<std::size_t>(record.state)];
     if (record.startMs >= 0) {
-        json += ",\"startMs\":" + std::to_string(record.startMs);
+        report.startMs = record.startMs;
     }
     if (record.endMs >= 0) {
-        json += ",\"endMs\":" + std::to_string(record.endMs) +
-                ",\"status\":" + std::to_string(record.status);
-        json += record.error.empty() ? ",\"body\":" + JsonQuote(record.body)
-                                     : ",\"error\":" + JsonQuote(record.error);
+        report.endMs = record.endMs;
+        report.status = record.status;
+        if (record.error.empty()) {
+            report.body = record.body;
+        } else {
+            report.error = record.error;
+        }
     }
-    return json + "}";
+    return report;
 }
 
-std::string ScenarioRunner::HeadJson() const {
-    return "{\"id\":" + JsonQuote(id_) + ",\"name\":" + JsonQuote(scenario_.name) +
-           ",\"state\":" + JsonQuote(RunStateName(state_)) +
-           ",\"startedAt\":" + std::to_string(startedAtMs_) +
-           ",\"stepCount\":" + std::to_string(steps_.size()) + "}";
+ScenarioReport ScenarioRunner::Report(bool withSteps) const {
+    ScenarioReport report{.id = id_,
+                          .name = scenario_.name,
+                          .state = kScenarioRunStates[static_cast<std::size_t>(state_)],
+                          .startedAt = startedAtMs_,
+                          .stepCount = steps_.size(),
+                          .steps = std::nullopt};
+    if (withSteps) {
+        report.steps.emplace();
+        for (std::size_t i = 0; i < steps_.size(); ++i) {
+            report.steps->push_back(StepReport(i));
+        }
+    }
+    return report;
 }
 
 std::string ScenarioRunner::SummaryJson() const {
     Kolm::Platform::MutexLock lock(mutex_);
-    return HeadJson();
+    return Written(Report(false));
 }
 
 std::string ScenarioRunner::Json() const {
     Kolm::Platform::MutexLock lock(mutex_);
-    std::string json = HeadJson();
-    json.pop_back();
-    json += ",\"steps\":[";
-    for (std::size_t i = 0; i < steps_.size(); ++i) {
-        json += (i == 0 ? "" : ",") + StepJson(i);
-    }
-    return json + "]}";
+    return Written(Report(true));
 }
 
 }  // namespace Kolm::Host

@@ -14,12 +14,10 @@
 
 #include "host/serving/http/http_message.h"
 #include "host/serving/scenario_document.h"
+#include "host/serving/scenario_report.h"
 #include "platform/mutex.h"
 
 namespace Kolm::Host {
-
-// The most of a step's answer body that its result keeps.
-constexpr std::size_t kScenarioResultBodyBytes = 4096;
 
 class ScenarioRunner {
   public:
@@ -65,8 +63,8 @@ class ScenarioRunner {
     // Runs step `index`; whether it passed.
     bool RunStep(std::size_t index, std::vector<std::string>& addedRuleIds);
     int64_t SinceStart(std::chrono::steady_clock::time_point when) const;
-    std::string StepJson(std::size_t index) const ZC_REQUIRES(mutex_);
-    std::string HeadJson() const ZC_REQUIRES(mutex_);
+    ScenarioStepReport StepReport(std::size_t index) const ZC_REQUIRES(mutex_);
+    ScenarioReport Report(bool withSteps) const ZC_REQUIRES(mutex_);
     void PublishStep(std::size_t index);
     void Publish(const std::string& data);
     std::string Uri() const { return "/zun-clubs-host/v1/scenarios/" + id_; }

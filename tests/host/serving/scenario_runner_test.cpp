@@ -4,11 +4,16 @@
 
 #include <gtest/gtest.h>
 #include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
 
 #include <string>
 #include <vector>
 
+#include "host/documents/record_reader.h"
+#include "host/documents/record_writer.h"
 #include "host/serving/scenario_endpoints.h"
+#include "host/serving/scenario_records.h"
 #include "platform/mutex.h"
 
 namespace Kolm::Host {
@@ -38,6 +43,7 @@ TEST(ScenarioDocument, EachActionBecomesTheHostRequestATesterWouldSend) {
                               "body":"Raid at nine"}},
         {"afterMs":0,"addFault":{"service":"clubs","path":"/v1/clubs/*/motd","status":503}},
         {"afterMs":0,"addFault":{"service":"clubs","path":"/v1/clubs","seed":3}},
+        {"afterMs":0,"addFault":{}},
         {"afterMs":0,"removeFault":"all"},
         {"afterMs":0,"removeFault":"12"},
         {"afterMs":0,"replaceWorld":{"players":[{"accountId":1,"summonerId":2}],"clubs":[]}},
@@ -59,6 +65,7 @@ TEST(ScenarioDocument, EachActionBecomesTheHostRequestATesterWouldSend) {
         "POST /zun-clubs-host/v1/faults "
         "{\"service\":\"clubs\",\"path\":\"/v1/clubs/*/motd\",\"status\":503,\"seed\":7}",
         "POST /zun-clubs-host/v1/faults {\"service\":\"clubs\",\"path\":\"/v1/clubs\",\"seed\":3}",
+        "POST /zun-clubs-host/v1/faults {\"seed\":7}",
         "DELETE /zun-clubs-host/v1/faults",
         "DELETE /zun-clubs-host/v1/faults/12",
         "PUT /zun-clubs-host/v1/world "
@@ -106,7 +113,14 @@ TEST(ScenarioDocument, ABadDocumentIsRefusedNamingTheStepAndField) {
          "steps[0].actAs.method: must be GET, POST, PUT or DELETE"},
         {R"({"steps":[{"atMs":0,"actAs":{"player":1,"path":"/v1/clubs","as":2}}]})",
          "steps[0].actAs.as: is not a field of this action"},
+        {R"({"steps":[{"atMs":0,"actAs":{"player":1,"path":"/v1/clubs/a b"}}]})",
+         "steps[0].actAs.path: must not hold blanks, line breaks or #"},
+        {R"({"steps":[{"atMs":0,"actAs":{"path":"/v1/clubs"}}]})",
+         "steps[0].actAs.player: is missing"},
         {R"({"steps":[{"atMs":0,"resetWorld":false}]})", "steps[0].resetWorld: must be true"},
+        {R"({"steps":[{"atMs":0,"login":"yes"}]})", "steps[0].login: must be true"},
+        {R"({"steps":[{"atMs":0,"addFault":[]}]})",
+         "steps[0].addFault: must be a fault rule (an object)"},
         {R"({"steps":[{"atMs":0,"advanceClock":0}]})",
          "steps[0].advanceClock: must be a whole number of milliseconds from 1 to 3155760000000"},
         {R"({"steps":[{"atMs":0,"removeFault":{"addedBy":0}}]})",
@@ -115,6 +129,10 @@ TEST(ScenarioDocument, ABadDocumentIsRefusedNamingTheStepAndField) {
          "steps[1].removeFault.addedBy: steps[0] is not an addFault step"},
         {R"({"steps":[{"atMs":0,"removeFault":"a/b"}]})",
          "steps[0].removeFault: must be \"all\", a rule's id or {\"addedBy\": <step index>}"},
+        {R"({"steps":[{"atMs":1,"removeFault":{"addedBy":0,"also":1}}]})",
+         "steps[0].removeFault.also: is not a field of this action"},
+        {R"({"steps":[{"atMs":0,"waitFor":{"service":""}}]})",
+         "steps[0].waitFor.service: must be a text"},
         {R"({"steps":[{"atMs":0,"waitFor":{"service":"clubs","count":0}}]})",
          "steps[0].waitFor.count: must be a whole number from 1 to 10000"},
         {R"({"steps":[{"atMs":0,"waitFor":{"service":"clubs","timeoutMs":60001}}]})",
@@ -123,16 +141,42 @@ TEST(ScenarioDocument, ABadDocumentIsRefusedNamingTheStepAndField) {
          "steps[0].replaceWorld: clubs: is missing"},
         {R"({"steps":[]})", "steps: must be an array of 1 to 500 steps"},
         {R"({"name":"x"})", "steps: is missing"},
+        {R"({"name":")" + std::string(201, 'x') + R"(","steps":[{"atMs":0,"login":true}]})",
+         "name: must be a text of at most 200 bytes"},
         {R"({"steps":[{"atMs":0,"login":true}],"seed":-3})",
          "seed: must be a whole number of at least 0"},
         {R"({"steps":[{"atMs":0,"login":true}],"repeat":2})",
          "repeat: is not a field of a scenario"},
-        {R"([1])", "the scenario must be an object: {\"name\", \"seed\", \"steps\"}"},
+        {R"([1])", "the scenario: must be an object"},
         {R"({"steps":)", "the scenario is not valid JSON (at offset 9)"},
     };
     for (const auto& [document, error] : cases) {
         EXPECT_EQ(Refusal(document), error) << document;
     }
+}
+
+// The description also writes what it reads, so every kind of value keeps what it was given.
+TEST(ScenarioDocument, ADocumentReadWritesBackAsItWasGiven) {
+    const std::string given =
+        R"({"name":"all","seed":7,"steps":[)"
+        R"({"atMs":0,"continueOnFailure":true,"actAs":{"player":1002,"method":"PUT",)"
+        R"("path":"/v1/clubs/club-1/motd","body":"Raid at nine"}},)"
+        R"({"afterMs":5,"continueOnFailure":false,"addFault":{"service":"clubs","times":2}},)"
+        R"({"afterMs":0,"continueOnFailure":false,"removeFault":{"addedBy":1}},)"
+        R"({"afterMs":0,"continueOnFailure":false,"removeFault":"all"},)"
+        R"({"afterMs":0,"continueOnFailure":false,)"
+        R"("replaceWorld":{"players":[{"accountId":1,"summonerId":2}],"clubs":[]}},)"
+        R"({"afterMs":0,"continueOnFailure":false,"logout":true},)"
+        R"({"afterMs":0,"continueOnFailure":false,"waitFor":{"path":"/v1/clubs","count":1,)"
+        R"("timeoutMs":5000}}]})";
+    rapidjson::Document document;
+    document.Parse(given.c_str());
+    ScenarioText read;
+    ASSERT_EQ(ReadDocument(document, read, FieldNaming::Path, "the scenario"), "");
+    rapidjson::StringBuffer buffer;
+    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+    WriteValue(writer, read);
+    EXPECT_EQ(std::string(buffer.GetString(), buffer.GetSize()), given);
 }
 
 TEST(ScenarioDocument, TooManyStepsOrBytesAreRefused) {
@@ -237,6 +281,28 @@ TEST(ScenarioRunnerSteps, AFailedStepSkipsTheRestUnlessItContinues) {
                         R"(login","state":"skipped"})"),
               std::string::npos)
         << json;
+}
+
+TEST(ScenarioRunnerSteps, AStepThatSendsNothingReportsWhyInsteadOfAnAnswer) {
+    RecordingIssuer issuer({200});  // the rule is added, but its answer names no id
+    ScenarioRunner runner("2", Parse(R"({"name":"no id","steps":[
+                              {"atMs":0,"addFault":{"service":"clubs","path":"/v1/clubs"}},
+                              {"afterMs":0,"removeFault":{"addedBy":0}}]})"),
+                          issuer.Issuer(), nullptr);
+    runner.Start();
+    runner.Join();
+    EXPECT_EQ(issuer.Sent(), std::vector<std::string>{"POST /zun-clubs-host/v1/faults"});
+    const std::string json = runner.Json();
+    EXPECT_EQ(json.substr(0, json.find(R"(,"startedAt")")),
+              R"({"id":"2","name":"no id","state":"failed")");
+    const std::string removal = json.substr(json.find(R"({"index":1,)"));
+    EXPECT_EQ(removal.substr(0, removal.find(R"(,"startMs")")),
+              R"({"index":1,"action":"removeFault","request":"DELETE /zun-clubs-host/v1/faults",)"
+              R"("state":"failed")");
+    EXPECT_EQ(removal.substr(removal.find(R"(,"status")")),
+              R"(,"status":0,"error":"steps[0] added no fault rule"}]})");
+    const std::string summary = runner.SummaryJson();
+    EXPECT_EQ(summary.substr(summary.find(R"(,"stepCount")")), R"(,"stepCount":2})");
 }
 
 TEST(ScenarioRunnerSteps, AStoppedRunSkipsItsWaitingSteps) {
