@@ -76,6 +76,17 @@ std::optional<FieldProblem> RecordMap<FaultRule>::Finish(FaultRule& rule) {
     return std::nullopt;
 }
 
+std::string_view FaultServiceOfCall(std::string_view path) {
+    for (const FaultService& service : kFaultServices) {
+        const std::string_view prefix = service.callPrefix != nullptr ? service.callPrefix : "";
+        if (!prefix.empty() && path.starts_with(prefix) &&
+            (path.size() == prefix.size() || path[prefix.size()] == '/')) {
+            return service.name;
+        }
+    }
+    return {};
+}
+
 bool FaultRule::Matches(std::string_view callService,
                         std::string_view callMethod,
                         std::string_view path) const {

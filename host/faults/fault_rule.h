@@ -10,9 +10,9 @@
 // listing the rules shows them as written.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,14 +58,34 @@ bool IsHttpMethodName(std::string_view text);
 // A path pattern as rules give it: it starts with "/" and has no query.
 bool IsFaultPathPattern(std::string_view text);
 
-// The services a rule may name, in the order messages and the schema list them; the one list
-// every text about them is made from.
-inline constexpr const char* kFaultServices[] = {
-    "clubs", "login", "platform-config", "summoner", "chat", "player-notifications", "messaging"};
+// A service a rule may name, with the path prefix of the plugin's calls to it (none for the
+// clubs web service, whose calls go to the service's own address).
+struct FaultService {
+    const char* name;
+    const char* callPrefix;
+};
 
-inline std::span<const char* const> FaultServices() {
-    return kFaultServices;
-}
+// The one list every text about the services is made from, in the order they are listed.
+inline constexpr FaultService kFaultServices[] = {
+    {"clubs", nullptr},
+    {"login", "/zun-login"},
+    {"platform-config", "/zun-platform-config"},
+    {"summoner", "/zun-summoner"},
+    {"chat", "/zun-chat"},
+    {"player-notifications", "/player-notifications"},
+    {"messaging", "/kolm-messaging-service"},
+};
+
+inline constexpr auto kFaultServiceNames = [] {
+    std::array<const char*, std::size(kFaultServices)> names{};
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        names[i] = kFaultServices[i].name;
+    }
+    return names;
+}();
+
+// The service a simulated plugin's call goes to ("/zun-chat/v1/..." is "chat"); "" for none.
+std::string_view FaultServiceOfCall(std::string_view path);
 
 template <>
 struct RecordMap<FaultRule> {
@@ -78,7 +98,7 @@ struct RecordMap<FaultRule> {
     template <class Io>
     static void Map(Io& io, FaultRule& rule) {
         io.Optional("id", rule.id, Rules().ReadOnly().Describe("given by the host"));
-        io.Required("service", rule.service, Rules().Choices(kFaultServices));
+        io.Required("service", rule.service, Rules().Choices(kFaultServiceNames));
         io.Optional("method", rule.method,
                     Rules()
                         .Accepts(IsHttpMethodName)

@@ -33,6 +33,17 @@ TEST(FaultRule, StarMatchesExactlyOneSegmentAndTheMethodMustAgree) {
     EXPECT_TRUE(anyMethod.Matches("summoner", "POST", "/zun-summoner/v1/summoners/2002"));
 }
 
+TEST(FaultRule, ASimulatedPluginsCallsGoToItsServiceByTheirWholeFirstSegment) {
+    EXPECT_EQ(FaultServiceOfCall("/zun-chat/v1/blocked-players"), "chat");
+    EXPECT_EQ(FaultServiceOfCall("/zun-login"), "login");
+    EXPECT_EQ(FaultServiceOfCall("/player-notifications/v1/notifications"),
+              "player-notifications");
+    EXPECT_EQ(FaultServiceOfCall("/kolm-messaging-service/v1/messages"), "messaging");
+    EXPECT_EQ(FaultServiceOfCall("/zun-chatter/v1/x"), "");
+    EXPECT_EQ(FaultServiceOfCall("/v1/clubs/club-1"), "");  // the web service is not a plugin
+    EXPECT_EQ(FaultServiceOfCall(""), "");
+}
+
 TEST(FaultRule, ListsTheFieldsAsGivenAfterItsId) {
     FaultRules rules;
     const FaultRule stored = *rules.Add(Rule(kMotd)).rule;
