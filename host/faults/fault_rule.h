@@ -116,8 +116,10 @@ struct RecordMap<FaultRule> {
         io.Optional("transportFailure", rule.transportFailure, false,
                     Rules().Describe("no answer at all"));
         io.Optional("latencyMs", rule.latencyMs, 0u,
-                    Rules().Range(0, 120000).Unit("milliseconds").Describe(
-                        "a delay before the effect, or before the normal answer"));
+                    Rules()
+                        .Range(0, 120000)
+                        .Unit("milliseconds")
+                        .Describe("a delay before the effect, or before the normal answer"));
         io.Optional("probability", rule.probability, 1.0,
                     Rules().Range(0, 1).Describe("the chance that a matching call is affected"));
         io.Optional("seed", rule.seed,

@@ -2,8 +2,8 @@
 
 #include "host/documents/record_schema.h"
 #include "host/faults/fault_rule.h"
-#include "host/serving/http/http_message.h"
 #include "host/serving/clock_endpoints.h"
+#include "host/serving/http/http_message.h"
 #include "host/serving/openapi_clock_paths.h"
 #include "host/serving/openapi_journal_paths.h"
 #include "host/serving/openapi_snapshot_paths.h"

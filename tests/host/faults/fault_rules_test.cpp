@@ -36,8 +36,7 @@ TEST(FaultRule, StarMatchesExactlyOneSegmentAndTheMethodMustAgree) {
 TEST(FaultRule, ASimulatedPluginsCallsGoToItsServiceByTheirWholeFirstSegment) {
     EXPECT_EQ(FaultServiceOfCall("/zun-chat/v1/blocked-players"), "chat");
     EXPECT_EQ(FaultServiceOfCall("/zun-login"), "login");
-    EXPECT_EQ(FaultServiceOfCall("/player-notifications/v1/notifications"),
-              "player-notifications");
+    EXPECT_EQ(FaultServiceOfCall("/player-notifications/v1/notifications"), "player-notifications");
     EXPECT_EQ(FaultServiceOfCall("/kolm-messaging-service/v1/messages"), "messaging");
     EXPECT_EQ(FaultServiceOfCall("/zun-chatter/v1/x"), "");
     EXPECT_EQ(FaultServiceOfCall("/v1/clubs/club-1"), "");  // the web service is not a plugin

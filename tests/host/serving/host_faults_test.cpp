@@ -8,8 +8,8 @@
 #include <fstream>
 #include <string>
 
-#include "tests/host/serving/host_test_support.h"
 #include "tests/host/serving/host_process.h"
+#include "tests/host/serving/host_test_support.h"
 #include "tests/host/serving/http_test_client.h"
 
 namespace Kolm::HostTest {
@@ -149,13 +149,15 @@ TEST_F(HostFaults, TheApiDocumentsRuleSchemaAndRefusalAreWhatTheHostDoes) {
     ASSERT_TRUE(api.IsObject());
     const auto& example = api["paths"][kFaults]["post"]["responses"]["400"]["content"]
                              ["application/json"]["example"]["error"];
-    const HttpResult refused = Call("POST", kFaults, R"({"service":"mail","path":"/x","status":500})");
+    const HttpResult refused =
+        Call("POST", kFaults, R"({"service":"mail","path":"/x","status":500})");
     EXPECT_EQ(refused.status, 400);
     EXPECT_EQ(refused.body,
               "{\"error\":\"\\\"service\\\" must be one of clubs, login, platform-config, "
               "summoner, chat, player-notifications or messaging\"}");
     EXPECT_EQ(ParseJson(refused.body)["error"].GetString(), std::string(example.GetString()));
-    const auto& services = api["components"]["schemas"]["FaultRule"]["properties"]["service"]["enum"];
+    const auto& services =
+        api["components"]["schemas"]["FaultRule"]["properties"]["service"]["enum"];
     ASSERT_EQ(services.Size(), 7u);
     for (const auto& service : services.GetArray()) {
         AddRule(std::string(R"({"service":")") + service.GetString() +
