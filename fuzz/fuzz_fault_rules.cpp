@@ -21,8 +21,8 @@ using Kolm::Host::FaultRule;
 }
 
 bool SameRule(const FaultRule& a, const FaultRule& b) {
-    return a.id == b.id && a.service == b.service && a.method == b.method &&
-           a.pathSegments == b.pathSegments && a.status == b.status && a.bodyJson == b.bodyJson &&
+    return a.id == b.id && a.service == b.service && a.method == b.method && a.path == b.path &&
+           a.pathSegments == b.pathSegments && a.status == b.status && a.body == b.body &&
            a.transportFailure == b.transportFailure && a.latencyMs == b.latencyMs &&
            a.probability == b.probability && a.seed == b.seed && a.times == b.times &&
            a.fieldsJson == b.fieldsJson;

@@ -167,7 +167,7 @@ std::optional<FaultEffect> FaultRules::Apply(std::string_view service,
     FaultEffect effect;
     effect.latencyMs = applied->latencyMs;
     effect.status = applied->status;
-    effect.bodyJson = applied->bodyJson;
+    effect.bodyJson = applied->body ? applied->body->json : std::string();
     effect.transportFailure = applied->transportFailure;
     effect.withdrawal = std::move(withdrawal);
     effect.ruleId = applied->id;

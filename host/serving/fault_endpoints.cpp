@@ -59,7 +59,8 @@ std::string FaultEventUri(const FaultRule& rule) {
 }
 
 std::string FaultRuleSummaryJson(const FaultRule& rule) {
-    if (rule.bodyJson.size() <= kFaultEventBodyBytes) {
+    const std::size_t bodyBytes = rule.body ? rule.body->json.size() : 0;
+    if (bodyBytes <= kFaultEventBodyBytes) {
         return rule.ToJson();
     }
     rapidjson::Document fields;
@@ -78,7 +79,7 @@ std::string FaultRuleSummaryJson(const FaultRule& rule) {
         member.value.Accept(writer);
         if (member.name == "status") {
             writer.Key("bodyBytes");
-            writer.Uint64(rule.bodyJson.size());
+            writer.Uint64(bodyBytes);
         }
     }
     writer.EndObject();

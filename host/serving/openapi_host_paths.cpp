@@ -1,6 +1,9 @@
 #include "host/serving/openapi_host_paths.h"
 
 #include "host/documents/record_schema.h"
+#include "host/faults/fault_rule.h"
+#include "host/serving/clock_endpoints.h"
+#include "host/serving/http/http_message.h"
 #include "host/serving/openapi_clock_paths.h"
 #include "host/serving/openapi_journal_paths.h"
 #include "host/serving/openapi_snapshot_paths.h"
@@ -51,6 +54,13 @@ std::string WorldPath() {
            "}}}";
 }
 
+// The host's answer to a rule of an unknown service, as the rule's reader words it.
+std::string UnknownServiceError() {
+    const std::string quoted =
+        JsonQuote(ParseFaultRule(R"({"service":"mail","path":"/x","status":500})").error);
+    return quoted.substr(1, quoted.size() - 2);
+}
+
 std::string FaultsPath() {
     const std::string rule = R"({"$ref":"#/components/schemas/FaultRule"})";
     return std::string(R"({"get":{"operationId":"ListHostFaults","tags":["Host"],)") +
@@ -64,8 +74,7 @@ std::string FaultsPath() {
            R"("The rule as stored, with its id","content":{"application/json":{"schema":)" + rule +
            "}}},\"400\":" +
            OpenApiErrorAnswer("A rule that cannot be read; nothing changed",
-                              "unknown service \\\"mail\\\"; one of clubs, login, platform-config, "
-                              "summoner, chat, player-notifications, messaging") +
+                              UnknownServiceError()) +
            ",\"409\":" +
            OpenApiErrorAnswer(
                "As many rules as may be in force already are; nothing changed",
@@ -157,19 +166,6 @@ std::string ScenarioPath() {
            R"({"schema":)" + run + "}}},\"404\":" + unknown + "}}}";
 }
 
-const char* const kFaultRuleSchema =
-    R"({"type":"object","required":["service","path"],)"
-    R"("properties":{"id":{"type":"string","readOnly":true},"service":{"type":"string",)"
-    R"("enum":["clubs","login","platform-config","summoner","chat","player-notifications",)"
-    R"("messaging"]},"method":{"type":"string","description":"any method when absent"},)"
-    R"("path":{"type":"string","description":"a path pattern; * stands for one segment"},)"
-    R"("status":{"type":"integer","minimum":100,"maximum":599},)"
-    R"("body":{"description":"any JSON, answered with the status"},)"
-    R"("transportFailure":{"type":"boolean","description":"no answer at all"},)"
-    R"("latencyMs":{"type":"integer","minimum":0,"maximum":120000},)"
-    R"("probability":{"type":"number","minimum":0,"maximum":1},)"
-    R"("seed":{"type":"integer","format":"int64","minimum":0},)"
-    R"("times":{"type":"integer","minimum":1}}})";
 
 using Entries = std::vector<std::pair<std::string, std::string>>;
 
@@ -208,7 +204,7 @@ const Entries& OpenApiHostPaths() {
 
 const Entries& OpenApiHostSchemas() {
     static const Entries schemas =
-        Joined(SchemaComponents<WorldText>(), {{{"FaultRule", kFaultRuleSchema}},
+        Joined(SchemaComponents<WorldText>(), {SchemaComponents<FaultRule>(),
                                                OpenApiClockSchemas(),
                                                OpenApiSnapshotSchemas(),
                                                OpenApiJournalSchemas(),

@@ -1,7 +1,8 @@
 // The host's own paths in the OpenAPI document, next to the plugin's: the world
 // (GET and PUT /zun-clubs-host/v1/world) and the fault rules (/zun-clubs-host/v1/faults), with
-// the schemas they use. Written out by hand, since the host, not the plugin's description,
-// defines them.
+// the schemas they use. The paths are written out by hand, since the host, not the plugin's
+// description, defines them; the world's and the fault rule's schemas come from their records'
+// descriptions.
 #pragma once
 
 #include <string>

@@ -3,6 +3,7 @@
 #include "host/documents/one_of.h"
 #include "host/documents/record_reader.h"
 #include "host/documents/record_schema.h"
+#include "host/faults/fault_rule.h"
 #include "host/worlds/world_document.h"
 #include "host/worlds/world_records.h"
 
@@ -127,7 +128,7 @@ void ValueMap<ScenarioFaultRuleJson>::Read(const rapidjson::Value& json,
 }
 
 void ValueMap<ScenarioFaultRuleJson>::Describe(SchemaWriter& schema) {
-    Refer(schema, "FaultRule");
+    Refer(schema, RecordMap<FaultRule>::kName);
 }
 
 void ValueMap<ScenarioWorldJson>::Read(const rapidjson::Value& json,

@@ -14,25 +14,6 @@
 namespace Kolm::Host {
 namespace {
 
-// The service names of fault rules for the simulated plugins' path prefixes.
-std::string_view ServiceOfRemoteCall(std::string_view path) {
-    static const std::pair<std::string_view, std::string_view> services[] = {
-        {"/zun-login", "login"},
-        {"/zun-platform-config", "platform-config"},
-        {"/zun-summoner", "summoner"},
-        {"/zun-chat", "chat"},
-        {"/player-notifications", "player-notifications"},
-        {"/kolm-messaging-service", "messaging"},
-    };
-    for (const auto& [prefix, service] : services) {
-        if (path.substr(0, prefix.size()) == prefix &&
-            (path.size() == prefix.size() || path[prefix.size()] == '/')) {
-            return service;
-        }
-    }
-    return {};
-}
-
 // "http://host:port/v1/clubs?x=1" -> "/v1/clubs".
 std::string_view PathOfUrl(std::string_view url) {
     const std::size_t scheme = url.find("://");
@@ -141,7 +122,7 @@ void ZC_HOST_CALL ServingHost::SendRemotingRequest(const HostApi* api,
     ServingHost& host = From(api);
     const std::string_view uri = request->uri != nullptr ? request->uri : "";
     const std::string_view path = uri.substr(0, uri.find('?'));
-    const std::string_view service = ServiceOfRemoteCall(path);
+    const std::string_view service = FaultServiceOfCall(path);
     JournalCall journal(host.journal_, service.empty() ? "other" : service,
                         MethodName(request->method), uri);
     if (host.journal_ != nullptr) {

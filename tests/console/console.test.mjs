@@ -234,6 +234,15 @@ test('a kept world comes back after a reset, and a bad snapshot name shows the h
   }).waitFor();
 });
 
+test('the rule form offers the services the host reads, as its API document lists them', async () => {
+  const api = await (await fetch(`${host.base}/zun-clubs-host/v1/openapi.json`)).json();
+  const services = api.components.schemas.FaultRule.properties.service.enum;
+  assert.ok(services.includes('player-notifications'), services.join());
+  await page.locator(`#fault-service option:nth-child(${services.length})`).waitFor({ state: 'attached' });
+  const offered = await page.locator('#fault-service option').allTextContents();
+  assert.deepEqual(offered, services);
+});
+
 test('a fault rule makes setting the MOTD fail, and the page shows status and errorCode', async (t) => {
   const faults = await fetch(`${host.base}/zun-clubs-host/v1/faults`);
   if (faults.status === 404) {

@@ -33,6 +33,16 @@ TEST(FaultRule, StarMatchesExactlyOneSegmentAndTheMethodMustAgree) {
     EXPECT_TRUE(anyMethod.Matches("summoner", "POST", "/zun-summoner/v1/summoners/2002"));
 }
 
+TEST(FaultRule, ASimulatedPluginsCallsGoToItsServiceByTheirWholeFirstSegment) {
+    EXPECT_EQ(FaultServiceOfCall("/zun-chat/v1/blocked-players"), "chat");
+    EXPECT_EQ(FaultServiceOfCall("/zun-login"), "login");
+    EXPECT_EQ(FaultServiceOfCall("/player-notifications/v1/notifications"), "player-notifications");
+    EXPECT_EQ(FaultServiceOfCall("/kolm-messaging-service/v1/messages"), "messaging");
+    EXPECT_EQ(FaultServiceOfCall("/zun-chatter/v1/x"), "");
+    EXPECT_EQ(FaultServiceOfCall("/v1/clubs/club-1"), "");  // the web service is not a plugin
+    EXPECT_EQ(FaultServiceOfCall(""), "");
+}
+
 TEST(FaultRule, ListsTheFieldsAsGivenAfterItsId) {
     FaultRules rules;
     const FaultRule stored = *rules.Add(Rule(kMotd)).rule;
@@ -41,6 +51,12 @@ TEST(FaultRule, ListsTheFieldsAsGivenAfterItsId) {
               R"({"id":"1","service":"clubs","method":"PUT","path":"/v1/clubs/*/motd",)"
               R"("status":403,"body":{"errorCode":"CLUB_PERMISSION_DENIED"}})");
     EXPECT_EQ(rules.ListJson(), "[" + stored.ToJson() + "]");
+    // In the order and spelling given, not the order the rule's fields are described in.
+    const FaultRule reordered =
+        *rules.Add(Rule(R"({"probability":1,"status":500,"path":"/x","id":"9","service":"chat"})"))
+             .rule;
+    EXPECT_EQ(reordered.ToJson(),
+              R"({"id":"2","probability":1,"status":500,"path":"/x","service":"chat"})");
 }
 
 TEST(FaultRule, ANumberInTheBodyIsListedAsGiven) {
@@ -51,36 +67,87 @@ TEST(FaultRule, ANumberInTheBodyIsListedAsGiven) {
     FaultRules rules;
     ASSERT_EQ(rules.AddAll("[" + given + "]"), "");
     EXPECT_EQ(rules.ListJson(), R"([{"id":"1",)" + given.substr(1) + "]");
-    EXPECT_EQ(Rule(given).bodyJson, R"({"scale":1.2345678901231233e30})");
+    EXPECT_EQ(Rule(given).body, RawJson{R"({"scale":1.2345678901231233e30})"});
 }
 
 TEST(FaultRule, BadRulesAreRefusedWithWhatIsWrong) {
-    const std::pair<const char*, const char*> cases[] = {
+    const std::string services =
+        "one of clubs, login, platform-config, summoner, chat, player-notifications or "
+        "messaging";
+    const std::string path =
+        "a path pattern starting with \"/\", \"*\" for a segment; leave the query out";
+    const std::pair<std::string, std::string> cases[] = {
         {"[1]", "a fault rule is a JSON object"},
-        {"{", "not valid JSON"},
-        {R"({"service":"mail","path":"/x","status":500})", "unknown service \"mail\""},
-        {R"({"path":"/x","status":500})", "\"service\" must name the service"},
-        {R"({"service":"clubs","status":500})", "\"path\" must be a path pattern"},
-        {R"({"service":"clubs","path":"x","status":500})", "\"path\" must be a path pattern"},
-        {R"({"service":"clubs","path":"/x?y=1","status":500})", "leave the query out"},
-        {R"({"service":"clubs","path":"/x","method":"put","status":500})", "\"method\""},
-        {R"({"service":"clubs","path":"/x","status":99})", "\"status\" must be an HTTP status"},
-        {R"({"service":"clubs","path":"/x","status":"500"})", "\"status\" must be"},
-        {R"({"service":"clubs","path":"/x","body":{}})", "\"body\" needs a \"status\""},
-        {R"({"service":"clubs","path":"/x"})", "a rule needs an effect"},
-        {R"({"service":"clubs","path":"/x","status":500,"transportFailure":true})", "not both"},
+        {"{", "the fault rule is not valid JSON"},
+        {R"({"service":"mail","path":"/x","status":500})", "\"service\" must be " + services},
+        {R"({"service":7,"path":"/x","status":500})", "\"service\" must be " + services},
+        {R"({"path":"/x","status":500})", "\"service\" is required: " + services},
+        {R"({"service":"clubs","status":500})", "\"path\" is required: " + path},
+        {R"({"service":"clubs","path":"x","status":500})", "\"path\" must be " + path},
+        {R"({"service":"clubs","path":"/x?y=1","status":500})", "\"path\" must be " + path},
+        {R"({"service":"clubs","path":"/x","method":"put","status":500})",
+         "\"method\" must be an HTTP method in capitals, such as \"PUT\""},
+        {R"({"service":"clubs","path":"/x","status":99})",
+         "\"status\" must be an HTTP status from 100 to 599"},
+        {R"({"service":"clubs","path":"/x","status":"500"})",
+         "\"status\" must be an HTTP status from 100 to 599"},
+        {R"({"service":"clubs","path":"/x","body":{}})",
+         "\"body\" needs a \"status\" to answer with"},
+        {R"({"service":"clubs","path":"/x"})",
+         "a rule needs an effect: \"status\", \"transportFailure\": true or \"latencyMs\""},
+        {R"({"service":"clubs","path":"/x","status":500,"transportFailure":true})",
+         "a rule answers with \"status\" or fails the transport, not both"},
+        {R"({"service":"clubs","path":"/x","transportFailure":"yes"})",
+         "\"transportFailure\" must be true or false"},
         {R"({"service":"clubs","path":"/x","status":500,"probability":1.5})",
          "\"probability\" must be a number from 0 to 1"},
-        {R"({"service":"clubs","path":"/x","status":500,"times":0})", "\"times\" must be"},
-        {R"({"service":"clubs","path":"/x","status":500,"seed":-3})", "\"seed\" must be"},
-        {R"({"service":"clubs","path":"/x","latencyMs":-1})", "\"latencyMs\" must be"},
-        {R"({"service":"clubs","path":"/x","status":500,"colour":1})", "unknown field \"colour\""},
+        {R"({"service":"clubs","path":"/x","status":500,"times":0})",
+         "\"times\" must be a whole number of at least 1"},
+        {R"({"service":"clubs","path":"/x","status":500,"seed":-3})",
+         "\"seed\" must be a whole number from 0 to 2^64-1"},
+        {R"({"service":"clubs","path":"/x","latencyMs":-1})",
+         "\"latencyMs\" must be a whole number of milliseconds from 0 to 120000"},
+        {R"({"service":"clubs","path":"/x","latencyMs":120001})",
+         "\"latencyMs\" must be a whole number of milliseconds from 0 to 120000"},
+        {R"({"service":"clubs","path":"/x","status":500,"status":404})",
+         "\"status\" is given twice"},
+        {R"({"service":"clubs","path":"/x","status":500,"colour":1})",
+         "unknown field \"colour\"; a fault rule takes \"id\", \"service\", \"method\", "
+         "\"path\", \"status\", \"body\", \"transportFailure\", \"latencyMs\", "
+         "\"probability\", \"seed\" and \"times\""},
     };
     for (const auto& [json, message] : cases) {
         const FaultRuleParse parsed = ParseFaultRule(json);
         EXPECT_FALSE(parsed.rule.has_value()) << json;
-        EXPECT_NE(parsed.error.find(message), std::string::npos) << json << ": " << parsed.error;
+        EXPECT_EQ(parsed.error, message) << json;
     }
+}
+
+TEST(FaultRule, ReadsEveryFieldAndIgnoresAGivenId) {
+    const FaultRule rule = Rule(
+        R"({"id":"old","service":"messaging","method":"POST","path":"/kolm-messaging-service/*",)"
+        R"("status":502,"body":null,"latencyMs":250,"probability":0.25,"seed":18446744073709551615,)"
+        R"("times":3})");
+    EXPECT_EQ(rule.id, "");
+    EXPECT_EQ(rule.service, "messaging");
+    EXPECT_EQ(rule.method, std::optional<std::string>("POST"));
+    EXPECT_EQ(rule.pathSegments, (std::vector<std::string>{"kolm-messaging-service", "*"}));
+    EXPECT_EQ(rule.status, std::optional<uint32_t>(502));
+    EXPECT_EQ(rule.body, RawJson{"null"});
+    EXPECT_FALSE(rule.transportFailure);
+    EXPECT_EQ(rule.latencyMs, 250u);
+    EXPECT_EQ(rule.probability, 0.25);
+    EXPECT_EQ(rule.seed, std::optional<uint64_t>(18446744073709551615u));
+    EXPECT_EQ(rule.times, std::optional<uint64_t>(3));
+    // A delay alone is an effect too; what is left out keeps its default.
+    const FaultRule slow = Rule(R"({"service":"login","path":"/zun-login/v1/session",)"
+                                R"("latencyMs":120000})");
+    EXPECT_EQ(slow.method, std::nullopt);
+    EXPECT_EQ(slow.status, std::nullopt);
+    EXPECT_EQ(slow.body, std::nullopt);
+    EXPECT_EQ(slow.probability, 1.0);
+    EXPECT_EQ(slow.fieldsJson, R"({"service":"login","path":"/zun-login/v1/session",)"
+                               R"("latencyMs":120000})");
 }
 
 std::string AtOffset(std::size_t offset) {
@@ -167,8 +234,11 @@ TEST(FaultRules, RemovesOneRuleByIdOrAllAndRefusesAnArrayWithOneBadRule) {
     EXPECT_TRUE(rules.Remove("1"));
     ASSERT_EQ(rules.List().size(), 1u);
     EXPECT_EQ(rules.List()[0].id, "2");
-    const std::string refused = rules.AddAll(std::string("[") + kMotd + R"(,{"service":"x"}])");
-    EXPECT_NE(refused.find("rule 2: unknown service"), std::string::npos) << refused;
+    const std::string refused =
+        rules.AddAll(std::string("[") + kMotd + R"(,{"service":"x","path":"/x","status":500}])");
+    EXPECT_EQ(refused,
+              "rule 2: \"service\" must be one of clubs, login, platform-config, summoner, chat, "
+              "player-notifications or messaging");
     EXPECT_EQ(rules.List().size(), 1u);
     rules.Clear();
     EXPECT_EQ(rules.ListJson(), "[]");

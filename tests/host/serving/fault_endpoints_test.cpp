@@ -55,7 +55,7 @@ TEST(FaultEndpoints, AnAppliedRulesEventLeavesALargeBodyOutAndGivesItsSize) {
               "{\"data\":{\"method\":\"PUT\",\"path\":\"/v1/clubs/club-1/motd\",\"rule\":{\"id\":"
               "\"1\",\"service\":\"clubs\",\"method\":\"PUT\",\"path\":\"/v1/clubs/*/motd\","
               "\"status\":500,\"bodyBytes\":" +
-                  std::to_string(rule.bodyJson.size()) +
+                  std::to_string(rule.body->json.size()) +
                   ",\"times\":3},\"service\":\"clubs\"},\"eventType\":\"Create\",\"uri\":\"/"
                   "zun-clubs-host/v1/faults/1\"}");
     // A small body stays in, as listed.

@@ -8,8 +8,8 @@
 #include <fstream>
 #include <string>
 
-#include "tests/host/serving/host_test_support.h"
 #include "tests/host/serving/host_process.h"
+#include "tests/host/serving/host_test_support.h"
 #include "tests/host/serving/http_test_client.h"
 
 namespace Kolm::HostTest {
@@ -142,6 +142,32 @@ TEST_F(HostFaults, BadRulesAndUnknownIdsChangeNothing) {
     EXPECT_EQ(Call("GET", kFaults).body, before);
 }
 
+// The API document says what the host does: its example refusal is the host's own answer, and
+// every service its schema names can be given a rule.
+TEST_F(HostFaults, TheApiDocumentsRuleSchemaAndRefusalAreWhatTheHostDoes) {
+    const rapidjson::Document api = ParseJson(Call("GET", "/zun-clubs-host/v1/openapi.json").body);
+    ASSERT_TRUE(api.IsObject());
+    const auto& example = api["paths"][kFaults]["post"]["responses"]["400"]["content"]
+                             ["application/json"]["example"]["error"];
+    const HttpResult refused =
+        Call("POST", kFaults, R"({"service":"mail","path":"/x","status":500})");
+    EXPECT_EQ(refused.status, 400);
+    EXPECT_EQ(refused.body,
+              "{\"error\":\"\\\"service\\\" must be one of clubs, login, platform-config, "
+              "summoner, chat, player-notifications or messaging\"}");
+    EXPECT_EQ(ParseJson(refused.body)["error"].GetString(), std::string(example.GetString()));
+    const auto& services =
+        api["components"]["schemas"]["FaultRule"]["properties"]["service"]["enum"];
+    ASSERT_EQ(services.Size(), 7u);
+    for (const auto& service : services.GetArray()) {
+        AddRule(std::string(R"({"service":")") + service.GetString() +
+                R"(","path":"/nothing/calls/this","latencyMs":1})");
+    }
+    const rapidjson::Document listed = ParseJson(Call("GET", kFaults).body);
+    ASSERT_TRUE(listed.IsArray());
+    EXPECT_EQ(listed.Size(), 7u);
+}
+
 TEST(HostFaultsFile, RulesFromTheFileApplyFromTheStartAndAreLogged) {
     const std::string path = testing::TempDir() + "zc_faults_test.json";
     std::ofstream(path) << R"([{"service":"clubs","method":"PUT","path":"/v1/clubs/*/motd",)"
@@ -162,7 +188,10 @@ TEST(HostFaultsFile, ABadRulesFileStopsTheHostWithTheReason) {
     std::ofstream(path) << R"([{"service":"mail","path":"/x","status":500}])";
     HostProcess host({"--faults", path});
     EXPECT_EQ(host.Wait(std::chrono::seconds(20)), 2);
-    EXPECT_NE(host.ErrorOutput().find("rule 1: unknown service \"mail\""), std::string::npos)
+    EXPECT_NE(host.ErrorOutput().find("rule 1: \"service\" must be one of clubs, login, "
+                                      "platform-config, summoner, chat, player-notifications or "
+                                      "messaging"),
+              std::string::npos)
         << host.ErrorOutput();
     std::remove(path.c_str());
 }

@@ -54,6 +54,16 @@ export function createFaults() {
     return absent;
   }
 
+  // The services a rule may name, as the host's API document lists them, so that the page
+  // offers exactly what the host reads.
+  async function loadServices() {
+    const answer = await call('GET', `${HOST}/openapi.json`);
+    const names = answer.data?.components?.schemas?.FaultRule?.properties?.service?.enum;
+    if (!Array.isArray(names)) return;
+    const select = $('#fault-service');
+    select.replaceChildren(...names.map((name) => h('option', {}, name)));
+  }
+
   async function refresh() {
     const answer = await call('GET', `${HOST}/faults`);
     if (missing(answer)) {
@@ -115,6 +125,7 @@ export function createFaults() {
     showResult(output, answer, 'all rules removed');
     refresh();
   });
+  loadServices();
   return { refresh };
 }
 
