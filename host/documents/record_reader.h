@@ -35,7 +35,6 @@ class Where {
     Where Field(std::string_view name) const { return Where(this, name, 0); }
     Where Item(std::size_t index) const { return Where(this, {}, index); }
 
-    bool IsDocument() const { return parent_ == nullptr; }
     // "clubs[1].active[0].role"; "" for the document.
     std::string Text() const;
 
@@ -57,7 +56,6 @@ class DocumentReader {
 
     bool Ok() const { return error_.empty(); }
     const std::string& Error() const { return error_; }
-    FieldNaming Naming() const { return naming_; }
 
     // Keeps the first problem: `what` about the value at `where`.
     void Fail(const Where& where, const std::string& what);
