@@ -22,6 +22,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/apply_world_loop.h"
 #include "host/boundary/plugin_library.h"
 #include "host/serving/embedded_clubs_service.h"
 #include "host/serving/host_application.h"
@@ -117,16 +118,7 @@ const Kolm::Host::World& ParsedWorld() {
 }
 
 void BM_ApplyParsedWorld(benchmark::State& state) {
-    const Kolm::Host::World& world = ParsedWorld();
-    Kolm::Host::HostEventBus bus;
-    Kolm::Host::EmbeddedClubsService service;
-    Kolm::Host::PlatformSimulation platform(
-        bus, Kolm::Host::HostWorld::LoggedInPlayer(world).value_or(Kolm::Host::SimulatedPlayer{}),
-        "http://127.0.0.1:1");
-    Kolm::Host::HostWorld host(service, platform);
-    for (auto _ : state) {
-        host.Apply(world);
-    }
+    Kolm::Host::Bench::ApplyWorldRepeatedly(state, ParsedWorld());
 }
 
 void BM_CopyWorldJson(benchmark::State& state) {

@@ -27,6 +27,7 @@
 #include <map>
 #include <string>
 
+#include "bench/apply_world_loop.h"
 #include "host/clubs_web_service/clubs_web_service.h"
 #include "host/clubs_web_service/service_rules.h"
 #include "host/serving/embedded_clubs_service.h"
@@ -115,16 +116,7 @@ void BM_CheckWorld(benchmark::State& state) {
 }
 
 void BM_ApplyWorld(benchmark::State& state) {
-    const World& world = Parsed(static_cast<int>(state.range(0)));
-    Kolm::Host::HostEventBus bus;
-    Kolm::Host::EmbeddedClubsService service;
-    Kolm::Host::PlatformSimulation platform(
-        bus, Kolm::Host::HostWorld::LoggedInPlayer(world).value_or(Kolm::Host::SimulatedPlayer{}),
-        "http://127.0.0.1:1");
-    Kolm::Host::HostWorld host(service, platform);
-    for (auto _ : state) {
-        host.Apply(world);
-    }
+    Kolm::Host::Bench::ApplyWorldRepeatedly(state, Parsed(static_cast<int>(state.range(0))));
 }
 
 void BM_ReplaceFollowedWorld(benchmark::State& state) {
