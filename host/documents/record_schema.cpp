@@ -2,6 +2,14 @@
 
 namespace Kolm::Host {
 
+void SchemaWriter::ReferTo(std::string_view name) {
+    const std::string ref = "#/components/schemas/" + std::string(name);
+    w_.StartObject();
+    w_.Key("$ref");
+    w_.String(ref.c_str(), static_cast<rapidjson::SizeType>(ref.size()));
+    w_.EndObject();
+}
+
 void SchemaWriter::Common(const FieldRules& rules) {
     if (rules.description != nullptr) {
         w_.Key("description");

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -30,6 +31,9 @@ class SchemaWriter {
     SchemaWriter(JsonWriter& w, SchemaEntries& components) : w_(w), components_(components) {}
 
     JsonWriter& Json() { return w_; }
+
+    // A "$ref" to the component `name`, which another list of components holds.
+    void ReferTo(std::string_view name);
 
     // The schema of a value of type T (a record, a list, a scalar), with its field rules.
     template <class T>
@@ -191,11 +195,7 @@ void SchemaWriter::DescribeRecord() {
 template <DescribedRecord T>
 void SchemaWriter::Refer() {
     const std::string name = RecordMap<T>::kName;
-    w_.StartObject();
-    w_.Key("$ref");
-    const std::string ref = "#/components/schemas/" + name;
-    w_.String(ref.c_str(), static_cast<rapidjson::SizeType>(ref.size()));
-    w_.EndObject();
+    ReferTo(name);
     const auto known = [&](const auto& entry) { return entry.first == name; };
     if (std::find_if(components_.begin(), components_.end(), known) != components_.end()) {
         return;

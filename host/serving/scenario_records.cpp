@@ -13,16 +13,6 @@ namespace {
 constexpr const char* kTimes[] = {"atMs", "afterMs"};
 constexpr const char* kRemovalRule = "must be \"all\", a rule's id or {\"addedBy\": <step index>}";
 
-// {"$ref": ...} to the named component, described where its paths are.
-void Refer(SchemaWriter& schema, const std::string& component) {
-    SchemaWriter::JsonWriter& w = schema.Json();
-    const std::string ref = "#/components/schemas/" + component;
-    w.StartObject();
-    w.Key("$ref");
-    w.String(ref.c_str(), static_cast<rapidjson::SizeType>(ref.size()));
-    w.EndObject();
-}
-
 }  // namespace
 
 std::optional<FieldProblem> RecordMap<ScenarioText>::Finish(ScenarioText& scenario) {
@@ -128,7 +118,7 @@ void ValueMap<ScenarioFaultRuleJson>::Read(const rapidjson::Value& json,
 }
 
 void ValueMap<ScenarioFaultRuleJson>::Describe(SchemaWriter& schema) {
-    Refer(schema, RecordMap<FaultRule>::kName);
+    schema.ReferTo(RecordMap<FaultRule>::kName);
 }
 
 void ValueMap<ScenarioWorldJson>::Read(const rapidjson::Value& json,
@@ -142,7 +132,7 @@ void ValueMap<ScenarioWorldJson>::Read(const rapidjson::Value& json,
 }
 
 void ValueMap<ScenarioWorldJson>::Describe(SchemaWriter& schema) {
-    Refer(schema, RecordMap<WorldText>::kName);
+    schema.ReferTo(RecordMap<WorldText>::kName);
 }
 
 }  // namespace Kolm::Host

@@ -1,13 +1,12 @@
 #include "host/serving/scenario_runner.h"
 
 #include <rapidjson/document.h>
-#include <rapidjson/stringbuffer.h>
-#include <rapidjson/writer.h>
 
 #include <iterator>
 #include <utility>
 
 #include "host/documents/record_writer.h"
+#include "host/serving/record_text.h"
 
 namespace Kolm::Host {
 namespace {
@@ -18,15 +17,6 @@ static_assert(std::size(kScenarioStepStates) ==
 static_assert(std::size(kScenarioRunStates) ==
                   static_cast<std::size_t>(ScenarioRunner::RunState::Stopped) + 1,
               "a name for every run state");
-
-// The record as compact JSON.
-template <class T>
-std::string Written(const T& record) {
-    rapidjson::StringBuffer buffer;
-    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
-    WriteValue(writer, record);
-    return std::string(buffer.GetString(), buffer.GetSize());
-}
 
 // The "id" of a fault rule as the host answers its addition, "" when there is none.
 std::string RuleIdOf(const std::string& answer) {
@@ -127,7 +117,7 @@ void ScenarioRunner::Run() {
         std::string head;
         {
             Kolm::Platform::MutexLock lock(mutex_);
-            head = Written(Report(false));
+            head = RecordText(Report(false));
         }
         Publish(head);
     }
@@ -172,7 +162,7 @@ void ScenarioRunner::PublishStep(std::size_t index) {
     std::string data;
     {
         Kolm::Platform::MutexLock lock(mutex_);
-        data = Written(ScenarioStepEvent{id_, scenario_.name, StepReport(index)});
+        data = RecordText(ScenarioStepEvent{id_, scenario_.name, StepReport(index)});
     }
     Publish(data);
 }
@@ -224,12 +214,12 @@ ScenarioReport ScenarioRunner::Report(bool withSteps) const {
 
 std::string ScenarioRunner::SummaryJson() const {
     Kolm::Platform::MutexLock lock(mutex_);
-    return Written(Report(false));
+    return RecordText(Report(false));
 }
 
 std::string ScenarioRunner::Json() const {
     Kolm::Platform::MutexLock lock(mutex_);
-    return Written(Report(true));
+    return RecordText(Report(true));
 }
 
 }  // namespace Kolm::Host
